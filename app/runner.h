@@ -1,0 +1,40 @@
+#pragma once
+
+#include "store/catalogue.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string_view>
+
+namespace korvane {
+
+// The steps of a run that depend on where it runs: a window mode lets its
+// event loop run between items, tests watch what would happen.
+struct RunnerHooks {
+    std::function<void()> processMessages = [] {};
+    std::function<void(std::chrono::milliseconds)> sleep = DefaultSleep;
+    std::function<void(const std::filesystem::path& file, const std::filesystem::path& folder)>
+        open = DefaultOpen;
+
+    static void DefaultSleep(std::chrono::milliseconds ms);
+    static void DefaultOpen(const std::filesystem::path& file,
+                            const std::filesystem::path& folder);
+};
+
+// Opens every active application item of the batch in order and waits out
+// every active pause. Ends early, silently, at an active application whose
+// folder holds no file. Throws ConvertError for a pause with a bad time.
+void LaunchBatch(const ProgramFiles& files, std::string_view batchName,
+                 const RunnerHooks& hooks = {});
+
+// Opens the application item at index, active or not; pauses and positions
+// past the end do nothing.
+void LaunchItem(const ProgramFiles& files, std::string_view batchName, int index,
+                const RunnerHooks& hooks = {});
+
+// A pause's length: its time of day in whole milliseconds.
+std::int64_t PauseMilliseconds(double time);
+
+} // namespace korvane

@@ -1,0 +1,50 @@
+#pragma once
+
+// The program's dealings with the desktop shell. One implementation per
+// platform; nothing here reports failure unless it says so.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane::shell {
+
+inline constexpr int SW_SHOWNORMAL = 1;
+
+// Opens a file the way the desktop would: link files run their target,
+// executables are started, application entries are launched, anything else
+// opens with the default application for its type. directory is the working
+// directory (unless a link names its own); "" means none. Never waits.
+void ShellOpen(const std::filesystem::path& file, std::string_view parameters,
+               const std::filesystem::path& directory, int showCommand);
+
+// Makes folder/<target's file name>.lnk pointing at target, with the target's
+// folder as working directory.
+void CreateItemLink(const std::filesystem::path& target, const std::filesystem::path& folder);
+
+// Makes a desktop shortcut named name that runs target with arguments, with
+// the icon iconFile (index iconIndex) when iconFile is not "".
+void CreateDesktopLink(const std::string& name, const std::filesystem::path& target,
+                       const std::vector<std::string>& arguments, int iconIndex,
+                       const std::string& iconFile);
+
+// Where CreateDesktopLink puts the shortcut for a batch name.
+std::filesystem::path DesktopLinkPath(const std::string& name);
+
+// What a link file points at and where its icon comes from; "" for a file
+// that is missing or not a link.
+std::string ReadLinkTarget(const std::filesystem::path& linkFile);
+std::string ReadLinkIconLocation(const std::filesystem::path& linkFile);
+
+// The program's version: parts selects 1 major, 2 minor, 4 release, 8 build,
+// joined by "." in that order.
+std::string VersionText(unsigned parts);
+
+// The user's desktop folder.
+std::filesystem::path DesktopFolder();
+
+// The running executable's full path.
+std::filesystem::path ExecutablePath();
+
+} // namespace korvane::shell

@@ -1,0 +1,143 @@
+#include "store/catalogue.h"
+
+#include "store/clock_time.h"
+#include "store/utf8.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+
+ProgramFiles::ProgramFiles(const fs::path& exe)
+    : executable(exe), folder(exe.parent_path()),
+      layoutFile(fs::path(exe).replace_extension(".prm")), catalogue(folder / "batches.lst"),
+      settings(fs::path(exe).replace_extension(".ini")) {}
+
+void DecodeItemEntry(std::string_view text, tqAppInfo& record) {
+    record.Folder.clear();
+    std::vector<std::string_view> fields;
+    while (!text.empty()) {
+        const std::size_t semi = text.find(';');
+        fields.push_back(text.substr(0, semi));
+        text = semi == std::string_view::npos ? std::string_view{} : text.substr(semi + 1);
+    }
+    // Nothing is left over from an earlier entry: a missing state is "Disabled".
+    record.Kind = TItemKind::ikUnknown;
+    record.Time = 0.0;
+    record.Active = false;
+    const std::string_view kind = fields.empty() ? std::string_view{} : fields[0];
+    if (kind == "Interval") {
+        record.Kind = TItemKind::ikInterval;
+        if (fields.size() >= 2) {
+            record.Time = ParseClockTime(fields[1]);
+        }
+    } else if (kind == "File") {
+        record.Kind = TItemKind::ikFile;
+        if (fields.size() >= 2) {
+            record.Folder = fields[1];
+        }
+    }
+    if (record.Kind != TItemKind::ikUnknown && fields.size() >= 3) {
+        record.Active = fields[2] == "Active";
+    }
+    for (std::size_t i = 0; i < record.Fields.size(); ++i) {
+        record.Fields[i] = i < fields.size() ? std::string(fields[i]) : std::string();
+    }
+}
+
+std::string ItemKey(int n) { return "Item" + std::to_string(n); }
+
+namespace {
+
+// A relative path made of plain names only: no root, no "..", no ".".
+std::optional<fs::path> PlainRelative(std::string_view text) {
+    std::string s(text);
+    std::replace(s.begin(), s.end(), '\\', '/');
+    fs::path result;
+    std::size_t pos = 0;
+    if (!s.empty() && s.front() == '/') {
+        return std::nullopt;
+    }
+    while (pos <= s.size()) {
+        const std::size_t slash = std::min(s.find('/', pos), s.size());
+        const std::string part = s.substr(pos, slash - pos);
+        if (part == ".." || part == "." || part.find('\0') != std::string::npos) {
+            return std::nullopt;
+        }
+        if (!part.empty()) {
+            result /= part;
+        }
+        pos = slash + 1;
+    }
+    return result;
+}
+
+} // namespace
+
+fs::path BatchFolder(const ProgramFiles& files, std::string_view batchName) {
+    const std::string id = files.catalogue.ReadText(batchName, "ID", "");
+    fs::path folder = files.folder / "Shortcuts";
+    // A hand-edited ID that is not a plain name stands for no folder of its own.
+    if (const auto rel = PlainRelative(id); rel && !id.empty()) {
+        folder /= *rel;
+    } else if (!id.empty()) {
+        folder /= ".invalid-id";
+    }
+    return folder / "";
+}
+
+std::optional<fs::path> ItemFolder(const fs::path& batchFolder, std::string_view folderField) {
+    const auto rel = PlainRelative(folderField);
+    if (!rel) {
+        return std::nullopt;
+    }
+    return rel->empty() ? batchFolder : batchFolder / *rel / "";
+}
+
+std::string FindItemFile(const fs::path& itemFolder) {
+    std::error_code ec;
+    std::string best;
+    std::string bestFolded;
+    for (fs::directory_iterator it(itemFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        std::string folded = utf8::FoldCase(name);
+        if (best.empty() || folded > bestFolded || (folded == bestFolded && name > best)) {
+            best = std::move(name);
+            bestFolded = std::move(folded);
+        }
+    }
+    return best;
+}
+
+std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly) {
+    std::vector<BatchRow> rows;
+    for (std::string& name : catalogue.ListSections()) {
+        if (startupOnly && !catalogue.ReadFlag(name, "ShowInStartup", true)) {
+            continue;
+        }
+        BatchRow row;
+        row.iconFile = catalogue.ReadText(name, "IconFile", "");
+        row.iconIndex = catalogue.ReadNumber(name, "IconIndex", 0);
+        row.name = std::move(name);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& captions) {
+    const std::string wanted = settings.ReadText(kSettingsSection, "DefaultBatch", "");
+    if (wanted.empty()) {
+        return 0;
+    }
+    const std::string folded = utf8::FoldCase(wanted);
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        if (utf8::FoldCase(captions[i]) == folded) {
+            return static_cast<int>(i);
+        }
+    }
+    return 0;
+}
+
+} // namespace korvane

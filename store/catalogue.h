@@ -1,0 +1,77 @@
+#pragma once
+
+#include "store/ini_file.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// The files every mode works on, all beside the executable.
+struct ProgramFiles {
+    explicit ProgramFiles(const std::filesystem::path& executable);
+
+    std::filesystem::path executable;
+    std::filesystem::path folder;     // the program folder
+    std::filesystem::path layoutFile; // <executable>.prm
+    TIniFile catalogue;               // batches.lst
+    TIniFile settings;                // <executable>.ini, section "Basic"
+};
+
+inline constexpr std::string_view kSettingsSection = "Basic";
+
+enum class TItemKind : std::uint8_t {
+    ikFile = 0,
+    ikInterval = 1,
+    ikUnknown = 2, // an entry of any other kind; it is passed over
+};
+
+// One decoded item entry: "File;<folder>;<state>" or "Interval;<time>;<state>".
+struct tqAppInfo {
+    TItemKind Kind = TItemKind::ikUnknown;
+    double Time = 0.0;
+    std::string Folder;
+    std::array<std::string, 3> Fields;
+    bool Active = false;
+};
+
+// Throws ConvertError when a pause's time is not clock-time text.
+void DecodeItemEntry(std::string_view entryText, tqAppInfo& record);
+
+// "Item" + n, the key of the item at zero-based position n.
+std::string ItemKey(int n);
+
+// Program folder / "Shortcuts" / ID of the batch (an empty ID for a batch
+// without a section).
+std::filesystem::path BatchFolder(const ProgramFiles& files, std::string_view batchName);
+
+// The item folder named by an entry's folder field ("417\" or "417/"), or
+// nullopt when the field would lead out of the batch folder.
+std::optional<std::filesystem::path> ItemFolder(const std::filesystem::path& batchFolder,
+                                                std::string_view folderField);
+
+// The name of the one file in an item folder: of several, the greatest name
+// compared without regard to case; "" for a missing or empty folder.
+std::string FindItemFile(const std::filesystem::path& itemFolder);
+
+// One row of a batch list.
+struct BatchRow {
+    std::string name;
+    std::string iconFile;
+    int iconIndex = 0;
+};
+
+// The batches in catalogue order; with startupOnly, only those shown in the
+// startup menu.
+std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly);
+
+// The row to preselect: the first caption equal to DefaultBatch ignoring case,
+// else 0.
+int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& captions);
+
+} // namespace korvane

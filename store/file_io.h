@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+// What tells one version of a file from another: every rewrite makes a new
+// inode, and an edit in place changes size or modification time.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileSnapshot {
+    FileIdentity identity;
+    std::string bytes;
+};
+
+// Identity of the regular file at path; nullopt when there is none.
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
+
+// Contents of the regular file at path with the identity they were read under;
+// nullopt when it is missing, not a regular file or unreadable.
+std::optional<FileSnapshot> ReadFileSnapshot(const std::filesystem::path& path);
+
+// Replaces the file with contents in one step: other readers see either the
+// whole old or the whole new file. Returns the identity of the new file.
+// Throws std::system_error on failure, leaving the old file and no temporary.
+FileIdentity ReplaceFileAtomically(const std::filesystem::path& path, std::string_view contents);
+
+// Holds an exclusive advisory lock on a folder, so that read-modify-write
+// cycles on files in it do not overwrite each other. Never fails: when the
+// lock cannot be had the holder goes on unlocked.
+class FolderLock {
+public:
+    explicit FolderLock(const std::filesystem::path& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+} // namespace korvane

@@ -1,0 +1,207 @@
+#include "store/ini_document.h"
+
+#include "store/utf8.h"
+
+namespace korvane {
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && blank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+std::string_view Unquote(std::string_view v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+        return v.substr(1, v.size() - 2);
+    }
+    return v;
+}
+
+} // namespace
+
+IniDocument::Line IniDocument::ParseLine(std::string text) {
+    Line line;
+    const std::string_view t = Trim(text);
+    if (!t.empty() && t.front() == '[') {
+        line.kind = Line::Section;
+        // Up to the last "]", so that a name like "Work [home]" survives.
+        const std::size_t close = t.rfind(']');
+        line.name = Trim(close == std::string_view::npos || close == 0 ? t.substr(1)
+                                                                      : t.substr(1, close - 1));
+    } else if (const std::size_t eq = t.find('='); eq != std::string_view::npos) {
+        line.kind = Line::Entry;
+        line.name = Trim(t.substr(0, eq));
+        line.value = Unquote(Trim(t.substr(eq + 1)));
+    }
+    line.text = std::move(text);
+    return line;
+}
+
+IniDocument IniDocument::Parse(std::string_view bytes) {
+    IniDocument doc;
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        doc.bom_ = bytes.substr(0, 3);
+        bytes.remove_prefix(3);
+    }
+    while (!bytes.empty()) {
+        const std::size_t nl = bytes.find('\n');
+        std::string_view raw = bytes.substr(0, nl);
+        bytes = nl == std::string_view::npos ? std::string_view{} : bytes.substr(nl + 1);
+        if (!raw.empty() && raw.back() == '\r') {
+            raw.remove_suffix(1);
+        }
+        doc.lines_.push_back(ParseLine(std::string(raw)));
+    }
+    doc.Reindex();
+    return doc;
+}
+
+std::string IniDocument::Serialize() const {
+    std::string out = bom_;
+    for (const Line& line : lines_) {
+        out += line.text;
+        out += "\r\n";
+    }
+    return out;
+}
+
+void IniDocument::Reindex() {
+    sections_.clear();
+    index_.clear();
+    SectionIndex* current = nullptr;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        if (line.kind == Line::Section) {
+            if (current) {
+                current->end = i;
+            }
+            current = nullptr;
+            auto [it, inserted] = sections_.emplace(utf8::FoldCase(line.name), index_.size());
+            if (inserted) {
+                index_.push_back(SectionIndex{i, lines_.size(), {}, {}});
+                current = &index_.back();
+            }
+        } else if (line.kind == Line::Entry && current) {
+            if (current->keys.emplace(utf8::FoldCase(line.name), i).second) {
+                current->order.push_back(i);
+            }
+        }
+    }
+    if (current) {
+        current->end = lines_.size();
+    }
+}
+
+const IniDocument::SectionIndex* IniDocument::FindSection(std::string_view section) const {
+    const auto it = sections_.find(utf8::FoldCase(section));
+    return it == sections_.end() ? nullptr : &index_[it->second];
+}
+
+const std::string* IniDocument::Find(std::string_view section, std::string_view key) const {
+    const SectionIndex* s = FindSection(section);
+    if (!s) {
+        return nullptr;
+    }
+    const auto it = s->keys.find(utf8::FoldCase(key));
+    return it == s->keys.end() ? nullptr : &lines_[it->second].value;
+}
+
+std::vector<std::string> IniDocument::Sections() const {
+    std::vector<std::string> names;
+    names.reserve(index_.size());
+    for (const SectionIndex& s : index_) {
+        names.push_back(lines_[s.header].name);
+    }
+    return names;
+}
+
+std::vector<std::string> IniDocument::Keys(std::string_view section) const {
+    std::vector<std::string> names;
+    if (const SectionIndex* s = FindSection(section)) {
+        for (const std::size_t i : s->order) {
+            names.push_back(lines_[i].name);
+        }
+    }
+    return names;
+}
+
+bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+    const SectionIndex* s = FindSection(section);
+    if (!s) {
+        lines_.push_back(ParseLine("[" + std::string(section) + "]"));
+        lines_.push_back(ParseLine(std::string(key) + "=" + std::string(value)));
+        Reindex();
+        return true;
+    }
+    if (const auto it = s->keys.find(utf8::FoldCase(key)); it != s->keys.end()) {
+        Line& line = lines_[it->second];
+        std::string text = line.name + "=" + std::string(value);
+        if (text == line.text) {
+            return false;
+        }
+        line = ParseLine(std::move(text));
+        return true;
+    }
+    // A new key goes after the section's last entry, ahead of any blank lines
+    // that separate it from the next section.
+    std::size_t at = s->header + 1;
+    for (std::size_t i = s->header + 1; i < s->end; ++i) {
+        if (!Trim(lines_[i].text).empty()) {
+            at = i + 1;
+        }
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                  ParseLine(std::string(key) + "=" + std::string(value)));
+    Reindex();
+    return true;
+}
+
+bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
+    const SectionIndex* s = FindSection(section);
+    if (!s) {
+        return false;
+    }
+    const std::string folded = utf8::FoldCase(key);
+    bool changed = false;
+    for (std::size_t i = s->end; i-- > s->header + 1;) {
+        if (lines_[i].kind == Line::Entry && utf8::FoldCase(lines_[i].name) == folded) {
+            lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+            changed = true;
+        }
+    }
+    if (changed) {
+        Reindex();
+    }
+    return changed;
+}
+
+bool IniDocument::RemoveSection(std::string_view section) {
+    // Every copy of the section goes, so that no later duplicate shows up in its place.
+    const std::string folded = utf8::FoldCase(section);
+    std::vector<Line> kept;
+    kept.reserve(lines_.size());
+    bool inRemoved = false;
+    bool changed = false;
+    for (Line& line : lines_) {
+        if (line.kind == Line::Section) {
+            inRemoved = utf8::FoldCase(line.name) == folded;
+        }
+        if (inRemoved) {
+            changed = true;
+        } else {
+            kept.push_back(std::move(line));
+        }
+    }
+    lines_ = std::move(kept);
+    Reindex();
+    return changed;
+}
+
+} // namespace korvane

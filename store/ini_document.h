@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace korvane {
+
+// A parsed profile file that keeps every line as it was read, so a rewrite
+// changes only the lines it means to change.
+class IniDocument {
+public:
+    static IniDocument Parse(std::string_view bytes);
+    std::string Serialize() const; // CR LF line ends
+
+    // Reads: the first section of a name and the first key in it count.
+    const std::string* Find(std::string_view section, std::string_view key) const;
+    std::vector<std::string> Sections() const;
+    std::vector<std::string> Keys(std::string_view section) const;
+
+    // Writes; each returns whether anything changed.
+    bool Set(std::string_view section, std::string_view key, std::string_view value);
+    bool RemoveKey(std::string_view section, std::string_view key);
+    bool RemoveSection(std::string_view section);
+
+private:
+    struct Line {
+        enum Kind { Other, Section, Entry } kind = Other;
+        std::string text;  // as read, without its line end
+        std::string name;  // section or key name, trimmed
+        std::string value; // entries: trimmed and unquoted
+    };
+    struct SectionIndex {
+        std::size_t header = 0;
+        std::size_t end = 0; // one past its last line
+        std::unordered_map<std::string, std::size_t> keys; // folded key -> first line
+        std::vector<std::size_t> order;                    // entry lines, first of each key
+    };
+
+    static Line ParseLine(std::string text);
+    void Reindex();
+    const SectionIndex* FindSection(std::string_view section) const;
+
+    std::string bom_;
+    std::vector<Line> lines_;
+    std::unordered_map<std::string, std::size_t> sections_; // folded name -> index_
+    std::vector<SectionIndex> index_; // first occurrence of each name, file order
+};
+
+} // namespace korvane

@@ -1,0 +1,250 @@
+#include "store/ini_file.h"
+
+#include "store/clock_time.h"
+#include "store/errors.h"
+#include "store/file_io.h"
+#include "store/ini_document.h"
+#include "store/utf8.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <system_error>
+
+namespace korvane {
+
+namespace {
+
+void CheckName(std::string_view what, std::string_view name) {
+    if (name.find_first_of("\r\n") != std::string_view::npos) {
+        throw ValueError("The " + std::string(what) + " name '" + std::string(name) +
+                         "' holds a line break and cannot be stored");
+    }
+}
+
+void CheckValue(std::string_view value) {
+    if (value.find_first_of("\r\n") != std::string_view::npos) {
+        throw ValueError("The value '" + std::string(value) +
+                         "' holds a line break and cannot be stored");
+    }
+}
+
+} // namespace
+
+bool ParseIniNumber(std::string_view text, int& value) {
+    std::string t(text);
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        t.replace(0, 2, "$");
+    }
+    std::string_view s = t;
+    bool negative = false;
+    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    const bool hex = !s.empty() && s.front() == '$';
+    if (hex) {
+        s.remove_prefix(1);
+    }
+    if (s.empty()) {
+        return false;
+    }
+    unsigned long long magnitude = 0;
+    for (const char c : s) {
+        int digit = -1;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        }
+        if (digit < 0) {
+            return false;
+        }
+        magnitude = magnitude * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+        if (magnitude > 0xFFFFFFFFull) {
+            return false;
+        }
+    }
+    long long result = 0;
+    if (hex) {
+        // Eight hex digits are a 32-bit pattern: $FFFFFFFF is -1.
+        result = static_cast<std::int32_t>(static_cast<std::uint32_t>(magnitude));
+    } else {
+        result = static_cast<long long>(magnitude);
+    }
+    if (negative) {
+        result = -result;
+    }
+    if (result < std::numeric_limits<int>::min() || result > std::numeric_limits<int>::max()) {
+        return false;
+    }
+    value = static_cast<int>(result);
+    return true;
+}
+
+TIniFile::TIniFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
+
+TIniFile::~TIniFile() { Flush(); }
+
+std::shared_ptr<const IniDocument> TIniFile::Load() const {
+    if (cacheEnabled_ && cached_) {
+        const auto id = IdentifyFile(fileName_);
+        if (id && cachedIdentity_ && *id == *cachedIdentity_) {
+            return cached_;
+        }
+    }
+    auto snap = ReadFileSnapshot(fileName_);
+    auto doc = std::make_shared<const IniDocument>(
+        IniDocument::Parse(snap ? std::string_view(snap->bytes) : std::string_view{}));
+    if (cacheEnabled_ && snap) {
+        cached_ = doc;
+        cachedIdentity_ = std::make_unique<FileIdentity>(snap->identity);
+    } else {
+        cached_.reset();
+        cachedIdentity_.reset();
+    }
+    return doc;
+}
+
+template <class Edit> void TIniFile::Modify(Edit&& edit, bool reportFailure) {
+    try {
+        FolderLock lock(fileName_.parent_path());
+        // Under the lock, read what is on disk now: another process may have
+        // written since our last read.
+        auto snap = ReadFileSnapshot(fileName_);
+        IniDocument doc = IniDocument::Parse(snap ? std::string_view(snap->bytes)
+                                                  : std::string_view{});
+        if (!edit(doc)) {
+            return;
+        }
+        const FileIdentity id = ReplaceFileAtomically(fileName_, doc.Serialize());
+        if (cacheEnabled_) {
+            cached_ = std::make_shared<const IniDocument>(std::move(doc));
+            cachedIdentity_ = std::make_unique<FileIdentity>(id);
+        }
+    } catch (const std::system_error&) {
+        cached_.reset();
+        cachedIdentity_.reset();
+        if (reportFailure) {
+            throw WriteError("Unable to write to " + fileName_.string());
+        }
+    } catch (const std::bad_alloc&) {
+        if (reportFailure) {
+            throw WriteError("Unable to write to " + fileName_.string());
+        }
+    }
+}
+
+std::string TIniFile::ReadText(std::string_view section, std::string_view key,
+                               std::string_view defaultValue) const {
+    const auto doc = Load();
+    const std::string* value = doc->Find(section, key);
+    if (!value) {
+        return std::string(defaultValue);
+    }
+    return std::string(utf8::FirstChars(*value, kMaxValueChars));
+}
+
+void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
+    CheckName("section", section);
+    CheckName("key", key);
+    if (key.find('=') != std::string_view::npos) {
+        throw ValueError("The key name '" + std::string(key) + "' holds \"=\" and cannot be stored");
+    }
+    CheckValue(value);
+    Modify([&](IniDocument& doc) { return doc.Set(section, key, value); }, true);
+}
+
+void TIniFile::RemoveKey(std::string_view section, std::string_view key) {
+    Modify([&](IniDocument& doc) { return doc.RemoveKey(section, key); }, false);
+}
+
+void TIniFile::RemoveSection(std::string_view section) {
+    Modify([&](IniDocument& doc) { return doc.RemoveSection(section); }, true);
+}
+
+namespace {
+
+// Gathers names as into a buffer of kListBytes: each takes its length plus a
+// terminator, the list one more; what does not fit is dropped, and the name
+// that is partly inside is cut short.
+std::vector<std::string> LimitList(std::vector<std::string> names) {
+    std::size_t room = TIniFile::kListBytes - 1;
+    std::vector<std::string> out;
+    for (auto& name : names) {
+        if (name.size() + 1 <= room) {
+            room -= name.size() + 1;
+            out.push_back(std::move(name));
+            continue;
+        }
+        if (room > 1) {
+            out.emplace_back(utf8::FirstBytes(name, room - 1));
+        }
+        break;
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> TIniFile::ListSections() const { return LimitList(Load()->Sections()); }
+
+std::vector<std::string> TIniFile::ListKeys(std::string_view section) const {
+    return LimitList(Load()->Keys(section));
+}
+
+std::vector<std::string> TIniFile::ListPairs(std::string_view section) const {
+    std::vector<std::string> pairs;
+    for (const std::string& key : ListKeys(section)) {
+        pairs.push_back(key + "=" + ReadText(section, key, ""));
+    }
+    return pairs;
+}
+
+int TIniFile::ReadNumber(std::string_view section, std::string_view key, int defaultValue) const {
+    int value = defaultValue;
+    return ParseIniNumber(ReadText(section, key, ""), value) ? value : defaultValue;
+}
+
+void TIniFile::WriteNumber(std::string_view section, std::string_view key, int value) {
+    WriteText(section, key, std::to_string(value));
+}
+
+bool TIniFile::ReadFlag(std::string_view section, std::string_view key, bool defaultValue) const {
+    return ReadNumber(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteFlag(std::string_view section, std::string_view key, bool value) {
+    WriteText(section, key, value ? "1" : "0");
+}
+
+double TIniFile::ReadClockTime(std::string_view section, std::string_view key,
+                               double defaultValue) const {
+    const std::string text = ReadText(section, key, "");
+    if (text.empty()) {
+        return defaultValue;
+    }
+    try {
+        return ParseClockTime(text);
+    } catch (const ConvertError&) {
+        return defaultValue;
+    }
+}
+
+void TIniFile::WriteClockTime(std::string_view section, std::string_view key, double value) {
+    WriteText(section, key, FormatClockTime(value));
+}
+
+void TIniFile::WriteReal(std::string_view section, std::string_view key, double value) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15G", value);
+    std::string text = buf;
+    if (const std::size_t dot = text.find('.'); dot != std::string::npos) {
+        text.replace(dot, 1, UserTimeFormat().decimalSeparator);
+    }
+    WriteText(section, key, text);
+}
+
+} // namespace korvane

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+class IniDocument;
+struct FileIdentity;
+
+// A profile file: sections of key=value lines. Every read sees the file as it
+// is on disk now and every write reaches the disk before the call returns, so
+// several processes can share one file. Names compare without regard to case.
+class TIniFile {
+public:
+    explicit TIniFile(std::filesystem::path fileName);
+    ~TIniFile();
+    TIniFile(const TIniFile&) = delete;
+    TIniFile& operator=(const TIniFile&) = delete;
+
+    const std::filesystem::path& FileName() const { return fileName_; }
+
+    static constexpr std::size_t kMaxValueChars = 2047;
+    static constexpr std::size_t kListBytes = 16384;
+
+    std::string ReadText(std::string_view section, std::string_view key,
+                         std::string_view defaultValue) const;
+    // Throws WriteError("Unable to write to <file>"), or ValueError for text
+    // that would break the line structure of the file.
+    void WriteText(std::string_view section, std::string_view key, std::string_view value);
+    void RemoveKey(std::string_view section, std::string_view key); // never throws
+    void RemoveSection(std::string_view section);
+
+    std::vector<std::string> ListSections() const;
+    std::vector<std::string> ListKeys(std::string_view section) const;
+    std::vector<std::string> ListPairs(std::string_view section) const; // "key=value"
+
+    int ReadNumber(std::string_view section, std::string_view key, int defaultValue) const;
+    void WriteNumber(std::string_view section, std::string_view key, int value);
+    bool ReadFlag(std::string_view section, std::string_view key, bool defaultValue) const;
+    void WriteFlag(std::string_view section, std::string_view key, bool value);
+    double ReadClockTime(std::string_view section, std::string_view key,
+                         double defaultValue) const;
+    void WriteClockTime(std::string_view section, std::string_view key, double value);
+    void WriteReal(std::string_view section, std::string_view key, double value);
+
+    // Every write is already durable when it returns; kept for callers that
+    // want to say so.
+    void Flush() {}
+
+    // The parsed file is reused while the file on disk is unchanged; the
+    // benchmark switches this off to measure the difference.
+    void SetCacheEnabled(bool enabled) { cacheEnabled_ = enabled; }
+
+private:
+    std::shared_ptr<const IniDocument> Load() const;
+    template <class Edit> void Modify(Edit&& edit, bool reportFailure);
+
+    std::filesystem::path fileName_;
+    bool cacheEnabled_ = true;
+    mutable std::shared_ptr<const IniDocument> cached_;
+    mutable std::unique_ptr<FileIdentity> cachedIdentity_;
+};
+
+// The text of a number as ReadNumber takes it: decimal, or hexadecimal after
+// "$", "0x" or "0X", with an optional sign; nullopt unless it is a signed
+// 32-bit number and nothing else.
+bool ParseIniNumber(std::string_view text, int& value);
+
+} // namespace korvane

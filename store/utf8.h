@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace korvane::utf8 {
+
+// Length in bytes of the character starting at text[pos]; a byte that does not
+// start a well-formed sequence counts as a character of its own.
+std::size_t CharLength(std::string_view text, std::size_t pos);
+
+// The first maxChars characters of text (whole characters only).
+std::string_view FirstChars(std::string_view text, std::size_t maxChars);
+
+// The longest prefix of at most maxBytes bytes that does not split a character.
+std::string_view FirstBytes(std::string_view text, std::size_t maxBytes);
+
+// Simple Unicode case folding (lower case); malformed bytes are kept as they are.
+std::string FoldCase(std::string_view text);
+
+// Case-insensitive equality under FoldCase.
+bool EqualFolded(std::string_view a, std::string_view b);
+
+} // namespace korvane::utf8

@@ -1,0 +1,144 @@
+#include "app/runner.h"
+#include "store/clock_time.h"
+#include "store/errors.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using korvane::test::TempDir;
+using korvane::test::WriteFile;
+
+namespace {
+
+// Records what a run does, in order, instead of doing it.
+class RunnerTest : public ::testing::Test {
+protected:
+    RunnerTest() : files_(dir_ / "korvane") {
+        korvane::SetUserTimeFormat(korvane::TimeFormat{});
+        hooks_.open = [this](const fs::path& file, const fs::path& folder) {
+            const fs::path rel = fs::relative(file, dir_ / "Shortcuts" / "5");
+            log_.push_back("open " + rel.string() + " in " +
+                           fs::relative(folder, dir_.path()).string());
+        };
+        hooks_.sleep = [this](std::chrono::milliseconds ms) {
+            log_.push_back("sleep " + std::to_string(ms.count()));
+        };
+        hooks_.processMessages = [this] { log_.push_back("pump"); };
+    }
+
+    // Writes a batch with ID 5; "app:N" is an application whose folder N
+    // holds N.lnk, "app-:N" the same switched off, "empty:N" an active item
+    // whose folder is empty; anything else is written as the entry itself.
+    void MakeBatch(const std::string& name, const std::vector<std::string>& items) {
+        files_.catalogue.WriteText(name, "ID", "5");
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            std::string entry = items[i];
+            const auto colon = entry.find(':');
+            const std::string kind = entry.substr(0, colon);
+            const std::string n = entry.substr(colon + 1);
+            if (kind == "app" || kind == "app-") {
+                WriteFile(dir_ / "Shortcuts" / "5" / n / (n + ".lnk"), "");
+                entry = "File;" + n + "\\;" + (kind == "app" ? "Active" : "Disabled");
+            } else if (kind == "empty") {
+                fs::create_directories(dir_ / "Shortcuts" / "5" / n);
+                entry = "File;" + n + "\\;Active";
+            }
+            files_.catalogue.WriteText(name, korvane::ItemKey(static_cast<int>(i)), entry);
+        }
+    }
+
+    TempDir dir_;
+    korvane::ProgramFiles files_;
+    korvane::RunnerHooks hooks_;
+    std::vector<std::string> log_;
+};
+
+struct BatchCase {
+    const char* name;
+    std::vector<std::string> items;
+    std::vector<std::string> expected;
+};
+
+class LaunchBatchTest : public RunnerTest, public ::testing::WithParamInterface<BatchCase> {};
+
+TEST_P(LaunchBatchTest, RunsTheActiveItemsInOrder) {
+    MakeBatch("Monday morning", GetParam().items);
+    korvane::LaunchBatch(files_, "MONDAY MORNING", hooks_);
+    EXPECT_EQ(log_, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LaunchBatchTest,
+    ::testing::Values(
+        BatchCase{"mixed",
+                  {"app:1", "Interval;0:00:05;Active", "app-:2", "Interval;0:10:00;Disabled",
+                   "app:3"},
+                  {"open 1/1.lnk in Shortcuts/5/1", "pump", "pump", "sleep 5000", "pump", "pump",
+                   "open 3/3.lnk in Shortcuts/5/3", "pump"}},
+        BatchCase{"longPause", {"Interval;1:02:03;Active"}, {"pump", "sleep 3723000"}},
+        BatchCase{"zeroPause", {"Interval;0:00:00;Active"}, {"pump", "sleep 0"}},
+        BatchCase{"firstActiveAppHasNoFileEndsTheRun",
+                  {"empty:1", "app:2"}, {}},
+        BatchCase{"missingFolderEndsTheRunLater",
+                  {"app:1", "File;77\\;Active", "app:2"}, {"open 1/1.lnk in Shortcuts/5/1", "pump"}},
+        BatchCase{"disabledEmptyFolderIsPassedOver",
+                  {"File;77\\;Disabled", "app:2"}, {"pump", "open 2/2.lnk in Shortcuts/5/2", "pump"}},
+        BatchCase{"unknownKindIsPassedOver",
+                  {"Note;x;Active", "app:2"}, {"pump", "open 2/2.lnk in Shortcuts/5/2", "pump"}},
+        BatchCase{"folderOutsideTheBatchEndsTheRun", {"File;..\\..\\;Active", "app:2"}, {}},
+        BatchCase{"emptyEntryEndsTheBatch", {"app:1", "", "app:2"},
+                  {"open 1/1.lnk in Shortcuts/5/1", "pump"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RunnerTest, GapInTheNumberingEndsTheBatch) {
+    MakeBatch("B", {"app:1", "app:2"});
+    files_.catalogue.WriteText("B", "Item3", "File;1\\;Active");
+    files_.catalogue.RemoveKey("B", "Item1");
+    korvane::LaunchBatch(files_, "B", hooks_);
+    EXPECT_EQ(log_, (std::vector<std::string>{"open 1/1.lnk in Shortcuts/5/1", "pump"}));
+}
+
+TEST_F(RunnerTest, BadPauseStopsTheRunWithTheError) {
+    MakeBatch("B", {"app:1", "Interval;later;Active", "app:2"});
+    try {
+        korvane::LaunchBatch(files_, "B", hooks_);
+        FAIL();
+    } catch (const korvane::ConvertError& e) {
+        EXPECT_STREQ(e.what(), "'later' is not a valid time");
+    }
+    EXPECT_EQ(log_, (std::vector<std::string>{"open 1/1.lnk in Shortcuts/5/1", "pump"}));
+}
+
+TEST_F(RunnerTest, UnknownOrEmptyBatchDoesNothing) {
+    korvane::LaunchBatch(files_, "Nobody", hooks_);
+    korvane::LaunchBatch(files_, "", hooks_);
+    EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(RunnerTest, LaunchItemOpensOneApplicationActiveOrNot) {
+    MakeBatch("B", {"app:1", "app-:2", "Interval;0:00:05;Active", "empty:4"});
+    struct {
+        int index;
+        std::vector<std::string> expected;
+    } cases[] = {{0, {"open 1/1.lnk in Shortcuts/5/1"}},
+                 {1, {"open 2/2.lnk in Shortcuts/5/2"}},
+                 {2, {}},
+                 {3, {}},
+                 {4, {}},
+                 {-1, {}}};
+    for (const auto& c : cases) {
+        log_.clear();
+        korvane::LaunchItem(files_, "B", c.index, hooks_);
+        EXPECT_EQ(log_, c.expected) << c.index;
+    }
+}
+
+TEST_F(RunnerTest, ItemFolderWithTwoFilesOpensOnlyOne) {
+    MakeBatch("B", {"app:1"});
+    WriteFile(dir_ / "Shortcuts" / "5" / "1" / "a.lnk", "");
+    korvane::LaunchBatch(files_, "B", hooks_);
+    EXPECT_EQ(log_, (std::vector<std::string>{"open 1/a.lnk in Shortcuts/5/1", "pump"}));
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+// Runs the real executable from a temporary program folder, as a desktop
+// shortcut or a logon script would, and checks what it really started.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using korvane::test::ReadFile;
+using korvane::test::TempDir;
+using korvane::test::WaitFor;
+using korvane::test::WriteFile;
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string stderrText;
+};
+
+class DirectLaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::copy_file(KORVANE_EXE, dir_ / "korvane");
+        fs::permissions(dir_ / "korvane", fs::perms::owner_all);
+        marker_ = dir_ / "marker.txt";
+        script_ = dir_ / "targets" / "mark.sh";
+        WriteFile(script_, "#!/bin/sh\necho \"$1|$(pwd)|$(date +%s.%N)\" >> '" + marker_.string() +
+                               "'\n");
+        fs::permissions(script_, fs::perms::owner_all);
+    }
+
+    // An application item in folder n of batch folder 7 whose link runs the
+    // marker script with tag as its argument.
+    std::string App(int n, const std::string& tag, const std::string& workingDir = "") {
+        std::string link = "[Shell Link]\nTarget=" + script_.string() + "\nArguments=" + tag + "\n";
+        if (!workingDir.empty()) {
+            link += "WorkingDirectory=" + workingDir + "\n";
+        }
+        WriteFile(dir_ / "Shortcuts" / "7" / std::to_string(n) / "mark.sh.lnk", link);
+        return "File;" + std::to_string(n) + "\\;Active";
+    }
+
+    void WriteBatch(const std::string& name, const std::vector<std::string>& items) {
+        std::string text = "[" + name + "]\r\nID=7\r\n";
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            text += "Item" + std::to_string(i) + "=" + items[i] + "\r\n";
+        }
+        WriteFile(dir_ / "batches.lst", text);
+    }
+
+    RunResult Run(const std::string& argument) {
+        const fs::path errFile = dir_ / "stderr.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // No display: a direct launch must not need one.
+        std::vector<std::string> envStore;
+        for (char** e = environ; *e; ++e) {
+            const std::string var = *e;
+            if (!var.starts_with("DISPLAY=") && !var.starts_with("WAYLAND_DISPLAY=") &&
+                !var.starts_with("QT_QPA_PLATFORM=")) {
+                envStore.push_back(var);
+            }
+        }
+        std::vector<char*> env;
+        for (std::string& v : envStore) {
+            env.push_back(v.data());
+        }
+        env.push_back(nullptr);
+        std::string exe = (dir_ / "korvane").string();
+        std::string arg = argument;
+        char* argv[] = {exe.data(), arg.data(), nullptr};
+        pid_t pid = 0;
+        RunResult result;
+        if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, env.data()) == 0) {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        result.stderrText = ReadFile(errFile);
+        return result;
+    }
+
+    struct Mark {
+        std::string tag, folder;
+        double time;
+    };
+
+    // Waits until count lines are there, then a moment more for any stray one.
+    std::vector<Mark> Marks(std::size_t count) {
+        auto lines = [&] {
+            std::vector<Mark> marks;
+            std::istringstream in(ReadFile(marker_));
+            std::string line;
+            while (std::getline(in, line)) {
+                const auto a = line.find('|'), b = line.rfind('|');
+                marks.push_back({line.substr(0, a), line.substr(a + 1, b - a - 1),
+                                 std::stod(line.substr(b + 1))});
+            }
+            return marks;
+        };
+        WaitFor([&] { return lines().size() >= count; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return lines();
+    }
+
+    TempDir dir_;
+    fs::path marker_, script_;
+};
+
+TEST_F(DirectLaunchTest, RunsTheBatchInOrderInEachItemsFolder) {
+    const std::string name = "Grüße, Monday morning";
+    const fs::path own = dir_ / "own folder";
+    fs::create_directories(own);
+    WriteBatch(name, {App(1, "A"), "Interval;0:00:01;Active", "File;2\\;Disabled",
+                      "Interval;0:10:00;Disabled", App(3, "C", own.string())});
+    const RunResult r = Run(name);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.stderrText, "");
+    const auto marks = Marks(2);
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(marks[0].tag, "A");
+    EXPECT_EQ(fs::path(marks[0].folder), dir_ / "Shortcuts" / "7" / "1");
+    EXPECT_EQ(marks[1].tag, "C");
+    EXPECT_EQ(fs::path(marks[1].folder), own);
+    EXPECT_GE(marks[1].time - marks[0].time, 0.9); // the one-second pause lay between them
+}
+
+TEST_F(DirectLaunchTest, AMissingItemFolderEndsTheRun) {
+    WriteBatch("B", {App(1, "A"), "File;99\\;Active", App(3, "C")});
+    EXPECT_EQ(Run("B").exitCode, 0);
+    const auto marks = Marks(1);
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].tag, "A");
+}
+
+TEST_F(DirectLaunchTest, ABadPauseEndsTheProgramWithTheError) {
+    WriteBatch("B", {App(1, "A"), "Interval;half past;Active", App(3, "C")});
+    const RunResult r = Run("b");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.stderrText.find("Exception ConvertError in module korvane at "), std::string::npos)
+        << r.stderrText;
+    EXPECT_NE(r.stderrText.find("\n'half past' is not a valid time.\n"), std::string::npos)
+        << r.stderrText;
+    const auto marks = Marks(1);
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].tag, "A");
+}
+
+TEST_F(DirectLaunchTest, AnUnknownBatchDoesNothingQuietly) {
+    WriteBatch("B", {App(1, "A")});
+    for (const char* name : {"Nobody", "-Startup"}) {
+        const RunResult r = Run(name);
+        EXPECT_EQ(r.exitCode, 0) << name;
+        EXPECT_EQ(r.stderrText, "") << name;
+    }
+    EXPECT_TRUE(Marks(0).empty());
+}
+
+} // namespace

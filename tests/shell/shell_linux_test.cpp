@@ -1,0 +1,204 @@
+#include "shell/desktop_entry.h"
+#include "shell/link_file.h"
+#include "shell/shell.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <glib.h>
+
+#include <cstdlib>
+
+namespace fs = std::filesystem;
+using namespace korvane::shell;
+using korvane::test::ReadFile;
+using korvane::test::TempDir;
+using korvane::test::WaitFor;
+using korvane::test::WriteFile;
+
+namespace {
+
+// Points HOME and XDG_CONFIG_HOME into a temporary folder for one test.
+class HomeFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("HOME", home_.path().c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home_ / "config").c_str(), 1);
+    }
+    TempDir home_;
+};
+
+// A script that appends its name, arguments and working directory to a marker.
+fs::path MakeScript(const fs::path& file, const fs::path& marker) {
+    WriteFile(file, "#!/bin/sh\necho \"$(basename \"$0\") [$*] $(pwd)\" >> '" + marker.string() +
+                        "'\n");
+    fs::permissions(file, fs::perms::owner_all);
+    return file;
+}
+
+std::string WaitForLine(const fs::path& marker) {
+    WaitFor([&] { return ReadFile(marker).find('\n') != std::string::npos; });
+    return ReadFile(marker);
+}
+
+std::vector<std::string> ParseExec(const fs::path& desktopFile) {
+    GKeyFile* kf = g_key_file_new();
+    std::vector<std::string> args;
+    if (g_key_file_load_from_file(kf, desktopFile.c_str(), G_KEY_FILE_NONE, nullptr)) {
+        gchar* exec = g_key_file_get_string(kf, "Desktop Entry", "Exec", nullptr);
+        std::string line = exec ? exec : "";
+        g_free(exec);
+        // Field codes: "%%" stands for one "%".
+        for (std::size_t p = 0; (p = line.find("%%", p)) != std::string::npos; ++p) {
+            line.erase(p, 1);
+        }
+        gint argc = 0;
+        gchar** argv = nullptr;
+        if (g_shell_parse_argv(line.c_str(), &argc, &argv, nullptr)) {
+            args.assign(argv, argv + argc);
+            g_strfreev(argv);
+        }
+    }
+    g_key_file_free(kf);
+    return args;
+}
+
+TEST(LinkFileTest, ItemLinksRoundTrip) {
+    TempDir dir;
+    CreateItemLink("/usr/bin/gedit", dir.path());
+    EXPECT_EQ(ReadLinkTarget(dir / "gedit.lnk"), "/usr/bin/gedit");
+    const auto link = ReadLinkFile(dir / "gedit.lnk");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->workingDirectory, "/usr/bin/");
+    EXPECT_EQ(ReadLinkIconLocation(dir / "gedit.lnk"), "");
+
+    CreateItemLink("notes.txt", dir.path()); // no folder part: no working directory
+    ASSERT_TRUE(ReadLinkFile(dir / "notes.txt.lnk"));
+    EXPECT_EQ(ReadLinkFile(dir / "notes.txt.lnk")->workingDirectory, "");
+
+    CreateItemLink("/opt/My App/run \"it\".sh", dir.path());
+    EXPECT_EQ(ReadLinkTarget(dir / "run \"it\".sh.lnk"), "/opt/My App/run \"it\".sh");
+}
+
+TEST(LinkFileTest, WhatIsNoLinkReadsEmpty) {
+    TempDir dir;
+    WriteFile(dir / "binary.lnk", std::string("\x4C\0\0\0\x01\x14\x02\0\xFF\xFE", 10));
+    WriteFile(dir / "other.lnk", "[Something Else]\nTarget=/bin/sh\n");
+    WriteFile(dir / "broken.desktop", "not a key file\n\xFF");
+    for (const char* name : {"missing.lnk", "binary.lnk", "other.lnk", "broken.desktop"}) {
+        EXPECT_EQ(ReadLinkTarget(dir / name), "") << name;
+        EXPECT_EQ(ReadLinkIconLocation(dir / name), "") << name;
+    }
+    WriteFile(dir / "app.desktop", "[Desktop Entry]\nType=Application\nExec=sh -c true\nIcon=/i.png\n");
+    EXPECT_EQ(ReadLinkTarget(dir / "app.desktop"), "/usr/bin/sh");
+    EXPECT_EQ(ReadLinkIconLocation(dir / "app.desktop"), "/i.png");
+}
+
+TEST(ExecQuotingTest, QuotesWhatTheDesktopEntryFormatReserves) {
+    EXPECT_EQ(QuoteExecArgument("plain"), "\"plain\"");
+    EXPECT_EQ(QuoteExecArgument("a \"b\" $c `d` \\e 100%"),
+              "\"a \\\"b\\\" \\$c \\`d\\` \\\\e 100%%\"");
+}
+
+TEST_F(HomeFixture, DesktopFolderFollowsUserDirs) {
+    EXPECT_EQ(DesktopFolder(), home_ / "Desktop");
+    WriteFile(home_ / "config" / "user-dirs.dirs",
+              "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+    EXPECT_EQ(DesktopFolder(), home_ / "Schreibtisch");
+    WriteFile(home_ / "config" / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"/srv/desk\"\n");
+    EXPECT_EQ(DesktopFolder(), fs::path("/srv/desk"));
+}
+
+TEST_F(HomeFixture, DesktopShortcutsRunTheBatchWhole) {
+    const std::string names[] = {"Monday morning", "Say \"hi\" to $HOME", "100% `back\\slash`",
+                                 "Grüße 日本"};
+    for (const std::string& name : names) {
+        CreateDesktopLink(name, "/opt/Kor vane/korvane", {name}, 2, "/icons/b.ico");
+        CreateDesktopLink(name, "/opt/Kor vane/korvane", {name}, 2, "/icons/b.ico");
+        const fs::path file = home_ / "Desktop" / (name + ".desktop");
+        ASSERT_TRUE(fs::exists(file)) << name;
+        EXPECT_EQ(ParseExec(file), (std::vector<std::string>{"/opt/Kor vane/korvane", name}));
+        EXPECT_NE(fs::status(file).permissions() & fs::perms::owner_exec, fs::perms::none);
+        GKeyFile* kf = g_key_file_new();
+        ASSERT_TRUE(g_key_file_load_from_file(kf, file.c_str(), G_KEY_FILE_NONE, nullptr));
+        gchar* entryName = g_key_file_get_string(kf, "Desktop Entry", "Name", nullptr);
+        gchar* icon = g_key_file_get_string(kf, "Desktop Entry", "Icon", nullptr);
+        EXPECT_STREQ(entryName, name.c_str());
+        EXPECT_STREQ(icon, "/icons/b.ico");
+        g_free(entryName);
+        g_free(icon);
+        g_key_file_free(kf);
+    }
+    std::size_t count = 0;
+    for (const auto& e : fs::directory_iterator(home_ / "Desktop")) {
+        (void)e;
+        ++count;
+    }
+    EXPECT_EQ(count, std::size(names)); // made twice, one shortcut each
+
+    CreateDesktopLink("a/b", "/opt/korvane", {"a/b"}, 0, ""); // not a file name: nothing
+    EXPECT_FALSE(fs::exists(home_ / "Desktop" / "a"));
+}
+
+TEST(VersionTextTest, SelectsParts) {
+    struct {
+        unsigned parts;
+        const char* text;
+    } cases[] = {{7, "1.0.0"}, {15, "1.0.0.0"}, {1, "1"}, {2, "0"}, {0, ""}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(VersionText(c.parts), c.text) << c.parts;
+    }
+}
+
+TEST(ShellOpenTest, StartsProgramsLinksAndEntriesInTheirFolders) {
+    TempDir dir;
+    const fs::path marker = dir / "marker";
+    const fs::path script = MakeScript(dir / "bin" / "tool.sh", marker);
+    fs::create_directories(dir / "work");
+    fs::create_directories(dir / "item");
+    struct Case {
+        const char* name;
+        std::function<fs::path()> make; // the file to open
+        fs::path directory;
+        std::string expected;
+    } cases[] = {
+        {"executable", [&] { return script; }, dir / "work",
+         "tool.sh [] " + (dir / "work").string() + "\n"},
+        {"linkWithoutFolder",
+         [&] {
+             WriteLinkFile(dir / "item" / "a.lnk", {script.string(), "", "-x \"two words\""});
+             return dir / "item" / "a.lnk";
+         },
+         dir / "item", "tool.sh [-x two words] " + (dir / "item").string() + "\n"},
+        {"linkWithItsOwnFolder",
+         [&] {
+             WriteLinkFile(dir / "item" / "b.lnk", {script.string(), (dir / "work").string()});
+             return dir / "item" / "b.lnk";
+         },
+         dir / "item", "tool.sh [] " + (dir / "work").string() + "\n"},
+        {"desktopEntry",
+         [&] {
+             WriteFile(dir / "item" / "c.desktop",
+                       "[Desktop Entry]\nType=Application\nName=C\nExec=" + script.string() +
+                           " entry\n");
+             return dir / "item" / "c.desktop";
+         },
+         dir / "item", "tool.sh [entry] " + (dir / "item").string() + "\n"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(marker);
+        ShellOpen(c.make(), "", c.directory, SW_SHOWNORMAL);
+        EXPECT_EQ(WaitForLine(marker), c.expected) << c.name;
+    }
+}
+
+TEST(ShellOpenTest, FailuresAreSilent) {
+    TempDir dir;
+    WriteLinkFile(dir / "dangling.lnk", {(dir / "gone").string()});
+    WriteLinkFile(dir / "loop.lnk", {(dir / "loop.lnk").string()});
+    for (const char* name : {"missing", "dangling.lnk", "loop.lnk"}) {
+        EXPECT_NO_THROW(ShellOpen(dir / name, "", dir.path(), SW_SHOWNORMAL)) << name;
+    }
+}
+
+} // namespace
