@@ -9,13 +9,17 @@ namespace fs = std::filesystem;
 
 namespace korvane {
 
-void RunnerHooks::DefaultSleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+void RunnerHooks::DefaultSleep(std::chrono::milliseconds ms) {
+    std::this_thread::sleep_for(ms);
+}
 
 void RunnerHooks::DefaultOpen(const fs::path& file, const fs::path& folder) {
     shell::ShellOpen(file, "", folder, shell::SW_SHOWNORMAL);
 }
 
-std::int64_t PauseMilliseconds(double time) { return DayFractionToMilliseconds(time); }
+std::int64_t PauseMilliseconds(double time) {
+    return DayFractionToMilliseconds(time);
+}
 
 namespace {
 

@@ -19,8 +19,7 @@ struct RunnerHooks {
         open = DefaultOpen;
 
     static void DefaultSleep(std::chrono::milliseconds ms);
-    static void DefaultOpen(const std::filesystem::path& file,
-                            const std::filesystem::path& folder);
+    static void DefaultOpen(const std::filesystem::path& file, const std::filesystem::path& folder);
 };
 
 // Opens every active application item of the batch in order and waits out

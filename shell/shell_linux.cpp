@@ -47,7 +47,9 @@ using GString_ = std::unique_ptr<gchar, GFree>;
 using KeyFile = std::unique_ptr<GKeyFile, KeyFileFree>;
 using Strv = std::unique_ptr<gchar*, StrvFree>;
 
-std::string ToString(const gchar* s) { return s ? std::string(s) : std::string(); }
+std::string ToString(const gchar* s) {
+    return s ? std::string(s) : std::string();
+}
 
 std::string KeyString(GKeyFile* kf, const char* group, const char* key) {
     GString_ v(g_key_file_get_string(kf, group, key, nullptr));
@@ -105,12 +107,12 @@ void LaunchDesktopApp(GAppInfo* app, const std::vector<std::string>& uris, const
     if (G_IS_DESKTOP_APP_INFO(app)) {
         auto* info = G_DESKTOP_APP_INFO(app);
         // An entry's own Path= wins over the folder we were given.
-        const std::string path = g_desktop_app_info_has_key(info, "Path") ? std::string()
-                                                                          : dir.string();
+        const std::string path =
+            g_desktop_app_info_has_key(info, "Path") ? std::string() : dir.string();
         ChildDirectory child{path.c_str()};
         (void)g_desktop_app_info_launch_uris_as_manager(info, list, nullptr, G_SPAWN_SEARCH_PATH,
-                                                        EnterDirectory, &child, nullptr,
-                                                        nullptr, nullptr);
+                                                        EnterDirectory, &child, nullptr, nullptr,
+                                                        nullptr);
     } else {
         (void)g_app_info_launch_uris(app, list, nullptr, nullptr);
     }
@@ -142,8 +144,8 @@ void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
     argv.push_back(nullptr);
     // Without G_SPAWN_DO_NOT_REAP_CHILD GLib detaches the child, so it
     // outlives a direct launch that ends at once.
-    (void)g_spawn_async(dir.empty() ? nullptr : dir.c_str(), argv.data(), nullptr,
-                        G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, nullptr);
+    (void)g_spawn_async(dir.empty() ? nullptr : dir.c_str(), argv.data(), nullptr, G_SPAWN_DEFAULT,
+                        nullptr, nullptr, nullptr, nullptr);
 }
 
 void OpenWithDefaultApp(const fs::path& file, const fs::path& dir) {
@@ -184,7 +186,8 @@ void OpenResolved(fs::path file, const std::vector<std::string>& args, const fs:
     const std::string ext = LowerExtension(file);
     if (ext == ".lnk") {
         if (const auto link = ReadLinkFile(file)) {
-            const fs::path wd = link->workingDirectory.empty() ? dir : fs::path(link->workingDirectory);
+            const fs::path wd =
+                link->workingDirectory.empty() ? dir : fs::path(link->workingDirectory);
             OpenResolved(link->target, SplitArguments(link->arguments), wd, depth + 1);
         }
         return;
@@ -220,8 +223,8 @@ fs::path HomeFolder() {
 // XDG_DESKTOP_DIR from user-dirs.dirs: "$HOME/Desktop" or an absolute path.
 std::optional<fs::path> UserDirsDesktop() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    const fs::path file = (config && *config ? fs::path(config) : HomeFolder() / ".config") /
-                          "user-dirs.dirs";
+    const fs::path file =
+        (config && *config ? fs::path(config) : HomeFolder() / ".config") / "user-dirs.dirs";
     std::ifstream in(file);
     std::string line;
     while (std::getline(in, line)) {
@@ -349,8 +352,7 @@ void CreateDesktopLink(const std::string& name, const fs::path& target,
     }
     // Desktops run only entries that are executable, and some also ask for
     // the trusted mark before they launch one.
-    fs::permissions(file,
-                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+    fs::permissions(file, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add, ec);
     GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
     (void)g_file_set_attribute_string(gfile.get(), "metadata::trusted", "true",
@@ -363,8 +365,8 @@ std::string ReadLinkTarget(const fs::path& linkFile) {
         if (!kf) {
             return "";
         }
-        const std::string exec = KeyString(kf.get(), G_KEY_FILE_DESKTOP_GROUP,
-                                           G_KEY_FILE_DESKTOP_KEY_EXEC);
+        const std::string exec =
+            KeyString(kf.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC);
         const std::vector<std::string> argv = SplitArguments(exec);
         if (argv.empty()) {
             return "";

@@ -47,7 +47,9 @@ void DecodeItemEntry(std::string_view text, tqAppInfo& record) {
     }
 }
 
-std::string ItemKey(int n) { return "Item" + std::to_string(n); }
+std::string ItemKey(int n) {
+    return "Item" + std::to_string(n);
+}
 
 namespace {
 

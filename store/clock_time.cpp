@@ -112,9 +112,13 @@ TimeFormat TimeFormatFromPosix(std::string_view timeFormat, std::string_view am,
     return result;
 }
 
-const TimeFormat& UserTimeFormat() { return CurrentFormat(); }
+const TimeFormat& UserTimeFormat() {
+    return CurrentFormat();
+}
 
-void SetUserTimeFormat(const TimeFormat& format) { CurrentFormat() = format; }
+void SetUserTimeFormat(const TimeFormat& format) {
+    CurrentFormat() = format;
+}
 
 std::int64_t DayFractionToMilliseconds(double dayFraction) {
     if (!std::isfinite(dayFraction)) {
@@ -139,10 +143,11 @@ std::string FormatClockTime(double dayFraction, const TimeFormat& format) {
         designator = hour < 12 ? format.am : format.pm;
         hour = hour % 12 == 0 ? 12 : hour % 12;
     }
-    auto two = [](int v) { return std::string(1, static_cast<char>('0' + v / 10)) +
-                                  static_cast<char>('0' + v % 10); };
-    std::string text = (format.leadingZero && hour < 10) ? "0" + std::to_string(hour)
-                                                          : std::to_string(hour);
+    auto two = [](int v) {
+        return std::string(1, static_cast<char>('0' + v / 10)) + static_cast<char>('0' + v % 10);
+    };
+    std::string text =
+        (format.leadingZero && hour < 10) ? "0" + std::to_string(hour) : std::to_string(hour);
     text += format.separator + two(minute) + format.separator + two(second);
     if (format.twelveHour) {
         text = format.designatorFirst ? designator + " " + text : text + " " + designator;
@@ -153,7 +158,7 @@ std::string FormatClockTime(double dayFraction, const TimeFormat& format) {
 namespace {
 
 class TimeScanner {
-public:
+  public:
     TimeScanner(std::string_view text, const TimeFormat& format) : s_(text), f_(format) {}
 
     void SkipBlanks() {
@@ -200,7 +205,7 @@ public:
         return static_cast<int>(value);
     }
 
-private:
+  private:
     std::string_view s_;
     const TimeFormat& f_;
     std::size_t pos_ = 0;

@@ -39,13 +39,13 @@ FileIdentity ReplaceFileAtomically(const std::filesystem::path& path, std::strin
 // cycles on files in it do not overwrite each other. Never fails: when the
 // lock cannot be had the holder goes on unlocked.
 class FolderLock {
-public:
+  public:
     explicit FolderLock(const std::filesystem::path& folder);
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -16,14 +16,14 @@ namespace korvane {
 namespace {
 
 FileIdentity IdentityOf(const struct stat& st) {
-    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                        static_cast<std::int64_t>(st.st_size),
-                        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
-                            st.st_mtim.tv_nsec};
+    return FileIdentity{
+        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+        static_cast<std::int64_t>(st.st_size),
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) {
@@ -39,7 +39,7 @@ public:
         return fd;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -130,8 +130,8 @@ FileIdentity ReplaceFileAtomically(const fs::path& requested, std::string_view c
     fs::path temp;
     int raw = -1;
     for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        temp = path.parent_path() / (TempPrefix(path) + std::to_string(::getpid()) + "-" +
-                                     std::to_string(counter++));
+        temp = path.parent_path() /
+               (TempPrefix(path) + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (raw < 0 && errno != EEXIST) {
             ThrowErrno(path.string());

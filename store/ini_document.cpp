@@ -34,7 +34,7 @@ IniDocument::Line IniDocument::ParseLine(std::string text) {
         // Up to the last "]", so that a name like "Work [home]" survives.
         const std::size_t close = t.rfind(']');
         line.name = Trim(close == std::string_view::npos || close == 0 ? t.substr(1)
-                                                                      : t.substr(1, close - 1));
+                                                                       : t.substr(1, close - 1));
     } else if (const std::size_t eq = t.find('='); eq != std::string_view::npos) {
         line.kind = Line::Entry;
         line.name = Trim(t.substr(0, eq));

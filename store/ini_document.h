@@ -10,7 +10,7 @@ namespace korvane {
 // A parsed profile file that keeps every line as it was read, so a rewrite
 // changes only the lines it means to change.
 class IniDocument {
-public:
+  public:
     static IniDocument Parse(std::string_view bytes);
     std::string Serialize() const; // CR LF line ends
 
@@ -24,7 +24,7 @@ public:
     bool RemoveKey(std::string_view section, std::string_view key);
     bool RemoveSection(std::string_view section);
 
-private:
+  private:
     struct Line {
         enum Kind { Other, Section, Entry } kind = Other;
         std::string text;  // as read, without its line end
@@ -33,7 +33,7 @@ private:
     };
     struct SectionIndex {
         std::size_t header = 0;
-        std::size_t end = 0; // one past its last line
+        std::size_t end = 0;                               // one past its last line
         std::unordered_map<std::string, std::size_t> keys; // folded key -> first line
         std::vector<std::size_t> order;                    // entry lines, first of each key
     };

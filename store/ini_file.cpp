@@ -86,7 +86,9 @@ bool ParseIniNumber(std::string_view text, int& value) {
 
 TIniFile::TIniFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
 
-TIniFile::~TIniFile() { Flush(); }
+TIniFile::~TIniFile() {
+    Flush();
+}
 
 std::shared_ptr<const IniDocument> TIniFile::Load() const {
     if (cacheEnabled_ && cached_) {
@@ -114,8 +116,8 @@ template <class Edit> void TIniFile::Modify(Edit&& edit, bool reportFailure) {
         // Under the lock, read what is on disk now: another process may have
         // written since our last read.
         auto snap = ReadFileSnapshot(fileName_);
-        IniDocument doc = IniDocument::Parse(snap ? std::string_view(snap->bytes)
-                                                  : std::string_view{});
+        IniDocument doc =
+            IniDocument::Parse(snap ? std::string_view(snap->bytes) : std::string_view{});
         if (!edit(doc)) {
             return;
         }
@@ -151,7 +153,8 @@ void TIniFile::WriteText(std::string_view section, std::string_view key, std::st
     CheckName("section", section);
     CheckName("key", key);
     if (key.find('=') != std::string_view::npos) {
-        throw ValueError("The key name '" + std::string(key) + "' holds \"=\" and cannot be stored");
+        throw ValueError("The key name '" + std::string(key) +
+                         "' holds \"=\" and cannot be stored");
     }
     CheckValue(value);
     Modify([&](IniDocument& doc) { return doc.Set(section, key, value); }, true);
@@ -189,7 +192,9 @@ std::vector<std::string> LimitList(std::vector<std::string> names) {
 
 } // namespace
 
-std::vector<std::string> TIniFile::ListSections() const { return LimitList(Load()->Sections()); }
+std::vector<std::string> TIniFile::ListSections() const {
+    return LimitList(Load()->Sections());
+}
 
 std::vector<std::string> TIniFile::ListKeys(std::string_view section) const {
     return LimitList(Load()->Keys(section));

@@ -15,7 +15,7 @@ struct FileIdentity;
 // is on disk now and every write reaches the disk before the call returns, so
 // several processes can share one file. Names compare without regard to case.
 class TIniFile {
-public:
+  public:
     explicit TIniFile(std::filesystem::path fileName);
     ~TIniFile();
     TIniFile(const TIniFile&) = delete;
@@ -42,8 +42,7 @@ public:
     void WriteNumber(std::string_view section, std::string_view key, int value);
     bool ReadFlag(std::string_view section, std::string_view key, bool defaultValue) const;
     void WriteFlag(std::string_view section, std::string_view key, bool value);
-    double ReadClockTime(std::string_view section, std::string_view key,
-                         double defaultValue) const;
+    double ReadClockTime(std::string_view section, std::string_view key, double defaultValue) const;
     void WriteClockTime(std::string_view section, std::string_view key, double value);
     void WriteReal(std::string_view section, std::string_view key, double value);
 
@@ -55,7 +54,7 @@ public:
     // benchmark switches this off to measure the difference.
     void SetCacheEnabled(bool enabled) { cacheEnabled_ = enabled; }
 
-private:
+  private:
     std::shared_ptr<const IniDocument> Load() const;
     template <class Edit> void Modify(Edit&& edit, bool reportFailure);
 

@@ -33,9 +33,9 @@ TimeFormat LocaleTimeFormat() {
     if (!loc) {
         return TimeFormat{};
     }
-    TimeFormat format = TimeFormatFromPosix(nl_langinfo_l(T_FMT, loc), nl_langinfo_l(AM_STR, loc),
-                                            nl_langinfo_l(PM_STR, loc),
-                                            nl_langinfo_l(RADIXCHAR, loc));
+    TimeFormat format =
+        TimeFormatFromPosix(nl_langinfo_l(T_FMT, loc), nl_langinfo_l(AM_STR, loc),
+                            nl_langinfo_l(PM_STR, loc), nl_langinfo_l(RADIXCHAR, loc));
     freelocale(loc);
     return format;
 }

@@ -13,9 +13,10 @@ namespace korvane::test {
 
 // A fresh folder removed with everything in it at the end of the test.
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
         if (!::mkdtemp(tmpl.data())) {
             throw std::runtime_error("mkdtemp failed");
         }
@@ -32,7 +33,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::filesystem::path& p) const { return path_ / p; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

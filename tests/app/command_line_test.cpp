@@ -24,16 +24,16 @@ TEST_P(ChooseRunModeTest, FirstArgumentDecides) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ChooseRunModeTest,
-    ::testing::Values(ModeCase{"none", {}, RunMode::Editor, ""},
-                      ModeCase{"emptyIsNone", {""}, RunMode::Editor, ""},
-                      ModeCase{"startup", {"-startup"}, RunMode::StartupMenu, ""},
-                      ModeCase{"emptyThenStartup", {"", "-startup"}, RunMode::StartupMenu, ""},
-                      ModeCase{"startupThenBatch", {"-startup", "Work"}, RunMode::StartupMenu, ""},
-                      ModeCase{"capitalisedIsABatch", {"-Startup"}, RunMode::DirectLaunch,
-                               "-Startup"},
-                      ModeCase{"slashIsABatch", {"/startup"}, RunMode::DirectLaunch, "/startup"},
-                      ModeCase{"batchWithBlanks", {"Monday morning", "x"}, RunMode::DirectLaunch,
-                               "Monday morning"}),
+    ::testing::Values(
+        ModeCase{"none", {}, RunMode::Editor, ""},
+        ModeCase{"emptyIsNone", {""}, RunMode::Editor, ""},
+        ModeCase{"startup", {"-startup"}, RunMode::StartupMenu, ""},
+        ModeCase{"emptyThenStartup", {"", "-startup"}, RunMode::StartupMenu, ""},
+        ModeCase{"startupThenBatch", {"-startup", "Work"}, RunMode::StartupMenu, ""},
+        ModeCase{"capitalisedIsABatch", {"-Startup"}, RunMode::DirectLaunch, "-Startup"},
+        ModeCase{"slashIsABatch", {"/startup"}, RunMode::DirectLaunch, "/startup"},
+        ModeCase{
+            "batchWithBlanks", {"Monday morning", "x"}, RunMode::DirectLaunch, "Monday morning"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -13,7 +13,7 @@ namespace {
 
 // Records what a run does, in order, instead of doing it.
 class RunnerTest : public ::testing::Test {
-protected:
+  protected:
     RunnerTest() : files_(dir_ / "korvane") {
         korvane::SetUserTimeFormat(korvane::TimeFormat{});
         hooks_.open = [this](const fs::path& file, const fs::path& folder) {
@@ -71,23 +71,26 @@ TEST_P(LaunchBatchTest, RunsTheActiveItemsInOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, LaunchBatchTest,
     ::testing::Values(
-        BatchCase{"mixed",
-                  {"app:1", "Interval;0:00:05;Active", "app-:2", "Interval;0:10:00;Disabled",
-                   "app:3"},
-                  {"open 1/1.lnk in Shortcuts/5/1", "pump", "pump", "sleep 5000", "pump", "pump",
-                   "open 3/3.lnk in Shortcuts/5/3", "pump"}},
+        BatchCase{
+            "mixed",
+            {"app:1", "Interval;0:00:05;Active", "app-:2", "Interval;0:10:00;Disabled", "app:3"},
+            {"open 1/1.lnk in Shortcuts/5/1", "pump", "pump", "sleep 5000", "pump", "pump",
+             "open 3/3.lnk in Shortcuts/5/3", "pump"}},
         BatchCase{"longPause", {"Interval;1:02:03;Active"}, {"pump", "sleep 3723000"}},
         BatchCase{"zeroPause", {"Interval;0:00:00;Active"}, {"pump", "sleep 0"}},
-        BatchCase{"firstActiveAppHasNoFileEndsTheRun",
-                  {"empty:1", "app:2"}, {}},
+        BatchCase{"firstActiveAppHasNoFileEndsTheRun", {"empty:1", "app:2"}, {}},
         BatchCase{"missingFolderEndsTheRunLater",
-                  {"app:1", "File;77\\;Active", "app:2"}, {"open 1/1.lnk in Shortcuts/5/1", "pump"}},
+                  {"app:1", "File;77\\;Active", "app:2"},
+                  {"open 1/1.lnk in Shortcuts/5/1", "pump"}},
         BatchCase{"disabledEmptyFolderIsPassedOver",
-                  {"File;77\\;Disabled", "app:2"}, {"pump", "open 2/2.lnk in Shortcuts/5/2", "pump"}},
+                  {"File;77\\;Disabled", "app:2"},
+                  {"pump", "open 2/2.lnk in Shortcuts/5/2", "pump"}},
         BatchCase{"unknownKindIsPassedOver",
-                  {"Note;x;Active", "app:2"}, {"pump", "open 2/2.lnk in Shortcuts/5/2", "pump"}},
+                  {"Note;x;Active", "app:2"},
+                  {"pump", "open 2/2.lnk in Shortcuts/5/2", "pump"}},
         BatchCase{"folderOutsideTheBatchEndsTheRun", {"File;..\\..\\;Active", "app:2"}, {}},
-        BatchCase{"emptyEntryEndsTheBatch", {"app:1", "", "app:2"},
+        BatchCase{"emptyEntryEndsTheBatch",
+                  {"app:1", "", "app:2"},
                   {"open 1/1.lnk in Shortcuts/5/1", "pump"}}),
     [](const auto& info) { return std::string(info.param.name); });
 

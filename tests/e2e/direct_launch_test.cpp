@@ -25,14 +25,14 @@ struct RunResult {
 };
 
 class DirectLaunchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fs::copy_file(KORVANE_EXE, dir_ / "korvane");
         fs::permissions(dir_ / "korvane", fs::perms::owner_all);
         marker_ = dir_ / "marker.txt";
         script_ = dir_ / "targets" / "mark.sh";
-        WriteFile(script_, "#!/bin/sh\necho \"$1|$(pwd)|$(date +%s.%N)\" >> '" + marker_.string() +
-                               "'\n");
+        WriteFile(script_,
+                  "#!/bin/sh\necho \"$1|$(pwd)|$(date +%s.%N)\" >> '" + marker_.string() + "'\n");
         fs::permissions(script_, fs::perms::owner_all);
     }
 
@@ -59,8 +59,8 @@ protected:
         const fs::path errFile = dir_ / "stderr.txt";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         // No display: a direct launch must not need one.
         std::vector<std::string> envStore;
         for (char** e = environ; *e; ++e) {

@@ -20,7 +20,7 @@ namespace {
 
 // Points HOME and XDG_CONFIG_HOME into a temporary folder for one test.
 class HomeFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("HOME", home_.path().c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (home_ / "config").c_str(), 1);
@@ -30,8 +30,8 @@ protected:
 
 // A script that appends its name, arguments and working directory to a marker.
 fs::path MakeScript(const fs::path& file, const fs::path& marker) {
-    WriteFile(file, "#!/bin/sh\necho \"$(basename \"$0\") [$*] $(pwd)\" >> '" + marker.string() +
-                        "'\n");
+    WriteFile(file,
+              "#!/bin/sh\necho \"$(basename \"$0\") [$*] $(pwd)\" >> '" + marker.string() + "'\n");
     fs::permissions(file, fs::perms::owner_all);
     return file;
 }
@@ -89,7 +89,8 @@ TEST(LinkFileTest, WhatIsNoLinkReadsEmpty) {
         EXPECT_EQ(ReadLinkTarget(dir / name), "") << name;
         EXPECT_EQ(ReadLinkIconLocation(dir / name), "") << name;
     }
-    WriteFile(dir / "app.desktop", "[Desktop Entry]\nType=Application\nExec=sh -c true\nIcon=/i.png\n");
+    WriteFile(dir / "app.desktop",
+              "[Desktop Entry]\nType=Application\nExec=sh -c true\nIcon=/i.png\n");
     EXPECT_EQ(ReadLinkTarget(dir / "app.desktop"), "/usr/bin/sh");
     EXPECT_EQ(ReadLinkIconLocation(dir / "app.desktop"), "/i.png");
 }

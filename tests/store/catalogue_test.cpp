@@ -44,24 +44,59 @@ TEST_P(DecodeItemEntryTest, Decodes) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, DecodeItemEntryTest,
     ::testing::Values(
-        DecodeCase{"activeFile", "File;17\\;Active", TItemKind::ikFile, "17\\", 0, true,
+        DecodeCase{"activeFile",
+                   "File;17\\;Active",
+                   TItemKind::ikFile,
+                   "17\\",
+                   0,
+                   true,
                    {"File", "17\\", "Active"}},
-        DecodeCase{"stateIsCaseSensitive", "File;17\\;active", TItemKind::ikFile, "17\\", 0,
-                   false, {"File", "17\\", "active"}},
-        DecodeCase{"disabledPause", "Interval;0:01:30;Disabled", TItemKind::ikInterval, "", 90,
-                   false, {"Interval", "0:01:30", "Disabled"}},
-        DecodeCase{"emptyFolder", "File;;Active", TItemKind::ikFile, "", 0, true,
-                   {"File", "", "Active"}},
-        DecodeCase{"trailingSemicolonAddsNoField", "File;4\\;", TItemKind::ikFile, "4\\", 0,
-                   false, {"File", "4\\", ""}},
-        DecodeCase{"moreFieldsIgnored", "File;4\\;Active;x;y", TItemKind::ikFile, "4\\", 0, true,
+        DecodeCase{"stateIsCaseSensitive",
+                   "File;17\\;active",
+                   TItemKind::ikFile,
+                   "17\\",
+                   0,
+                   false,
+                   {"File", "17\\", "active"}},
+        DecodeCase{"disabledPause",
+                   "Interval;0:01:30;Disabled",
+                   TItemKind::ikInterval,
+                   "",
+                   90,
+                   false,
+                   {"Interval", "0:01:30", "Disabled"}},
+        DecodeCase{
+            "emptyFolder", "File;;Active", TItemKind::ikFile, "", 0, true, {"File", "", "Active"}},
+        DecodeCase{"trailingSemicolonAddsNoField",
+                   "File;4\\;",
+                   TItemKind::ikFile,
+                   "4\\",
+                   0,
+                   false,
+                   {"File", "4\\", ""}},
+        DecodeCase{"moreFieldsIgnored",
+                   "File;4\\;Active;x;y",
+                   TItemKind::ikFile,
+                   "4\\",
+                   0,
+                   true,
                    {"File", "4\\", "Active"}},
-        DecodeCase{"kindIsCaseSensitive", "file;4\\;Active", TItemKind::ikUnknown, "", 0, false,
+        DecodeCase{"kindIsCaseSensitive",
+                   "file;4\\;Active",
+                   TItemKind::ikUnknown,
+                   "",
+                   0,
+                   false,
                    {"file", "4\\", "Active"}},
-        DecodeCase{"otherKind", "Note;hello;Active", TItemKind::ikUnknown, "", 0, false,
+        DecodeCase{"otherKind",
+                   "Note;hello;Active",
+                   TItemKind::ikUnknown,
+                   "",
+                   0,
+                   false,
                    {"Note", "hello", "Active"}},
-        DecodeCase{"kindOnly", "Interval", TItemKind::ikInterval, "", 0, false,
-                   {"Interval", "", ""}},
+        DecodeCase{
+            "kindOnly", "Interval", TItemKind::ikInterval, "", 0, false, {"Interval", "", ""}},
         DecodeCase{"empty", "", TItemKind::ikUnknown, "", 0, false, {"", "", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -85,8 +120,7 @@ TEST(CatalogueTest, FoldersHangOnTheBatchId) {
     EXPECT_EQ(korvane::BatchFolder(files, "MONDAY"), dir / "Shortcuts" / "417" / "");
     EXPECT_EQ(korvane::BatchFolder(files, "Nobody"), dir / "Shortcuts" / "");
     files.catalogue.WriteText("Sneaky", "ID", "../..");
-    EXPECT_EQ(korvane::BatchFolder(files, "Sneaky").parent_path().parent_path(),
-              dir / "Shortcuts");
+    EXPECT_EQ(korvane::BatchFolder(files, "Sneaky").parent_path().parent_path(), dir / "Shortcuts");
 }
 
 TEST(CatalogueTest, ItemFoldersStayInsideTheBatchFolder) {
@@ -115,10 +149,9 @@ TEST(CatalogueTest, FindItemFileTakesTheGreatestNameIgnoringCase) {
 
 TEST(CatalogueTest, BatchRowsAndTheDefaultBatch) {
     TempDir dir;
-    WriteFile(dir / "batches.lst",
-              "[Work]\r\nID=1\r\nIconFile=/icons/w.ico\r\nIconIndex=3\r\n"
-              "[Hidden]\r\nID=2\r\nShowInStartup=0\r\n"
-              "[Workshop]\r\nID=3\r\nShowInStartup=1\r\n");
+    WriteFile(dir / "batches.lst", "[Work]\r\nID=1\r\nIconFile=/icons/w.ico\r\nIconIndex=3\r\n"
+                                   "[Hidden]\r\nID=2\r\nShowInStartup=0\r\n"
+                                   "[Workshop]\r\nID=3\r\nShowInStartup=1\r\n");
     korvane::ProgramFiles files(dir / "korvane");
     const auto all = korvane::ListBatchRows(files.catalogue, false);
     ASSERT_EQ(all.size(), 3u);

@@ -16,7 +16,9 @@ const TimeFormat k24 = korvane::TimeFormatFromPosix("%k:%M:%S", "", "");
 const TimeFormat kLeadingZero = korvane::TimeFormatFromPosix("%H:%M:%S", "", "");
 const TimeFormat k12 = korvane::TimeFormatFromPosix("%r", "AM", "PM");
 
-double Seconds(double s) { return s / 86400.0; }
+double Seconds(double s) {
+    return s / 86400.0;
+}
 
 TEST(TimeFormatTest, ReadsTheLocaleDescription) {
     EXPECT_FALSE(k24.leadingZero);

@@ -84,17 +84,16 @@ TEST_P(ReadNumberTest, ConvertsLikeTheFileFormatSays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ReadNumberTest,
-    ::testing::Values(NumberCase{"decimal", "42", 42, true}, NumberCase{"negative", "-1", -1, true},
-                      NumberCase{"hex0x", "0x1F", 31, true}, NumberCase{"hexDollar", "$1F", 31, true},
-                      NumberCase{"hex0X", "0X10", 16, true}, NumberCase{"zero", "0", 0, false},
-                      NumberCase{"two", "2", 2, true},
-                      NumberCase{"hexAllOnes", "$FFFFFFFF", -1, true},
-                      NumberCase{"trailingLetters", "12ab", 7, false},
-                      NumberCase{"word", "yes", 7, false}, NumberCase{"wordTrue", "true", 7, false},
-                      NumberCase{"empty", "", 7, false}, NumberCase{"absent", nullptr, 7, false},
-                      NumberCase{"tooLarge", "2147483648", 7, false},
-                      NumberCase{"smallest", "-2147483648", -2147483647 - 1, true},
-                      NumberCase{"lonelyZeroX", "0x", 7, false}),
+    ::testing::Values(
+        NumberCase{"decimal", "42", 42, true}, NumberCase{"negative", "-1", -1, true},
+        NumberCase{"hex0x", "0x1F", 31, true}, NumberCase{"hexDollar", "$1F", 31, true},
+        NumberCase{"hex0X", "0X10", 16, true}, NumberCase{"zero", "0", 0, false},
+        NumberCase{"two", "2", 2, true}, NumberCase{"hexAllOnes", "$FFFFFFFF", -1, true},
+        NumberCase{"trailingLetters", "12ab", 7, false}, NumberCase{"word", "yes", 7, false},
+        NumberCase{"wordTrue", "true", 7, false}, NumberCase{"empty", "", 7, false},
+        NumberCase{"absent", nullptr, 7, false}, NumberCase{"tooLarge", "2147483648", 7, false},
+        NumberCase{"smallest", "-2147483648", -2147483647 - 1, true},
+        NumberCase{"lonelyZeroX", "0x", 7, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TIniFileTest, WritesKeepEveryOtherLineAndTheOrderRules) {
@@ -102,9 +101,9 @@ TEST(TIniFileTest, WritesKeepEveryOtherLineAndTheOrderRules) {
     const fs::path file = dir / "f.ini";
     WriteFile(file, "; my notes\n[A]\nk1 = one\n\n[B]\nx=1\n");
     TIniFile ini(file);
-    ini.WriteText("a", "k2", "two");   // new key: end of its section, before the blank line
-    ini.WriteText("A", "K1", "uno");   // rewrite in place, the key keeps its spelling
-    ini.WriteText("C", "c", "three");  // new section: end of the file
+    ini.WriteText("a", "k2", "two");  // new key: end of its section, before the blank line
+    ini.WriteText("A", "K1", "uno");  // rewrite in place, the key keeps its spelling
+    ini.WriteText("C", "c", "three"); // new section: end of the file
     EXPECT_EQ(ReadFile(file),
               "; my notes\r\n[A]\r\nk1=uno\r\nk2=two\r\n\r\n[B]\r\nx=1\r\n[C]\r\nc=three\r\n");
     EXPECT_EQ(ini.ListSections(), (std::vector<std::string>{"A", "B", "C"}));
