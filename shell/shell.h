@@ -44,6 +44,15 @@ std::string VersionText(unsigned parts);
 // The user's desktop folder.
 std::filesystem::path DesktopFolder();
 
+// The logon autostart entry and the command it runs ("" when there is none).
+std::filesystem::path AutostartFile();
+std::string ReadAutostartCommand();
+// False when the entry could not be written.
+bool WriteAutostartCommand(const std::string& command);
+void RemoveAutostart();
+// The command that starts exe's startup menu: the quoted path and "-startup".
+std::string AutostartCommandFor(const std::filesystem::path& exe);
+
 // The running executable's full path.
 std::filesystem::path ExecutablePath();
 

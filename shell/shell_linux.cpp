@@ -410,6 +410,44 @@ fs::path DesktopFolder() {
     return HomeFolder() / "Desktop";
 }
 
+fs::path AutostartFile() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const fs::path base = config && *config ? fs::path(config) : HomeFolder() / ".config";
+    return base / "autostart" / "Korvane.desktop";
+}
+
+std::string ReadAutostartCommand() {
+    KeyFile kf = LoadKeyFile(AutostartFile());
+    return kf ? KeyString(kf.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC)
+              : std::string();
+}
+
+bool WriteAutostartCommand(const std::string& command) {
+    const fs::path file = AutostartFile();
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    constexpr const char* group = G_KEY_FILE_DESKTOP_GROUP;
+    KeyFile kf(g_key_file_new());
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TYPE,
+                          G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_NAME, "Korvane");
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_COMMENT, "Korvane startup menu");
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_EXEC, command.c_str());
+    g_key_file_set_boolean(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TERMINAL, FALSE);
+    g_key_file_set_boolean(kf.get(), group, "X-GNOME-Autostart-enabled", TRUE);
+    // Saved through a temporary and a rename, so a session never reads half an entry.
+    return g_key_file_save_to_file(kf.get(), file.c_str(), nullptr);
+}
+
+void RemoveAutostart() {
+    std::error_code ec;
+    fs::remove(AutostartFile(), ec);
+}
+
+std::string AutostartCommandFor(const fs::path& exe) {
+    return QuoteExecArgument(exe.string()) + " -startup";
+}
+
 fs::path ExecutablePath() {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);

@@ -29,6 +29,16 @@ void CheckValue(std::string_view value) {
     }
 }
 
+void CheckEntry(std::string_view section, std::string_view key, std::string_view value) {
+    CheckName("section", section);
+    CheckName("key", key);
+    if (key.find('=') != std::string_view::npos) {
+        throw ValueError("The key name '" + std::string(key) +
+                         "' holds \"=\" and cannot be stored");
+    }
+    CheckValue(value);
+}
+
 } // namespace
 
 bool ParseIniNumber(std::string_view text, int& value) {
@@ -150,14 +160,24 @@ std::string TIniFile::ReadText(std::string_view section, std::string_view key,
 }
 
 void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
-    CheckName("section", section);
-    CheckName("key", key);
-    if (key.find('=') != std::string_view::npos) {
-        throw ValueError("The key name '" + std::string(key) +
-                         "' holds \"=\" and cannot be stored");
-    }
-    CheckValue(value);
+    CheckEntry(section, key, value);
     Modify([&](IniDocument& doc) { return doc.Set(section, key, value); }, true);
+}
+
+void TIniFile::WriteTexts(std::string_view section,
+                          const std::vector<std::pair<std::string, std::string>>& pairs) {
+    for (const auto& [key, value] : pairs) {
+        CheckEntry(section, key, value);
+    }
+    Modify(
+        [&](IniDocument& doc) {
+            bool changed = false;
+            for (const auto& [key, value] : pairs) {
+                changed = doc.Set(section, key, value) || changed;
+            }
+            return changed;
+        },
+        true);
 }
 
 void TIniFile::RemoveKey(std::string_view section, std::string_view key) {
@@ -242,14 +262,18 @@ void TIniFile::WriteClockTime(std::string_view section, std::string_view key, do
     WriteText(section, key, FormatClockTime(value));
 }
 
-void TIniFile::WriteReal(std::string_view section, std::string_view key, double value) {
+std::string FormatReal(double value) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15G", value);
     std::string text = buf;
     if (const std::size_t dot = text.find('.'); dot != std::string::npos) {
         text.replace(dot, 1, UserTimeFormat().decimalSeparator);
     }
-    WriteText(section, key, text);
+    return text;
+}
+
+void TIniFile::WriteReal(std::string_view section, std::string_view key, double value) {
+    WriteText(section, key, FormatReal(value));
 }
 
 } // namespace korvane

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korvane {
@@ -31,6 +32,9 @@ class TIniFile {
     // Throws WriteError("Unable to write to <file>"), or ValueError for text
     // that would break the line structure of the file.
     void WriteText(std::string_view section, std::string_view key, std::string_view value);
+    // Several keys of one section in one rewrite of the file.
+    void WriteTexts(std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& pairs);
     void RemoveKey(std::string_view section, std::string_view key); // never throws
     void RemoveSection(std::string_view section);
 
@@ -68,5 +72,9 @@ class TIniFile {
 // "$", "0x" or "0X", with an optional sign; nullopt unless it is a signed
 // 32-bit number and nothing else.
 bool ParseIniNumber(std::string_view text, int& value);
+
+// A double as WriteReal writes it: general format, at most 15 significant
+// digits, the user's decimal separator.
+std::string FormatReal(double value);
 
 } // namespace korvane

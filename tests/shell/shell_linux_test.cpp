@@ -167,13 +167,16 @@ TEST(ShellOpenTest, StartsProgramsLinksAndEntriesInTheirFolders) {
          "tool.sh [] " + (dir / "work").string() + "\n"},
         {"linkWithoutFolder",
          [&] {
-             WriteLinkFile(dir / "item" / "a.lnk", {script.string(), "", "-x \"two words\""});
+             WriteLinkFile(dir / "item" / "a.lnk",
+                           LinkInfo{.target = script.string(), .arguments = "-x \"two words\""});
              return dir / "item" / "a.lnk";
          },
          dir / "item", "tool.sh [-x two words] " + (dir / "item").string() + "\n"},
         {"linkWithItsOwnFolder",
          [&] {
-             WriteLinkFile(dir / "item" / "b.lnk", {script.string(), (dir / "work").string()});
+             WriteLinkFile(
+                 dir / "item" / "b.lnk",
+                 LinkInfo{.target = script.string(), .workingDirectory = (dir / "work").string()});
              return dir / "item" / "b.lnk";
          },
          dir / "item", "tool.sh [] " + (dir / "work").string() + "\n"},
@@ -195,8 +198,8 @@ TEST(ShellOpenTest, StartsProgramsLinksAndEntriesInTheirFolders) {
 
 TEST(ShellOpenTest, FailuresAreSilent) {
     TempDir dir;
-    WriteLinkFile(dir / "dangling.lnk", {(dir / "gone").string()});
-    WriteLinkFile(dir / "loop.lnk", {(dir / "loop.lnk").string()});
+    WriteLinkFile(dir / "dangling.lnk", LinkInfo{.target = (dir / "gone").string()});
+    WriteLinkFile(dir / "loop.lnk", LinkInfo{.target = (dir / "loop.lnk").string()});
     for (const char* name : {"missing", "dangling.lnk", "loop.lnk"}) {
         EXPECT_NO_THROW(ShellOpen(dir / name, "", dir.path(), SW_SHOWNORMAL)) << name;
     }

@@ -1,0 +1,107 @@
+#include "layout/published_form.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace korvane {
+
+TPublishedForm::TPublishedForm(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags) {}
+
+void TPublishedForm::SetWidth(int v) {
+    const int frame = frameGeometry().width() - width();
+    if (SaneSize(v - frame)) {
+        resize(v - frame, height());
+    }
+}
+
+void TPublishedForm::SetHeight(int v) {
+    const int frame = frameGeometry().height() - height();
+    if (SaneSize(v - frame)) {
+        resize(width(), v - frame);
+    }
+}
+
+void TPublishedForm::SetClientWidth(int v) {
+    if (SaneSize(v)) {
+        resize(v, height());
+    }
+}
+
+void TPublishedForm::SetClientHeight(int v) {
+    if (SaneSize(v)) {
+        resize(width(), v);
+    }
+}
+
+void TPublishedForm::SetCursor(int v) {
+    if (v >= Qt::ArrowCursor && v <= Qt::LastCursor) {
+        setCursor(static_cast<Qt::CursorShape>(v));
+    }
+}
+
+void TPublishedForm::SetAlphaBlend(bool v) {
+    alphaBlend_ = v;
+    ApplyOpacity();
+}
+
+void TPublishedForm::SetAlphaBlendValue(int v) {
+    if (v >= 0 && v <= 255) {
+        alphaBlendValue_ = v;
+        ApplyOpacity();
+    }
+}
+
+void TPublishedForm::ApplyOpacity() {
+    setWindowOpacity(alphaBlend_ ? alphaBlendValue_ / 255.0 : 1.0);
+}
+
+TPublishedForm::TWindowState TPublishedForm::WindowState() const {
+    if (windowState() & Qt::WindowMinimized) {
+        return wsMinimized;
+    }
+    if (windowState() & Qt::WindowMaximized) {
+        return wsMaximized;
+    }
+    return wsNormal;
+}
+
+void TPublishedForm::SetWindowState(TWindowState v) {
+    Qt::WindowStates s = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    if (v == wsMinimized) {
+        s |= Qt::WindowMinimized;
+    } else if (v == wsMaximized) {
+        s |= Qt::WindowMaximized;
+    }
+    setWindowState(s);
+}
+
+void TPublishedForm::KeepOnScreen() {
+    const QRect frame = frameGeometry();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().intersects(frame)) {
+            return;
+        }
+    }
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        QRect r = frame;
+        r.moveCenter(primary->availableGeometry().center());
+        move(r.topLeft());
+    }
+}
+
+void TPublishedForm::showEvent(QShowEvent* event) {
+    // A centring placement applies once; from then on the window keeps its
+    // bounds, and that is what the layout file stores.
+    if (position_ == poScreenCenter || position_ == poDesktopCenter ||
+        position_ == poMainFormCenter || position_ == poOwnerFormCenter) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect r = frameGeometry();
+            r.moveCenter(screen->availableGeometry().center());
+            move(r.topLeft());
+        }
+        position_ = poDesigned;
+    }
+    QWidget::showEvent(event);
+}
+
+} // namespace korvane

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QWidget>
+
+namespace korvane {
+
+// A top-level window with the published properties that the layout file
+// stores. Published properties are the upper-case ones declared here and in
+// subclasses; Qt's own lower-case properties are never stored.
+class TPublishedForm : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int Tag READ Tag WRITE SetTag)
+    Q_PROPERTY(int Left READ Left WRITE SetLeft)
+    Q_PROPERTY(int Top READ Top WRITE SetTop)
+    Q_PROPERTY(int Width READ Width WRITE SetWidth)
+    Q_PROPERTY(int Height READ Height WRITE SetHeight)
+    Q_PROPERTY(int Cursor READ Cursor WRITE SetCursor)
+    Q_PROPERTY(bool AlphaBlend READ AlphaBlend WRITE SetAlphaBlend)
+    Q_PROPERTY(int AlphaBlendValue READ AlphaBlendValue WRITE SetAlphaBlendValue)
+    Q_PROPERTY(int ClientHeight READ ClientHeight WRITE SetClientHeight)
+    Q_PROPERTY(int ClientWidth READ ClientWidth WRITE SetClientWidth)
+    Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
+    Q_PROPERTY(TPosition Position READ Position WRITE SetPosition)
+    Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
+    Q_PROPERTY(TWindowState WindowState READ WindowState WRITE SetWindowState)
+
+  public:
+    enum TPosition {
+        poDesigned,
+        poDefault,
+        poDefaultPosOnly,
+        poDefaultSizeOnly,
+        poScreenCenter,
+        poDesktopCenter,
+        poMainFormCenter,
+        poOwnerFormCenter
+    };
+    Q_ENUM(TPosition)
+    enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+    Q_ENUM(TWindowState)
+
+    explicit TPublishedForm(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+
+    int Tag() const { return tag_; }
+    void SetTag(int v) { tag_ = v; }
+    int Left() const { return pos().x(); }
+    void SetLeft(int v) { move(v, pos().y()); }
+    int Top() const { return pos().y(); }
+    void SetTop(int v) { move(pos().x(), v); }
+    int Width() const { return frameGeometry().width(); }
+    void SetWidth(int v);
+    int Height() const { return frameGeometry().height(); }
+    void SetHeight(int v);
+    int Cursor() const { return static_cast<int>(cursor().shape()); }
+    void SetCursor(int v);
+    bool AlphaBlend() const { return alphaBlend_; }
+    void SetAlphaBlend(bool v);
+    int AlphaBlendValue() const { return alphaBlendValue_; }
+    void SetAlphaBlendValue(int v);
+    int ClientHeight() const { return height(); }
+    void SetClientHeight(int v);
+    int ClientWidth() const { return width(); }
+    void SetClientWidth(int v);
+    bool Enabled() const { return isEnabled(); }
+    void SetEnabled(bool v) { setEnabled(v); }
+    TPosition Position() const { return position_; }
+    void SetPosition(TPosition v) { position_ = v; }
+    bool Visible() const { return isVisible(); }
+    void SetVisible(bool v) { setVisible(v); }
+    TWindowState WindowState() const;
+    void SetWindowState(TWindowState v);
+
+    // Moves the window back onto the primary screen when no part of it lies
+    // on any screen (a layout from another monitor set-up, or a bad file).
+    void KeepOnScreen();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void ApplyOpacity();
+    static bool SaneSize(int v) { return v > 0 && v <= 100000; }
+
+    int tag_ = 0;
+    bool alphaBlend_ = false;
+    int alphaBlendValue_ = 255;
+    TPosition position_ = poDesigned;
+};
+
+} // namespace korvane

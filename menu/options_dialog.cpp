@@ -1,0 +1,155 @@
+#include "menu/options_dialog.h"
+
+#include "app/error_report.h"
+#include "menu/startup_logic.h"
+#include "shell/shell.h"
+#include "store/clock_time.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTime>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kLayoutSection = "Form2";
+
+} // namespace
+
+TOptionsForm::TOptionsForm(ProgramFiles& files,
+                           std::function<std::vector<std::string>()> batchCaptions, QWidget* parent)
+    : QDialog(parent), files_(files), batchCaptions_(std::move(batchCaptions)) {
+    setObjectName(QStringLiteral("OptionsForm"));
+    setWindowTitle(QStringLiteral("Options"));
+    auto* outer = new QVBoxLayout(this);
+    auto* group = new QGroupBox(QStringLiteral(" Startup menu "), this);
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    auto* grid = new QGridLayout(group);
+
+    StartupCheck = new QCheckBox(QStringLiteral("Show menu at the Windows startup"), group);
+    StartupCheck->setObjectName(QStringLiteral("StartupCheck"));
+    grid->addWidget(StartupCheck, 0, 0, 1, 2);
+    Label2 = new QLabel(QStringLiteral("Default batch:"), group);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    grid->addWidget(Label2, 1, 0, 1, 2);
+    BatchCombo = new QComboBox(group);
+    BatchCombo->setObjectName(QStringLiteral("BatchCombo"));
+    BatchCombo->setEditable(false);
+    BatchCombo->setMaxVisibleItems(8);
+    grid->addWidget(BatchCombo, 2, 0, 1, 2);
+    DefaultStartCheck = new QCheckBox(QStringLiteral("Enable time countdown"), group);
+    DefaultStartCheck->setObjectName(QStringLiteral("DefaultStartCheck"));
+    grid->addWidget(DefaultStartCheck, 3, 0, 1, 2);
+    Label1 = new QLabel(QStringLiteral("Interval:"), group);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    grid->addWidget(Label1, 4, 0);
+    DefaultStartInterval = new QTimeEdit(group);
+    DefaultStartInterval->setObjectName(QStringLiteral("DefaultStartInterval"));
+    DefaultStartInterval->setDisplayFormat(QStringLiteral("H:mm:ss"));
+    DefaultStartInterval->setTime(QTime(0, 0, 0));
+    grid->addWidget(DefaultStartInterval, 4, 1);
+    TransCheck = new QCheckBox(QStringLiteral("Enable transparent"), group);
+    TransCheck->setObjectName(QStringLiteral("TransCheck"));
+    grid->addWidget(TransCheck, 5, 0, 1, 2);
+    TransVal = new QSlider(Qt::Horizontal, group);
+    TransVal->setObjectName(QStringLiteral("TransVal"));
+    TransVal->setRange(0, 255);
+    TransVal->setTickInterval(10);
+    TransVal->setTickPosition(QSlider::TicksBothSides);
+    grid->addWidget(TransVal, 6, 0, 1, 2);
+    outer->addWidget(group);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    Button1 = new QPushButton(QStringLiteral("Save options"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    outer->addLayout(buttons);
+    setFixedSize(293, 302);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DefaultStartCheck, &QCheckBox::clicked, this, [this] { DefaultStartCheckClick(); });
+    connect(TransCheck, &QCheckBox::clicked, this, [this] { TransCheckClick(); });
+}
+
+void TOptionsForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Guarded(this, [this] { FormShow(); });
+}
+
+void TOptionsForm::FormShow() {
+    {
+        TIniFile layout(files_.layoutFile);
+        TransCheck->setChecked(layout.ReadFlag(kLayoutSection, "Form2.AlphaBlend", false));
+        TransVal->setValue(layout.ReadNumber(kLayoutSection, "Form2.AlphaBlendValue", 255));
+    }
+    StartupCheck->setChecked(SameAutostartCommand(shell::ReadAutostartCommand(),
+                                                  shell::AutostartCommandFor(files_.executable)));
+    BatchCombo->clear();
+    const std::vector<std::string> captions =
+        batchCaptions_ ? batchCaptions_() : std::vector<std::string>{};
+    for (const std::string& caption : captions) {
+        BatchCombo->addItem(QString::fromStdString(caption));
+    }
+    BatchCombo->setCurrentIndex(captions.empty() ? -1
+                                                 : DefaultBatchIndex(files_.settings, captions));
+    DefaultStartCheck->setChecked(
+        files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false));
+    const auto ms = DayFractionToMilliseconds(
+        files_.settings.ReadClockTime(kSettingsSection, "DefaultStartInterval", 0.0));
+    DefaultStartInterval->setTime(QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+    DefaultStartCheckClick();
+    TransCheckClick();
+}
+
+void TOptionsForm::Button1Click() {
+    const bool saved = Guarded(this, [this] {
+        {
+            TIniFile layout(files_.layoutFile);
+            layout.WriteFlag(kLayoutSection, "Form2.AlphaBlend", TransCheck->isChecked());
+            layout.WriteNumber(kLayoutSection, "Form2.AlphaBlendValue", TransVal->value());
+        }
+        if (StartupCheck->isChecked()) {
+            (void)shell::WriteAutostartCommand(shell::AutostartCommandFor(files_.executable));
+        } else {
+            shell::RemoveAutostart();
+        }
+        // With no batch to choose from, no default batch is stored.
+        files_.settings.WriteText(kSettingsSection, "DefaultBatch",
+                                  BatchCombo->currentIndex() < 0
+                                      ? std::string()
+                                      : BatchCombo->currentText().toStdString());
+        files_.settings.WriteFlag(kSettingsSection, "DefaultStart", DefaultStartCheck->isChecked());
+        files_.settings.WriteClockTime(
+            kSettingsSection, "DefaultStartInterval",
+            MillisecondsToDayFraction(DefaultStartInterval->time().msecsSinceStartOfDay()));
+    });
+    if (saved) {
+        accept();
+    }
+}
+
+void TOptionsForm::DefaultStartCheckClick() {
+    DefaultStartInterval->setEnabled(DefaultStartCheck->isChecked());
+    Label1->setEnabled(DefaultStartCheck->isChecked());
+}
+
+void TOptionsForm::TransCheckClick() {
+    TransVal->setEnabled(TransCheck->isChecked());
+}
+
+} // namespace korvane

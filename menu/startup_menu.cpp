@@ -1,0 +1,447 @@
+#include "menu/startup_menu.h"
+
+#include "app/error_report.h"
+#include "app/runner.h"
+#include "layout/layout_file.h"
+#include "shell/icons.h"
+#include "shell/shell.h"
+#include "store/clock_time.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <map>
+
+namespace korvane {
+
+namespace {
+
+Qt::CursorShape CursorFor(ResizeZone zone) {
+    switch (zone) {
+    case ResizeZone::Horizontal:
+        return Qt::SizeHorCursor;
+    case ResizeZone::Vertical:
+        return Qt::SizeVerCursor;
+    case ResizeZone::Diagonal:
+        return Qt::SizeFDiagCursor;
+    case ResizeZone::None:
+        break;
+    }
+    return Qt::ArrowCursor;
+}
+
+std::int64_t SteadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+TForm2::TForm2(ProgramFiles& files, QWidget* parent)
+    : TPublishedForm(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      files_(files) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Korvane"));
+    SetPosition(poDesktopCenter);
+    setMinimumSize(200, 200);
+    resize(292, 291);
+    clock = SteadyMs;
+    launchBatch = [this](const std::string& batch) {
+        RunnerHooks hooks;
+        hooks.processMessages = [] { QCoreApplication::processEvents(); };
+        LaunchBatch(files_, batch, hooks);
+    };
+    launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
+    startEditor = [this] {
+        shell::ShellOpen(files_.executable, "", files_.folder, shell::SW_SHOWNORMAL);
+    };
+    BuildControls();
+    dragging_ = false; // FormCreate
+}
+
+void TForm2::BuildControls() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(1);
+    Panel1->setMouseTracking(true);
+    Panel1->installEventFilter(this);
+    outer->addWidget(Panel1);
+    auto* panel = new QVBoxLayout(Panel1);
+    panel->setContentsMargins(3, 3, 3, 3);
+    panel->setSpacing(0);
+
+    CoolBar1 = new QWidget(Panel1);
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    CoolBar1->setFixedHeight(35);
+    CoolBar1->installEventFilter(this);
+    auto* header = new QHBoxLayout(CoolBar1);
+    header->setContentsMargins(7, 0, 5, 0);
+    header->setSpacing(0);
+    Label1 = new QLabel(QStringLiteral("Korvane"), CoolBar1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(16);
+    font.setBold(true);
+    font.setItalic(true);
+    Label1->setFont(font);
+    Label1->setForegroundRole(QPalette::Dark);
+    Label1->installEventFilter(this);
+    header->addWidget(Label1);
+    header->addStretch();
+    SpeedButton2 = new QToolButton(CoolBar1);
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton2->setToolTip(QStringLiteral("Swith to edit mode"));
+    SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    SpeedButton2->setAutoRaise(true);
+    SpeedButton2->setFixedSize(25, 25);
+    header->addWidget(SpeedButton2);
+    SpeedButton1 = new QToolButton(CoolBar1);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setToolTip(QStringLiteral("Close"));
+    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setFixedSize(25, 25);
+    header->addWidget(SpeedButton1);
+    panel->addWidget(CoolBar1);
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+
+    ListView1 = new QListWidget(Panel1);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setIconSize(QSize(32, 32));
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setUniformItemSizes(true);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    ListView1->installEventFilter(this);
+    ListView1->viewport()->installEventFilter(this);
+    panel->addWidget(ListView1, 1);
+    connect(ListView1, &QListWidget::itemSelectionChanged, this,
+            [this] { Guarded(this, [this] { ListView1SelectItem(); }); });
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos));
+    });
+
+    Panel2 = new QWidget(Panel1);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFixedHeight(25);
+    auto* strip = new QHBoxLayout(Panel2);
+    strip->setContentsMargins(6, 0, 5, 0);
+    DefTimeLabel = new QLabel(QStringLiteral("0:00:00"), Panel2);
+    DefTimeLabel->setObjectName(QStringLiteral("DefTimeLabel"));
+    strip->addWidget(DefTimeLabel);
+    ProgressBar1 = new QProgressBar(Panel2);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setFixedHeight(17);
+    ProgressBar1->setTextVisible(false);
+    strip->addWidget(ProgressBar1, 1);
+    panel->addWidget(Panel2);
+    Panel2->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] { Guarded(this, [this] { Timer1Timer(); }); });
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Launch1 = PopupMenu1->addAction(style()->standardIcon(QStyle::SP_MediaPlay),
+                                    QStringLiteral("Launch"));
+    Launch1->setObjectName(QStringLiteral("Launch1"));
+    PopupMenu1->setDefaultAction(Launch1);
+    connect(Launch1, &QAction::triggered, this, [this] { ListView1DblClick(); });
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+}
+
+bool TForm2::CountdownRunning() const {
+    return Timer1->isActive();
+}
+
+std::string TForm2::SelectedBatch() const {
+    const auto selected = ListView1->selectedItems();
+    return selected.isEmpty() ? std::string() : selected.front()->text().toStdString();
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    TPublishedForm::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        Guarded(this, [this] { FormShow(); });
+    }
+}
+
+void TForm2::FormShow() {
+    ListView1->clear();
+    // One lookup per icon source within a fill: many batches share one file.
+    std::map<std::pair<std::string, int>, QIcon> icons;
+    for (const BatchRow& row : ListBatchRows(files_.catalogue, true)) {
+        QIcon icon = DefaultBatchIcon();
+        if (!row.iconFile.empty()) {
+            auto [it, fresh] = icons.try_emplace({row.iconFile, row.iconIndex});
+            if (fresh) {
+                it->second = ExtractIcon(QString::fromStdString(row.iconFile), row.iconIndex);
+            }
+            if (!it->second.isNull()) {
+                icon = it->second;
+            }
+        }
+        ListView1->addItem(new QListWidgetItem(icon, QString::fromStdString(row.name)));
+    }
+    if (ListView1->count() > 0) {
+        ListView1->setCurrentRow(0);
+    }
+    ListView1->setFocus();
+    if (ListView1->count() > 0) {
+        std::vector<std::string> captions;
+        captions.reserve(static_cast<std::size_t>(ListView1->count()));
+        for (int i = 0; i < ListView1->count(); ++i) {
+            captions.push_back(ListView1->item(i)->text().toStdString());
+        }
+        ListView1->setCurrentRow(DefaultBatchIndex(files_.settings, captions));
+    }
+    if (!files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false)) {
+        return;
+    }
+    countdownLength_ = DayFractionToMilliseconds(
+        files_.settings.ReadClockTime(kSettingsSection, "DefaultStartInterval", 0.0));
+    countdownStart_ = clock();
+    ProgressBar1->setRange(0, static_cast<int>(countdownLength_));
+    ProgressBar1->setValue(static_cast<int>(countdownLength_));
+    DefTimeLabel->setText(
+        QString::fromStdString(FormatClockTime(MillisecondsToDayFraction(countdownLength_))));
+    Panel2->show();
+    Timer1->start();
+}
+
+void TForm2::StopTimer() {
+    Timer1->stop();
+    Panel2->hide();
+}
+
+void TForm2::Timer1Timer() {
+    const CountdownView view = CountdownAt(countdownLength_, clock() - countdownStart_);
+    DefTimeLabel->setText(QString::fromStdString(view.label));
+    ProgressBar1->setValue(view.position);
+    if (clock() - countdownStart_ > countdownLength_) {
+        Timer1->stop();
+        RunBatch();
+    }
+}
+
+void TForm2::RunBatch() {
+    const std::string batch = SelectedBatch();
+    if (batch.empty()) {
+        return; // nothing selected: nothing to launch, the menu stays
+    }
+    hide();
+    // Whatever the run ends with, the menu has done its work and closes.
+    Guarded(this, [&] { launchBatch(batch); });
+    close();
+}
+
+void TForm2::ListView1DblClick() {
+    StopTimer();
+    RunBatch();
+}
+
+void TForm2::ListView1SelectItem() {
+    // Keep "Launch" and the separator; the application entries are rebuilt.
+    const auto actions = PopupMenu1->actions();
+    for (int i = 2; i < actions.size(); ++i) {
+        PopupMenu1->removeAction(actions[i]);
+        actions[i]->deleteLater();
+    }
+    const std::string batch = SelectedBatch();
+    if (batch.empty()) {
+        return;
+    }
+    CurrentBatchName() = batch;
+    const auto batchFolder = BatchFolder(files_, batch);
+    tqAppInfo item;
+    for (int n = 0;; ++n) {
+        const std::string entry = files_.catalogue.ReadText(batch, ItemKey(n), "");
+        if (entry.empty()) {
+            break;
+        }
+        DecodeItemEntry(entry, item);
+        if (item.Kind != TItemKind::ikFile) {
+            continue;
+        }
+        const auto folder = ItemFolder(batchFolder, item.Folder);
+        const std::string file = folder ? FindItemFile(*folder) : std::string();
+        const QString caption = QString::fromStdString(std::filesystem::path(file).stem().string());
+        QAction* action = PopupMenu1->addAction(caption);
+        action->setObjectName(QStringLiteral("Item%1").arg(n));
+        action->setData(n);
+        if (!file.empty()) {
+            action->setIcon(FileTypeIcon(QString::fromStdString((*folder / file).string())));
+        }
+        connect(action, &QAction::triggered, this, [this, n] {
+            // OpenClick: one application; the window and any countdown go on.
+            Guarded(this, [&] { launchItem(SelectedBatch(), n); });
+        });
+    }
+}
+
+void TForm2::SpeedButton1Click() {
+    close();
+}
+
+void TForm2::SpeedButton2Click() {
+    hide();
+    Guarded(this, [this] { startEditor(); });
+    close();
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    // FormClose: no selection handling while the window goes down.
+    disconnect(ListView1, &QListWidget::itemSelectionChanged, this, nullptr);
+    Timer1->stop();
+    Guarded(this, [this] { SaveLayout(files_.layoutFile, *this); });
+    event->accept();
+    emit closed();
+}
+
+void TForm2::resizeEvent(QResizeEvent* event) {
+    // The header's layout keeps the edit-mode button directly left of the
+    // close button, 5 pixels from the right edge.
+    TPublishedForm::resizeEvent(event);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == CoolBar1 || watched == Label1) {
+        return HeaderMouse(event);
+    }
+    if (watched == Panel1) {
+        return PanelMouse(event);
+    }
+    if (watched == ListView1) {
+        return ListKey(event);
+    }
+    if (watched == ListView1->viewport()) {
+        return ListMouse(event);
+    }
+    return TPublishedForm::eventFilter(watched, event);
+}
+
+bool TForm2::HeaderMouse(QEvent* event) {
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (!mouse) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        press_ = mouse->globalPosition().toPoint();
+        pressWindow_ = pos();
+        moving_ = dragging_ = true;
+        return true;
+    case QEvent::MouseMove:
+        if (dragging_ && moving_) {
+            move(pressWindow_ + (mouse->globalPosition().toPoint() - press_));
+        }
+        return true;
+    case QEvent::MouseButtonRelease:
+        moving_ = dragging_ = false;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TForm2::PanelMouse(QEvent* event) {
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (!mouse) {
+        return false;
+    }
+    // The panel fills the window, so its coordinates are the window's.
+    const QPoint at = mouse->position().toPoint();
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        if (dragging_ && !moving_ && zone_ != ResizeZone::None) {
+            int w = width(), h = height();
+            if (zone_ == ResizeZone::Horizontal || zone_ == ResizeZone::Diagonal) {
+                w += at.x() - press_.x();
+            }
+            if (zone_ == ResizeZone::Vertical || zone_ == ResizeZone::Diagonal) {
+                h += at.y() - press_.y();
+            }
+            resize(std::max(w, minimumWidth()), std::max(h, minimumHeight()));
+            press_ = at;
+        }
+        zone_ = ResizeZoneAt(at.x(), at.y(), width(), height());
+        Panel1->setCursor(CursorFor(zone_));
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+        if (zone_ != ResizeZone::None) {
+            press_ = at;
+            dragging_ = true;
+            moving_ = false;
+        }
+        return true;
+    case QEvent::MouseButtonRelease:
+        EndDrag();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm2::EndDrag() {
+    if (dragging_ && !moving_) {
+        dragging_ = false;
+        zone_ = ResizeZone::None;
+        Panel1->setCursor(Qt::ArrowCursor);
+    }
+}
+
+bool TForm2::ListKey(QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    StopTimer(); // any key stops the countdown
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        RunBatch();
+        return true;
+    }
+    if (key == Qt::Key_Escape) {
+        close();
+        return true;
+    }
+    return false;
+}
+
+bool TForm2::ListMouse(QEvent* event) {
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (!mouse) {
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        StopTimer();
+    } else if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+        ListView1DblClick();
+        return true;
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        EndDrag();
+    }
+    return false;
+}
+
+} // namespace korvane
