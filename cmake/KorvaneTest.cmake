@@ -1,9 +1,15 @@
-# korvane_add_test(NAME SOURCES src... LIBS lib... [LABELS label...])
-# One test executable per class; every test runs without a display.
+# korvane_add_test(NAME [QTEST] SOURCES src... LIBS lib... [LABELS label...])
+# One test executable per class; every test runs without a display. QTEST
+# makes it a QtTest program (windows), else it is a GoogleTest one.
 function(korvane_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "QTEST" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  if(T_QTEST)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
+  else()
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES

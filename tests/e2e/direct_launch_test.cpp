@@ -56,6 +56,10 @@ class DirectLaunchTest : public ::testing::Test {
     }
 
     RunResult Run(const std::string& argument) {
+        return Run({(dir_ / "korvane").string(), argument});
+    }
+
+    RunResult Run(std::vector<std::string> command, const std::vector<std::string>& extraEnv = {}) {
         const fs::path errFile = dir_ / "stderr.txt";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -70,17 +74,20 @@ class DirectLaunchTest : public ::testing::Test {
                 envStore.push_back(var);
             }
         }
+        envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
         std::vector<char*> env;
         for (std::string& v : envStore) {
             env.push_back(v.data());
         }
         env.push_back(nullptr);
-        std::string exe = (dir_ / "korvane").string();
-        std::string arg = argument;
-        char* argv[] = {exe.data(), arg.data(), nullptr};
+        std::vector<char*> argv;
+        for (std::string& a : command) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
         pid_t pid = 0;
         RunResult result;
-        if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, env.data()) == 0) {
+        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), env.data()) == 0) {
             int status = 0;
             ::waitpid(pid, &status, 0);
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -164,6 +171,29 @@ TEST_F(DirectLaunchTest, AnUnknownBatchDoesNothingQuietly) {
         EXPECT_EQ(r.stderrText, "") << name;
     }
     EXPECT_TRUE(Marks(0).empty());
+}
+
+TEST_F(DirectLaunchTest, StartupMenuCountdownLaunchesTheDefaultBatch) {
+    WriteBatch("Work", {App(1, "A"), App(2, "B")});
+    WriteFile(dir_ / "korvane.ini",
+              "[Basic]\r\nDefaultBatch=work\r\nDefaultStart=1\r\nDefaultStartInterval=0:00:01\r\n");
+    std::vector<std::string> command{(dir_ / "korvane").string(), "-startup"};
+    std::vector<std::string> env{"XDG_RUNTIME_DIR=" + dir_.path().string()};
+    if (fs::exists("/usr/bin/xvfb-run")) {
+        command.insert(command.begin(), {"xvfb-run", "-a"});
+    } else {
+        env.push_back("QT_QPA_PLATFORM=offscreen");
+    }
+    const RunResult r = Run(command, env);
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+    const auto marks = Marks(2);
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(marks[0].tag, "A");
+    EXPECT_EQ(marks[1].tag, "B");
+    // The menu was hidden for the launch and saved its layout as it closed.
+    const std::string layout = ReadFile(dir_ / "korvane.prm");
+    EXPECT_NE(layout.find("Form2.Visible=0\r\n"), std::string::npos) << layout;
+    EXPECT_NE(layout.find("[Debug-Form2]\r\nMark1=Yes\r\n"), std::string::npos) << layout;
 }
 
 } // namespace

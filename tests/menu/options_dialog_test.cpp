@@ -1,0 +1,160 @@
+#include "app/error_report.h"
+#include "menu/options_dialog.h"
+#include "shell/shell.h"
+#include "store/clock_time.h"
+#include "test_support.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimeEdit>
+#include <QtTest>
+
+using korvane::TOptionsForm;
+using korvane::test::ReadFile;
+using korvane::test::TempDir;
+using korvane::test::WriteFile;
+
+namespace {
+
+struct OptionsRig {
+    OptionsRig() : files(dir / "prog dir" / "korvane") {
+        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        std::filesystem::create_directories(dir / "prog dir");
+        dialog = std::make_unique<TOptionsForm>(files, [this] { return captions; });
+    }
+    template <class T> T* find(const char* name) { return dialog->findChild<T*>(name); }
+    void show() {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+    void save() { QTest::mouseClick(find<QPushButton>("Button1"), Qt::LeftButton); }
+    std::filesystem::path autostart() { return dir / "config" / "autostart" / "Korvane.desktop"; }
+
+    TempDir dir;
+    korvane::ProgramFiles files;
+    std::vector<std::string> captions{"Work", "Hidden", "Weekend"};
+    std::unique_ptr<TOptionsForm> dialog;
+};
+
+} // namespace
+
+class OptionsDialogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        korvane::SetUserTimeFormat(korvane::TimeFormat{});
+        korvane::SetErrorSink([this](const QString& m) { errors << m; });
+        errors.clear();
+    }
+
+    void showsDefaultsWithoutAnyFile() {
+        OptionsRig rig;
+        rig.show();
+        QVERIFY(!rig.find<QCheckBox>("TransCheck")->isChecked());
+        QCOMPARE(rig.find<QSlider>("TransVal")->value(), 255);
+        QVERIFY(!rig.find<QSlider>("TransVal")->isEnabled());
+        QVERIFY(!rig.find<QCheckBox>("StartupCheck")->isChecked());
+        QVERIFY(!rig.find<QCheckBox>("DefaultStartCheck")->isChecked());
+        QVERIFY(!rig.find<QTimeEdit>("DefaultStartInterval")->isEnabled());
+        auto* combo = rig.find<QComboBox>("BatchCombo");
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->currentText(), QString("Work"));
+        QVERIFY(!std::filesystem::exists(rig.files.layoutFile));
+        QVERIFY(!std::filesystem::exists(rig.files.settings.FileName()));
+    }
+
+    void savesEverySettingWhereTheMenuReadsIt() {
+        OptionsRig rig;
+        WriteFile(rig.files.settings.FileName(), "[Basic]\r\nDefaultBatch=weekend\r\n");
+        rig.show();
+        QCOMPARE(rig.find<QComboBox>("BatchCombo")->currentText(), QString("Weekend"));
+        rig.find<QCheckBox>("StartupCheck")->setChecked(true);
+        rig.find<QCheckBox>("DefaultStartCheck")->click();
+        QVERIFY(rig.find<QTimeEdit>("DefaultStartInterval")->isEnabled());
+        rig.find<QTimeEdit>("DefaultStartInterval")->setTime(QTime(0, 1, 30));
+        rig.find<QSlider>("TransVal")->setValue(128); // saved though transparency is off
+        QSignalSpy accepted(rig.dialog.get(), &QDialog::accepted);
+        rig.save();
+        QCOMPARE(accepted.count(), 1);
+        QCOMPARE(ReadFile(rig.files.settings.FileName()),
+                 std::string("[Basic]\r\nDefaultBatch=Weekend\r\nDefaultStart=1\r\n"
+                             "DefaultStartInterval=0:01:30\r\n"));
+        korvane::TIniFile layout(rig.files.layoutFile);
+        QCOMPARE(layout.ReadText("Form2", "Form2.AlphaBlend", ""), std::string("0"));
+        QCOMPARE(layout.ReadText("Form2", "Form2.AlphaBlendValue", ""), std::string("128"));
+        QVERIFY(errors.isEmpty());
+
+        // The autostart entry runs this executable's startup menu, path quoted.
+        QVERIFY(std::filesystem::exists(rig.autostart()));
+        QCOMPARE(korvane::shell::ReadAutostartCommand(),
+                 "\"" + rig.files.executable.string() + "\" -startup");
+        rig.dialog->hide();
+        rig.show();
+        QVERIFY(rig.find<QCheckBox>("StartupCheck")->isChecked());
+        rig.find<QCheckBox>("StartupCheck")->setChecked(false);
+        rig.save();
+        QVERIFY(!std::filesystem::exists(rig.autostart()));
+    }
+
+    void recognisesTheAutostartEntryByItsCommand_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("same") << "\"%1\" -startup" << true;
+        QTest::newRow("otherLetterCase") << "\"%1\" -STARTUP" << true;
+        QTest::newRow("otherArguments") << "\"%1\" -startup now" << false;
+        QTest::newRow("otherProgram") << "\"/usr/bin/other\" -startup" << false;
+        QTest::newRow("unquoted") << "%1 -startup" << false;
+    }
+    void recognisesTheAutostartEntryByItsCommand() {
+        QFETCH(QString, command);
+        QFETCH(bool, checked);
+        OptionsRig rig;
+        QVERIFY(korvane::shell::WriteAutostartCommand(
+            command.arg(QString::fromStdString(rig.files.executable.string())).toStdString()));
+        rig.show();
+        QCOMPARE(rig.find<QCheckBox>("StartupCheck")->isChecked(), checked);
+    }
+
+    void cancelWritesNothing() {
+        OptionsRig rig;
+        rig.show();
+        rig.find<QCheckBox>("StartupCheck")->setChecked(true);
+        rig.find<QCheckBox>("TransCheck")->setChecked(true);
+        QTest::mouseClick(rig.find<QPushButton>("Button2"), Qt::LeftButton);
+        QVERIFY(!std::filesystem::exists(rig.autostart()));
+        QVERIFY(!std::filesystem::exists(rig.files.layoutFile));
+        QVERIFY(!std::filesystem::exists(rig.files.settings.FileName()));
+    }
+
+    void noBatchesSavesNoDefault() {
+        OptionsRig rig;
+        rig.captions.clear();
+        WriteFile(rig.files.settings.FileName(), "[Basic]\r\nDefaultBatch=Gone\r\n");
+        rig.show();
+        QCOMPARE(rig.find<QComboBox>("BatchCombo")->currentIndex(), -1);
+        rig.save();
+        QCOMPARE(rig.files.settings.ReadText("Basic", "DefaultBatch", "-"), std::string());
+    }
+
+    void aFailedWriteIsReportedAndTheDialogStays() {
+        OptionsRig rig;
+        std::filesystem::create_directories(rig.files.layoutFile); // a folder in the file's place
+        rig.show();
+        QSignalSpy accepted(rig.dialog.get(), &QDialog::accepted);
+        rig.save();
+        QCOMPARE(errors, QStringList{QString::fromStdString("Unable to write to " +
+                                                            rig.files.layoutFile.string() + ".")});
+        QCOMPARE(accepted.count(), 0);
+        QVERIFY(rig.dialog->isVisible());
+        QVERIFY(!std::filesystem::exists(rig.files.settings.FileName()));
+    }
+
+  private:
+    QStringList errors;
+};
+
+QTEST_MAIN(OptionsDialogTest)
+#include "options_dialog_test.moc"

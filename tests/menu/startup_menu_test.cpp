@@ -1,0 +1,296 @@
+#include "app/error_report.h"
+#include "menu/startup_logic.h"
+#include "menu/startup_menu.h"
+#include "store/clock_time.h"
+#include "test_support.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QtTest>
+
+using korvane::ResizeZone;
+using korvane::TForm2;
+using korvane::test::TempDir;
+using korvane::test::WriteFile;
+
+Q_DECLARE_METATYPE(ResizeZone)
+
+namespace {
+
+// A program folder with a catalogue and settings, and a menu on it whose
+// launches, clock and editor start are recorded instead of done.
+struct MenuRig {
+    explicit MenuRig(const std::string& catalogue, const std::string& settings = "")
+        : files(dir / "korvane") {
+        WriteFile(dir / "batches.lst", catalogue);
+        WriteFile(dir / "korvane.ini", settings);
+        form = std::make_unique<TForm2>(files);
+        form->clock = [this] { return now; };
+        form->launchBatch = [this](const std::string& b) { launched.push_back(b); };
+        form->launchItem = [this](const std::string& b, int i) {
+            items.push_back(b + "#" + std::to_string(i));
+        };
+        form->startEditor = [this] { editorStarted = true; };
+    }
+    template <class T> T* find(const char* name) { return form->findChild<T*>(name); }
+    QListWidget* list() { return find<QListWidget>("ListView1"); }
+    void show() {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void tick(std::int64_t ms) {
+        now += ms;
+        form->Timer1Timer();
+    }
+    QString label() { return find<QLabel>("DefTimeLabel")->text(); }
+    bool stripShown() { return find<QWidget>("Panel2")->isVisible(); }
+
+    TempDir dir;
+    korvane::ProgramFiles files;
+    std::unique_ptr<TForm2> form;
+    std::int64_t now = 1000000;
+    std::vector<std::string> launched, items;
+    bool editorStarted = false;
+};
+
+const std::string kCatalogue = "[Work]\r\nID=1\r\n[Hidden]\r\nID=2\r\nShowInStartup=0\r\n"
+                               "[Weekend]\r\nID=3\r\n[Grüße]\r\nID=4\r\nShowInStartup=1\r\n";
+
+std::string Countdown(const char* interval) {
+    std::string s = "[Basic]\r\nDefaultBatch=WEEKEND\r\nDefaultStart=1\r\n";
+    if (interval) {
+        s += std::string("DefaultStartInterval=") + interval + "\r\n";
+    }
+    return s;
+}
+
+} // namespace
+
+class StartupMenuTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        korvane::SetUserTimeFormat(korvane::TimeFormat{});
+        korvane::SetErrorSink([this](const QString& m) { errors << m; });
+        errors.clear();
+    }
+
+    void listsTheStartupBatchesAndPreselectsTheDefault_data() {
+        QTest::addColumn<QString>("defaultBatch");
+        QTest::addColumn<int>("row");
+        QTest::newRow("absent") << QString() << 0;
+        QTest::newRow("ignoringCase") << "weekend" << 1;
+        QTest::newRow("nonAscii") << "GRÜSSE" << 0; // ß does not fold to ss
+        QTest::newRow("nonAsciiCase") << "grüße" << 2;
+        QTest::newRow("hiddenFromTheMenu") << "Hidden" << 0;
+        QTest::newRow("deleted") << "Gone" << 0;
+    }
+    void listsTheStartupBatchesAndPreselectsTheDefault() {
+        QFETCH(QString, defaultBatch);
+        QFETCH(int, row);
+        MenuRig rig(kCatalogue, defaultBatch.isNull()
+                                    ? ""
+                                    : "[Basic]\r\nDefaultBatch=" + defaultBatch.toStdString());
+        rig.show();
+        QStringList names;
+        for (int i = 0; i < rig.list()->count(); ++i) {
+            names << rig.list()->item(i)->text();
+        }
+        QCOMPARE(names, QStringList({"Work", "Weekend", "Grüße"}));
+        QCOMPARE(rig.list()->currentRow(), row);
+        QVERIFY(!rig.stripShown());
+        QVERIFY(!rig.form->CountdownRunning());
+    }
+
+    void countdownRunsDownAndLaunchesTheSelectedBatch() {
+        MenuRig rig(kCatalogue, Countdown("0:00:10"));
+        rig.show();
+        QVERIFY(rig.form->CountdownRunning());
+        QVERIFY(rig.stripShown());
+        QCOMPARE(rig.label(), QString("0:00:10"));
+        auto* bar = rig.find<QProgressBar>("ProgressBar1");
+        QCOMPARE(bar->maximum(), 10000);
+        QCOMPARE(bar->value(), 10000);
+        rig.tick(100);
+        QCOMPARE(rig.label(), QString("0:00:09"));
+        QCOMPARE(bar->value(), 9900);
+        rig.tick(9900); // exactly the length: not yet
+        QVERIFY(rig.launched.empty());
+        QCOMPARE(rig.label(), QString("0:00:00"));
+        rig.tick(1);
+        QCOMPARE(rig.launched, std::vector<std::string>{"Weekend"});
+        QVERIFY(!rig.form->isVisible());
+        QVERIFY(!rig.form->CountdownRunning());
+    }
+
+    void countdownWithoutALengthLaunchesAtTheFirstTick_data() {
+        QTest::addColumn<QString>("interval");
+        QTest::newRow("absent") << QString();
+        QTest::newRow("empty") << "";
+        QTest::newRow("unreadable") << "soon";
+    }
+    void countdownWithoutALengthLaunchesAtTheFirstTick() {
+        QFETCH(QString, interval);
+        const std::string text = interval.toStdString();
+        MenuRig rig(kCatalogue, Countdown(interval.isNull() ? nullptr : text.c_str()));
+        rig.show();
+        QVERIFY(rig.form->CountdownRunning());
+        rig.tick(100);
+        QCOMPARE(rig.launched, std::vector<std::string>{"Weekend"});
+    }
+
+    void anyKeyStopsTheCountdownForGood() {
+        MenuRig rig(kCatalogue, Countdown("0:00:10"));
+        rig.show();
+        QTest::keyClick(rig.list(), Qt::Key_Down);
+        QVERIFY(!rig.form->CountdownRunning());
+        QVERIFY(!rig.stripShown());
+        QCOMPARE(rig.list()->currentRow(), 2);
+        QTest::keyClick(rig.list(), Qt::Key_Return);
+        QCOMPARE(rig.launched, std::vector<std::string>{"Grüße"});
+    }
+
+    void aClickStopsTheCountdownButARightClickDoesNot() {
+        MenuRig rig(kCatalogue, Countdown("0:00:10"));
+        rig.show();
+        const QPoint first = rig.list()->visualItemRect(rig.list()->item(0)).center();
+        QTest::mouseClick(rig.list()->viewport(), Qt::RightButton, {}, first);
+        QVERIFY(rig.form->CountdownRunning());
+        QTest::mouseClick(rig.list()->viewport(), Qt::LeftButton, {}, first);
+        QVERIFY(!rig.form->CountdownRunning());
+        QVERIFY(rig.launched.empty());
+    }
+
+    void escapeClosesWithoutLaunching() {
+        MenuRig rig(kCatalogue);
+        rig.show();
+        QSignalSpy closed(rig.form.get(), &TForm2::closed);
+        QTest::keyClick(rig.list(), Qt::Key_Escape);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(rig.launched.empty());
+        QVERIFY(std::filesystem::exists(rig.dir / "korvane.prm")); // the layout was saved
+    }
+
+    void launchWithNothingSelectedDoesNothing() {
+        MenuRig rig("[Hidden]\r\nShowInStartup=0\r\n", Countdown("0:00:00"));
+        rig.show();
+        QCOMPARE(rig.list()->count(), 0);
+        rig.tick(100);
+        QTest::keyClick(rig.list(), Qt::Key_Return);
+        QVERIFY(rig.launched.empty());
+        QVERIFY(rig.form->isVisible());
+        QCOMPARE(rig.form->findChild<QMenu*>("PopupMenu1")->actions().size(), 2);
+    }
+
+    void contextMenuListsTheApplicationsOfTheSelectedBatch() {
+        MenuRig rig("[Work]\r\nID=1\r\nItem0=File;10\\;Active\r\nItem1=Interval;0:00:05;Active\r\n"
+                    "Item2=File;11\\;Disabled\r\nItem3=File;12\\;Active\r\n",
+                    Countdown("0:01:00"));
+        WriteFile(rig.dir / "Shortcuts" / "1" / "10" / "gedit.lnk", "");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "11" / "Word.pif", "");
+        std::filesystem::create_directories(rig.dir / "Shortcuts" / "1" / "12");
+        rig.show();
+        const auto actions = rig.form->findChild<QMenu*>("PopupMenu1")->actions();
+        QCOMPARE(actions.size(), 5);
+        QCOMPARE(actions[0]->text(), QString("Launch"));
+        QVERIFY(actions[1]->isSeparator());
+        QCOMPARE(actions[2]->text(), QString("gedit"));
+        QCOMPARE(actions[2]->data().toInt(), 0);
+        QCOMPARE(actions[3]->text(), QString("Word"));
+        QCOMPARE(actions[3]->data().toInt(), 2);
+        QCOMPARE(actions[4]->text(), QString()); // its folder holds no file
+        QCOMPARE(korvane::CurrentBatchName(), std::string("Work"));
+        actions[3]->trigger();
+        QCOMPARE(rig.items, std::vector<std::string>{"Work#2"});
+        QVERIFY(rig.form->CountdownRunning()); // one application does not stop it
+        QVERIFY(rig.form->isVisible());
+        actions[0]->trigger();
+        QCOMPARE(rig.launched, std::vector<std::string>{"Work"});
+    }
+
+    void aBadPauseReachesTheErrorReport() {
+        MenuRig rig("[Work]\r\nID=1\r\nItem0=Interval;later;Active\r\n");
+        rig.show();
+        QCOMPARE(errors, QStringList{"'later' is not a valid time."});
+        QVERIFY(rig.form->isVisible());
+    }
+
+    void editModeButtonStartsTheEditorAndCloses() {
+        MenuRig rig(kCatalogue);
+        rig.show();
+        QSignalSpy closed(rig.form.get(), &TForm2::closed);
+        QTest::mouseClick(rig.find<QWidget>("SpeedButton2"), Qt::LeftButton);
+        QVERIFY(rig.editorStarted);
+        QCOMPARE(closed.count(), 1);
+    }
+
+    void dragsMoveAndResizeTheWindow() {
+        MenuRig rig(kCatalogue);
+        rig.show();
+        rig.form->move(100, 100);
+        auto* header = rig.find<QWidget>("CoolBar1");
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(50, 10));
+        QMouseEvent move(QEvent::MouseMove, QPointF(80, 30), header->mapToGlobal(QPointF(80, 30)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(header, &move);
+        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(80, 30));
+        QCOMPARE(rig.form->pos(), QPoint(130, 120));
+
+        auto* panel = rig.find<QWidget>("Panel1");
+        const QSize size = rig.form->size();
+        auto sendMove = [&](QPoint at) {
+            QMouseEvent e(QEvent::MouseMove, QPointF(at), panel->mapToGlobal(QPointF(at)),
+                          Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(panel, &e);
+        };
+        const QPoint corner(size.width() - 2, size.height() - 2);
+        sendMove(corner);
+        QCOMPARE(panel->cursor().shape(), Qt::SizeFDiagCursor);
+        QTest::mousePress(panel, Qt::LeftButton, {}, corner);
+        sendMove(corner + QPoint(30, 20));
+        QCOMPARE(rig.form->size(), size + QSize(30, 20));
+        sendMove(QPoint(-500, -500)); // never below 200 x 200
+        QCOMPARE(rig.form->size(), QSize(200, 200));
+        QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(-500, -500));
+        QCOMPARE(panel->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void resizeZones_data() {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<ResizeZone>("zone");
+        QTest::newRow("corner") << 291 << 291 << ResizeZone::Diagonal;
+        QTest::newRow("cornerEdge") << 291 << 290 << ResizeZone::Horizontal;
+        QTest::newRow("rightBand") << 286 << 10 << ResizeZone::Horizontal;
+        QTest::newRow("justOutsideRightBand") << 285 << 10 << ResizeZone::None;
+        QTest::newRow("bottomBand") << 10 << 286 << ResizeZone::Vertical;
+        QTest::newRow("middle") << 100 << 100 << ResizeZone::None;
+    }
+    void resizeZones() {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(ResizeZone, zone);
+        QCOMPARE(korvane::ResizeZoneAt(x, y, 300, 300), zone);
+    }
+
+    void fillsFiveHundredBatches() {
+        std::string catalogue;
+        for (int i = 0; i < 500; ++i) {
+            catalogue += "[Batch " + std::to_string(i) + "]\r\nID=" + std::to_string(i) + "\r\n";
+        }
+        MenuRig rig(catalogue, "[Basic]\r\nDefaultBatch=batch 499\r\n");
+        rig.show();
+        QCOMPARE(rig.list()->count(), 500);
+        QCOMPARE(rig.list()->currentRow(), 499);
+    }
+
+  private:
+    QStringList errors;
+};
+
+QTEST_MAIN(StartupMenuTest)
+#include "startup_menu_test.moc"
