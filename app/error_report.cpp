@@ -20,6 +20,14 @@ void SetErrorSink(ErrorSink sink) {
     Sink() = std::move(sink);
 }
 
+void ShowMessage(QWidget* parent, const QString& message) {
+    if (Sink()) {
+        Sink()(message);
+        return;
+    }
+    QMessageBox::information(parent, QString::fromLatin1(kApplicationTitle), message);
+}
+
 void ReportError(QWidget* parent, const std::exception& error) {
     const QString message = QString::fromStdString(WithFullStop(error.what()));
     if (Sink()) {

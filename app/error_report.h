@@ -12,6 +12,9 @@ namespace korvane {
 // "Korvane" with the error's message and its full stop.
 void ReportError(QWidget* parent, const std::exception& error);
 
+// A message box with an OK button, captioned "Korvane".
+void ShowMessage(QWidget* parent, const QString& message);
+
 // Tests take the reports instead of a modal box.
 using ErrorSink = std::function<void(const QString& message)>;
 void SetErrorSink(ErrorSink sink);

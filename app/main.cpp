@@ -2,7 +2,6 @@
 #include "app/program.h"
 #include "app/window_modes.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,11 +12,8 @@ int main(int argc, char** argv) {
     modes.startupMenu = [&](korvane::ProgramFiles& files) {
         return korvane::RunStartupMenu(files, argc, argv);
     };
-    modes.editor = [](korvane::ProgramFiles&) {
-        std::fprintf(stderr, "korvane: the batch editor is not part of this build yet.\n"
-                             "Run korvane -startup for the startup menu, or\n"
-                             "korvane \"<batch name>\" to launch a batch.\n");
-        return 0;
+    modes.editor = [&](korvane::ProgramFiles& files) {
+        return korvane::RunEditor(files, argc, argv);
     };
     return korvane::RunProgram(arguments, modes);
 }

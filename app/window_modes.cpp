@@ -2,7 +2,9 @@
 
 #include "app/error_report.h"
 #include "app/program.h"
+#include "editor/editor_window.h"
 #include "layout/layout_file.h"
+#include "layout/published_controls.h"
 #include "menu/startup_menu.h"
 
 #include <QApplication>
@@ -26,6 +28,25 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     QObject::connect(&form, &TForm2::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     // Restored whether or not the layout file exists; the trace creates it.
     Guarded(&form, [&] { LoadLayout(files.layoutFile, form); });
+    form.show();
+    form.KeepOnScreen();
+    return app.exec();
+}
+
+int RunEditor(ProgramFiles& files, int& argc, char** argv) {
+    QApplication app(argc, argv);
+    SetUpApplication(app);
+    TForm1 form(files);
+    QObject::connect(&form, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Restored only when a layout was saved before: a first start writes nothing.
+    if (std::filesystem::exists(files.layoutFile)) {
+        Guarded(&form, [&] {
+            LoadLayout(files.layoutFile, form);
+            LoadLayout(files.layoutFile, *form.coolBar());
+            LoadLayout(files.layoutFile, *form.toolBar());
+            LoadLayout(files.layoutFile, *form.batchList());
+        });
+    }
     form.show();
     form.KeepOnScreen();
     return app.exec();

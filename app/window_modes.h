@@ -7,4 +7,7 @@ namespace korvane {
 // The startup menu mode: runs TForm2 until it closes.
 int RunStartupMenu(ProgramFiles& files, int& argc, char** argv);
 
+// The editor mode: runs TForm1 until it closes.
+int RunEditor(ProgramFiles& files, int& argc, char** argv);
+
 } // namespace korvane

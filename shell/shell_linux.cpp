@@ -173,6 +173,10 @@ void OpenResolved(fs::path file, const std::vector<std::string>& args, const fs:
     if (depth > kMaxLinkDepth || file.empty()) {
         return;
     }
+    if (const std::string text = file.string(); text.find("://") != std::string::npos) {
+        (void)g_app_info_launch_default_for_uri(text.c_str(), nullptr, nullptr);
+        return;
+    }
     std::error_code ec;
     if (file.is_relative() && !dir.empty() && fs::exists(dir / file, ec)) {
         file = dir / file;

@@ -64,6 +64,10 @@ class OptionsDialogTest : public QObject {
         QCOMPARE(combo->currentText(), QString("Work"));
         QVERIFY(!std::filesystem::exists(rig.files.layoutFile));
         QVERIFY(!std::filesystem::exists(rig.files.settings.FileName()));
+        // KORVANE_SCREENSHOTS=<folder> keeps a picture of the dialog to look at.
+        if (const QString shots = qEnvironmentVariable("KORVANE_SCREENSHOTS"); !shots.isEmpty()) {
+            rig.dialog->grab().save(shots + "/options-dialog.png");
+        }
     }
 
     void savesEverySettingWhereTheMenuReadsIt() {

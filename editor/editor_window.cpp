@@ -1,0 +1,719 @@
+#include "editor/editor_window.h"
+
+#include "app/error_report.h"
+#include "app/runner.h"
+#include "editor/interval_dialog.h"
+#include "layout/layout_file.h"
+#include "layout/published_controls.h"
+#include "menu/options_dialog.h"
+#include "shell/icons.h"
+#include "shell/shell.h"
+#include "store/catalogue_edit.h"
+#include "store/clock_time.h"
+#include "store/utf8.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeDatabase>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <chrono>
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+
+namespace {
+
+constexpr int kNameRole = Qt::UserRole;        // batch rows: the name in the catalogue
+constexpr int kFolderRole = Qt::UserRole;      // item rows: the item folder
+constexpr int kCheckedRole = Qt::UserRole + 1; // item rows: the check state before a change
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::string S(const QString& s) {
+    return s.toStdString();
+}
+
+// The file in folder whose name is name ignoring case, or "" when none is.
+fs::path FindIgnoringCase(const fs::path& folder, const std::string& name) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (utf8::EqualFolded(it->path().filename().string(), name)) {
+            return it->path();
+        }
+    }
+    return {};
+}
+
+void ShowPropertiesOverDBus(const fs::path& file) {
+    const QString service = QStringLiteral("org.freedesktop.FileManager1");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface()) {
+        const auto registered = bus.interface()->isServiceRegistered(service);
+        const auto activatable = bus.interface()->activatableServiceNames();
+        if ((registered.isValid() && registered.value()) ||
+            (activatable.isValid() && activatable.value().contains(service))) {
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                service, QStringLiteral("/org/freedesktop/FileManager1"), service,
+                QStringLiteral("ShowItemProperties"));
+            call << QStringList{QUrl::fromLocalFile(Q(file.string())).toString()} << QString();
+            bus.asyncCall(call);
+            return;
+        }
+    }
+    // No file manager to ask: show the item's folder instead.
+    shell::ShellOpen(file.parent_path(), "", file.parent_path(), shell::SW_SHOWNORMAL);
+}
+
+} // namespace
+
+TForm1::TForm1(ProgramFiles& files, QWidget* parent)
+    : TPublishedForm(parent), files_(files),
+      random_(static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Korvane"));
+    resize(658, 378);
+    move(194, 248);
+    chooseFile = [this] {
+        return QFileDialog::getOpenFileName(
+            this, QStringLiteral("Add application"), QString(),
+            QStringLiteral("All files (*);;Executable files (*.exe *.com);;"
+                           "Application entries (*.desktop *.lnk)"),
+            nullptr, QFileDialog::DontResolveSymlinks);
+    };
+    runIntervalDialog = [](TForm3& dialog) { return dialog.exec() == QDialog::Accepted; };
+    launchBatch = [this](const std::string& batch) {
+        RunnerHooks hooks;
+        hooks.processMessages = [] { QCoreApplication::processEvents(); };
+        LaunchBatch(files_, batch, hooks);
+    };
+    launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
+    showFileProperties = ShowPropertiesOverDBus;
+    shellOpen = [](const fs::path& file, const std::string& parameters, const fs::path& folder) {
+        shell::ShellOpen(file, parameters, folder, shell::SW_SHOWNORMAL);
+    };
+
+    BuildActions();
+    BuildWindow();
+    BuildMenus();
+    Form3 = new TForm3(this);
+    OptionsForm = new TOptionsForm(
+        files_, [this] { return BatchCaptions(); }, this);
+    AboutBox = new TAboutBox(this);
+
+    // FormCreate
+    std::error_code ec;
+    fs::current_path(files_.folder, ec);
+    CurrentBatchName().clear();
+    Guarded(this, [this] { initList(); });
+    UpdateActions();
+    auto* idle = new QTimer(this);
+    idle->setInterval(150);
+    connect(idle, &QTimer::timeout, this, &TForm1::UpdateActions);
+    idle->start();
+}
+
+TForm1::~TForm1() = default;
+
+QAction* TForm1::MakeAction(const char* name, const QString& caption, int image,
+                            void (TForm1::*handler)()) {
+    static const QStyle::StandardPixmap images[] = {
+        QStyle::SP_MediaPause, QStyle::SP_FileDialogNewFolder,
+        QStyle::SP_FileIcon,   QStyle::SP_TrashIcon,
+        QStyle::SP_ArrowUp,    QStyle::SP_ArrowDown,
+        QStyle::SP_MediaPlay,  QStyle::SP_DesktopIcon};
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setToolTip(caption);
+    if (image >= 0) {
+        action->setIcon(style()->standardIcon(images[image]));
+    }
+    connect(action, &QAction::triggered, this,
+            [this, handler] { Guarded(this, [&] { (this->*handler)(); }); });
+    return action;
+}
+
+void TForm1::BuildActions() {
+    aAddBatch = MakeAction("aAddBatch", "Add batch", 1, &TForm1::aAddBatchExecute);
+    aDeleteBatch = MakeAction("aDeleteBatch", "Delete batch", -1, &TForm1::aDeleteBatchExecute);
+    aLaunchBatch = MakeAction("aLaunchBatch", "Launch", 6, &TForm1::aLaunchBatchExecute);
+    aBatchProperties =
+        MakeAction("aBatchProperties", "Batch properties", -1, &TForm1::aBatchPropertiesExecute);
+    aMakeShortcut = MakeAction("aMakeShortcut", "Make shortcut", 7, &TForm1::aMakeShortcutExecute);
+    aAddApplication =
+        MakeAction("aAddApplication", "Add application", 2, &TForm1::aAddApplicationExecute);
+    aAddPause = MakeAction("aAddPause", "Add pause", 0, &TForm1::aAddPauseExecute);
+    aFileProperties =
+        MakeAction("aFileProperties", "Properties", -1, &TForm1::aFilePropertiesExecute);
+    aDeleteApplication =
+        MakeAction("aDeleteApplication", "Delete item", 3, &TForm1::aDeleteApplicationExecute);
+    aUp = MakeAction("aUp", "Up", 4, &TForm1::aUpExecute);
+    aDown = MakeAction("aDown", "Down", 5, &TForm1::aDownExecute);
+    aLaunchApp = MakeAction("aLaunchApp", "Launch", -1, &TForm1::aLaunchAppExecute);
+    aOptions = MakeAction("aOptions", "Options", -1, &TForm1::aOptionsExecute);
+    aSwitchToDialog =
+        MakeAction("aSwitchToDialog", "Switch to menu", -1, &TForm1::aSwitchToDialogExecute);
+    aTB_Show = MakeAction("aTB_Show", "Show", -1, &TForm1::aTB_ShowExecute);
+    aTB_Captions = MakeAction("aTB_Captions", "Captions", -1, &TForm1::aTB_CaptionsExecute);
+    aTB_List = MakeAction("aTB_List", "List captions", -1, &TForm1::aTB_ListExecute);
+    for (QAction* a : {aTB_Show, aTB_Captions, aTB_List}) {
+        a->setCheckable(true);
+    }
+    Exit1 = new QAction(QStringLiteral("Exit"), this);
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+    About1 = new QAction(QStringLiteral("About"), this);
+    About1->setObjectName(QStringLiteral("About1"));
+    connect(About1, &QAction::triggered, this, [this] { Guarded(this, [this] { AboutClick(); }); });
+    Help2 = new QAction(QStringLiteral("Korvane Help"), this);
+    Help2->setObjectName(QStringLiteral("Help2"));
+    connect(Help2, &QAction::triggered, this, [this] { Guarded(this, [this] { Help2Click(); }); });
+}
+
+void TForm1::BuildWindow() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("MainMenu1"));
+    layout->setMenuBar(menuBar);
+
+    CoolBar1 = new TPublishedBar(this);
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    auto* band = new QHBoxLayout(CoolBar1);
+    band->setContentsMargins(2, 2, 2, 2);
+    ToolBar1 = new TPublishedToolBar(CoolBar1);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->SetShowCaptions(true);
+    ToolBar1->SetList(true);
+    ToolBar1->setContextMenuPolicy(Qt::CustomContextMenu);
+    for (QAction* a : {aAddBatch, aLaunchBatch, aMakeShortcut}) {
+        ToolBar1->addAction(a);
+    }
+    ToolBar1->addSeparator();
+    for (QAction* a : {aAddApplication, aAddPause, aDeleteApplication, aUp, aDown}) {
+        ToolBar1->addAction(a);
+    }
+    band->addWidget(ToolBar1, 1);
+    layout->addWidget(CoolBar1);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setOpaqueResize(true);
+    BatchList = new TPublishedListView(Splitter1);
+    BatchList->setObjectName(QStringLiteral("BatchList"));
+    BatchList->setIconSize(QSize(32, 32));
+    BatchList->setSelectionMode(QAbstractItemView::SingleSelection);
+    BatchList->setEditTriggers(QAbstractItemView::EditKeyPressed |
+                               QAbstractItemView::SelectedClicked);
+    BatchList->setUniformItemSizes(true);
+    BatchList->setContextMenuPolicy(Qt::CustomContextMenu);
+    AppList = new QTreeWidget(Splitter1);
+    AppList->setObjectName(QStringLiteral("AppList"));
+    AppList->setHeaderLabels(
+        {QStringLiteral("File"), QStringLiteral("Order"), QStringLiteral("Type")});
+    AppList->setRootIsDecorated(false);
+    AppList->setUniformRowHeights(true);
+    AppList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    AppList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    AppList->setColumnWidth(0, 200);
+    AppList->setColumnWidth(1, 40);
+    AppList->setColumnWidth(2, 100);
+    AppList->setContextMenuPolicy(Qt::CustomContextMenu);
+    AppList->installEventFilter(this);
+    Splitter1->addWidget(BatchList);
+    Splitter1->addWidget(AppList);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({184, 474});
+    layout->addWidget(Splitter1, 1);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusText = new QLabel(StatusBar1);
+    StatusText->setObjectName(QStringLiteral("StatusText"));
+    StatusBar1->addWidget(StatusText, 1);
+    layout->addWidget(StatusBar1);
+
+    connect(BatchList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
+        Guarded(this, [&] { BatchListSelectItem(current); });
+    });
+    connect(BatchList, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* row) { Guarded(this, [&] { BatchListEdited(row); }); });
+    connect(BatchList, &QListWidget::itemDoubleClicked, aLaunchBatch, &QAction::trigger);
+    connect(AppList, &QTreeWidget::itemDoubleClicked, aFileProperties, &QAction::trigger);
+    connect(AppList, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* row, int column) {
+        // A change of the check box: written only when the list is filled
+        // and the state really changed.
+        if (!appListReady_ || column != 0) {
+            return;
+        }
+        const bool now = row->checkState(0) == Qt::Checked;
+        if (row->data(0, kCheckedRole).toBool() == now) {
+            return;
+        }
+        row->setData(0, kCheckedRole, now);
+        const int index = AppList->indexOfTopLevelItem(row);
+        Guarded(this, [&] { SetItemActive(files_, CurrentBatchName(), index, now); });
+    });
+}
+
+void TForm1::BuildMenus() {
+    auto* bar = findChild<QMenuBar*>(QStringLiteral("MainMenu1"));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->addActions({aOptions, aSwitchToDialog});
+    file->addSeparator();
+    file->addAction(Exit1);
+    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    QMenu* toolBar = view->addMenu(QStringLiteral("Tool bar"));
+    toolBar->addActions({aTB_Show, aTB_Captions, aTB_List});
+    QMenu* batches = bar->addMenu(QStringLiteral("&Batches"));
+    batches->addAction(aLaunchBatch);
+    batches->addSeparator();
+    batches->addActions({aAddBatch, aDeleteBatch});
+    batches->addSeparator();
+    batches->addActions({aBatchProperties, aMakeShortcut});
+    QMenu* apps = bar->addMenu(QStringLiteral("&Applications"));
+    apps->addActions({aFileProperties, aLaunchApp});
+    apps->addSeparator();
+    apps->addActions({aAddApplication, aAddPause, aDeleteApplication});
+    apps->addSeparator();
+    apps->addActions({aUp, aDown});
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addActions({About1, Help2});
+
+    BatchPopup = new QMenu(this);
+    BatchPopup->setObjectName(QStringLiteral("BatchPopup"));
+    BatchPopup->addAction(aLaunchBatch);
+    BatchPopup->setDefaultAction(aLaunchBatch);
+    BatchPopup->addSeparator();
+    BatchPopup->addAction(aBatchProperties);
+    BatchPopup->addSeparator();
+    BatchPopup->addActions({aAddBatch, aDeleteBatch, aMakeShortcut});
+    AppPopup = new QMenu(this);
+    AppPopup->setObjectName(QStringLiteral("AppPopup"));
+    AppPopup->addAction(aFileProperties);
+    AppPopup->setDefaultAction(aFileProperties);
+    AppPopup->addSeparator();
+    AppPopup->addActions({aUp, aDown});
+    AppPopup->addSeparator();
+    AppPopup->addActions({aAddApplication, aAddPause, aDeleteApplication, aLaunchApp});
+    TBPopup = new QMenu(this);
+    TBPopup->setObjectName(QStringLiteral("TBPopup"));
+    TBPopup->addActions({aTB_Show, aTB_Captions, aTB_List});
+    connect(BatchList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { BatchPopup->popup(BatchList->viewport()->mapToGlobal(p)); });
+    connect(AppList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { AppPopup->popup(AppList->viewport()->mapToGlobal(p)); });
+    connect(ToolBar1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { TBPopup->popup(ToolBar1->mapToGlobal(p)); });
+}
+
+std::vector<std::string> TForm1::BatchCaptions() const {
+    std::vector<std::string> captions;
+    for (int i = 0; i < BatchList->count(); ++i) {
+        captions.push_back(S(BatchList->item(i)->text()));
+    }
+    return captions;
+}
+
+void TForm1::initList() {
+    const QSignalBlocker block(BatchList);
+    BatchList->clear();
+    std::map<std::pair<std::string, int>, QIcon> icons;
+    for (const BatchRow& row : ListBatchRows(files_.catalogue, false)) {
+        QIcon icon = DefaultBatchIcon();
+        if (!row.iconFile.empty()) {
+            auto [it, fresh] = icons.try_emplace({row.iconFile, row.iconIndex});
+            if (fresh) {
+                it->second = ExtractIcon(Q(row.iconFile), row.iconIndex);
+            }
+            if (!it->second.isNull()) {
+                icon = it->second;
+            }
+        }
+        auto* item = new QListWidgetItem(icon, Q(row.name));
+        item->setData(kNameRole, Q(row.name));
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        BatchList->addItem(item);
+    }
+    if (BatchList->count() > 0) {
+        BatchList->setCurrentRow(0);
+        BatchListSelectItem(BatchList->item(0));
+    }
+}
+
+void TForm1::BatchListSelectItem(QListWidgetItem* row) {
+    appListReady_ = false;
+    AppList->clear();
+    iconCache_.clear();
+    typeCache_.clear();
+    if (!row) {
+        return;
+    }
+    CurrentBatchName() = S(row->data(kNameRole).toString());
+    const std::string batch = CurrentBatchName();
+    tqAppInfo item;
+    for (int n = 0;; ++n) {
+        const std::string entry = files_.catalogue.ReadText(batch, ItemKey(n), "");
+        if (entry.empty()) {
+            break;
+        }
+        DecodeItemEntry(entry, item);
+        if (item.Kind == TItemKind::ikFile) {
+            AddAppRow(item.Folder, item.Active);
+        } else if (item.Kind == TItemKind::ikInterval) {
+            AddIntervalRow(item.Time, item.Active);
+        } else {
+            // An entry of no known kind keeps its place so that the rows
+            // stay aligned with the item numbers.
+            auto* unknown = new QTreeWidgetItem(
+                AppList, {Q(item.Fields[0]), QString::number(n + 1), QStringLiteral("Undefined")});
+            unknown->setData(0, kCheckedRole, false);
+        }
+    }
+    StatusText->setText(QStringLiteral("  Items count: ") +
+                        QString::number(AppList->topLevelItemCount()));
+    appListReady_ = true;
+}
+
+void TForm1::Reload() {
+    QListWidgetItem* row = BatchList->currentItem();
+    if (!row || !row->isSelected()) {
+        row = nullptr;
+        for (int i = 0; i < BatchList->count(); ++i) {
+            if (utf8::EqualFolded(S(BatchList->item(i)->data(kNameRole).toString()),
+                                  CurrentBatchName())) {
+                row = BatchList->item(i);
+                break;
+            }
+        }
+    }
+    BatchListSelectItem(row);
+}
+
+void TForm1::AddAppRow(const std::string& folderField, bool active) {
+    const fs::path batchFolder = BatchFolder(files_, CurrentBatchName());
+    const auto folder = ItemFolder(batchFolder, folderField);
+    const std::string found = folder ? FindItemFile(*folder) : std::string();
+    const fs::path file = folder ? *folder / found : fs::path();
+    const std::string target = found.empty() ? std::string() : shell::ReadLinkTarget(file);
+    QString type = QStringLiteral("Undefined");
+    QIcon icon;
+    if (!target.empty()) {
+        auto [it, fresh] = typeCache_.try_emplace(target);
+        if (fresh) {
+            static QMimeDatabase db;
+            const QMimeType mime = db.mimeTypeForFile(Q(target));
+            // Nothing known about it ("application/octet-stream") stays "Undefined".
+            it->second = mime.isDefault() ? QString() : mime.comment();
+        }
+        if (!it->second.isEmpty()) {
+            type = it->second;
+        }
+    }
+    if (!found.empty()) {
+        const std::string iconFile = shell::ReadLinkIconLocation(file);
+        if (!iconFile.empty()) {
+            icon = ExtractIcon(Q(iconFile), 0);
+        }
+        if (icon.isNull()) {
+            const std::string key = target.empty() ? file.string() : target;
+            auto [it, fresh] = iconCache_.try_emplace(key);
+            if (fresh) {
+                it->second = FileTypeIcon(Q(key));
+            }
+            icon = it->second;
+        }
+    }
+    const int order = AppList->topLevelItemCount() + 1;
+    auto* row = new QTreeWidgetItem(
+        AppList, {Q(fs::path(found).stem().string()), QString::number(order), type});
+    row->setIcon(0, icon);
+    row->setData(0, kFolderRole, folder ? Q((*folder / "").string()) : QString());
+    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, active ? Qt::Checked : Qt::Unchecked);
+    row->setData(0, kCheckedRole, active);
+}
+
+void TForm1::AddIntervalRow(double length, bool active) {
+    const int order = AppList->topLevelItemCount() + 1;
+    auto* row = new QTreeWidgetItem(
+        AppList, {Q(FormatClockTime(length)), QString::number(order), QStringLiteral("Pause")});
+    row->setIcon(0, aAddPause->icon());
+    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, active ? Qt::Checked : Qt::Unchecked);
+    row->setData(0, kCheckedRole, active);
+}
+
+QTreeWidgetItem* TForm1::SelectedRow() const {
+    const auto selected = AppList->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
+int TForm1::SelectedIndex() const {
+    QTreeWidgetItem* row = SelectedRow();
+    return row ? AppList->indexOfTopLevelItem(row) : -1;
+}
+
+void TForm1::SelectItemRow(int index) {
+    if (QTreeWidgetItem* row = AppList->topLevelItem(index)) {
+        AppList->setCurrentItem(row);
+        row->setSelected(true);
+    }
+}
+
+void TForm1::UpdateActions() {
+    const bool batchSelected = !BatchList->selectedItems().isEmpty();
+    const bool itemSelected = SelectedRow() != nullptr;
+    for (QAction* a :
+         {aDeleteBatch, aLaunchBatch, aBatchProperties, aMakeShortcut, aAddApplication}) {
+        a->setEnabled(batchSelected);
+    }
+    for (QAction* a : {aFileProperties, aDeleteApplication, aUp, aDown, aLaunchApp}) {
+        a->setEnabled(itemSelected);
+    }
+    aTB_Show->setChecked(!ToolBar1->isHidden());
+    aTB_Captions->setChecked(ToolBar1->ShowCaptions());
+    aTB_List->setChecked(ToolBar1->List());
+}
+
+void TForm1::BatchListEdited(QListWidgetItem* row) {
+    const std::string oldName = S(row->data(kNameRole).toString());
+    const std::string newName = S(row->text());
+    if (oldName == newName) {
+        return; // an icon or a programmatic change, not an edit
+    }
+    try {
+        RenameBatch(files_, oldName, newName);
+    } catch (...) {
+        const QSignalBlocker block(BatchList);
+        row->setText(Q(oldName));
+        throw;
+    }
+    const QSignalBlocker block(BatchList);
+    row->setData(kNameRole, Q(newName));
+    CurrentBatchName() = newName;
+}
+
+void TForm1::aAddBatchExecute() {
+    const std::string name = NewBatchName(BatchCaptions());
+    CreateBatch(files_, name, random_);
+    auto* row = new QListWidgetItem(DefaultBatchIcon(), Q(name));
+    row->setData(kNameRole, Q(name));
+    row->setFlags(row->flags() | Qt::ItemIsEditable);
+    {
+        const QSignalBlocker block(BatchList);
+        BatchList->addItem(row);
+    }
+    BatchList->setCurrentItem(row);
+    row->setSelected(true);
+    BatchList->editItem(row);
+}
+
+void TForm1::aDeleteBatchExecute() {
+    const auto selected = BatchList->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    QListWidgetItem* row = selected.front();
+    DeleteBatch(files_, S(row->data(kNameRole).toString()));
+    CurrentBatchName().clear();
+    appListReady_ = false;
+    AppList->clear();
+    const QSignalBlocker block(BatchList);
+    delete BatchList->takeItem(BatchList->row(row));
+    BatchList->clearSelection();
+    StatusText->clear();
+}
+
+void TForm1::aLaunchBatchExecute() {
+    if (CurrentBatchName().empty() || AppList->topLevelItemCount() == 0) {
+        return;
+    }
+    hide();
+    // The window comes back whatever the run ended with.
+    struct ShowAgain {
+        QWidget* w;
+        ~ShowAgain() { w->show(); }
+    } showAgain{this};
+    launchBatch(CurrentBatchName());
+}
+
+void TForm1::aBatchPropertiesExecute() {
+    // Until the batch properties dialog exists, renaming in place is the
+    // property the user can change.
+    if (QListWidgetItem* row = BatchList->currentItem()) {
+        BatchList->editItem(row);
+    }
+}
+
+void TForm1::aMakeShortcutExecute() {
+    const std::string batch = CurrentBatchName();
+    if (batch.empty()) {
+        return;
+    }
+    shell::CreateDesktopLink(batch, files_.executable, {batch},
+                             files_.catalogue.ReadNumber(batch, "IconIndex", 0),
+                             files_.catalogue.ReadText(batch, "IconFile", ""));
+}
+
+void TForm1::aAddApplicationExecute() {
+    if (CurrentBatchName().empty()) {
+        return;
+    }
+    const QString picked = chooseFile();
+    if (picked.isEmpty()) {
+        return;
+    }
+    AddApplicationItem(files_, CurrentBatchName(), S(picked), random_, shell::CreateItemLink);
+    Reload();
+}
+
+void TForm1::aAddPauseExecute() {
+    if (CurrentBatchName().empty()) {
+        return;
+    }
+    Form3->SetTime(0.0);
+    if (runIntervalDialog(*Form3)) {
+        AddPauseItem(files_, CurrentBatchName(), Form3->Time());
+        Reload();
+    }
+}
+
+void TForm1::aFilePropertiesExecute() {
+    QTreeWidgetItem* row = SelectedRow();
+    if (!row) {
+        return;
+    }
+    const int index = AppList->indexOfTopLevelItem(row);
+    if (row->text(2) == QStringLiteral("Pause")) {
+        Form3->SetTime(ParseClockTime(S(row->text(0))));
+        if (runIntervalDialog(*Form3)) {
+            const bool active = row->checkState(0) == Qt::Checked;
+            SetPauseLength(files_, CurrentBatchName(), index, Form3->Time(), active);
+            const QSignalBlocker block(AppList);
+            row->setText(0, Q(FormatClockTime(Form3->Time())));
+        }
+        return;
+    }
+    const fs::path folder = S(row->data(0, kFolderRole).toString());
+    const std::string caption = S(row->text(0));
+    for (const char* ext : {".lnk", ".desktop", ".pif"}) {
+        const fs::path file = FindIgnoringCase(folder, caption + ext);
+        if (!file.empty()) {
+            showFileProperties(file);
+            return;
+        }
+    }
+    ShowMessage(this, QStringLiteral("File ") + Q((folder / (caption + ".pif")).string()) +
+                          QStringLiteral("/lnk has not found"));
+}
+
+void TForm1::aDeleteApplicationExecute() {
+    const int index = SelectedIndex();
+    if (index < 0) {
+        return;
+    }
+    DeleteItem(files_, CurrentBatchName(), index);
+    Reload();
+}
+
+void TForm1::aUpExecute() {
+    const int index = SelectedIndex();
+    if (index > 0 && MoveItem(files_, CurrentBatchName(), index, -1)) {
+        Reload();
+        SelectItemRow(index - 1);
+    }
+}
+
+void TForm1::aDownExecute() {
+    const int index = SelectedIndex();
+    if (index >= 0 && MoveItem(files_, CurrentBatchName(), index, +1)) {
+        Reload();
+        SelectItemRow(index + 1);
+    }
+}
+
+void TForm1::aLaunchAppExecute() {
+    const int index = SelectedIndex();
+    if (index >= 0) {
+        launchItem(CurrentBatchName(), index);
+    }
+}
+
+void TForm1::aOptionsExecute() {
+    OptionsForm->exec();
+}
+
+void TForm1::aSwitchToDialogExecute() {
+    hide();
+    shellOpen(files_.executable, "-startup", files_.folder);
+    close();
+}
+
+void TForm1::aTB_ShowExecute() {
+    if (CoolBar1->isHidden()) {
+        CoolBar1->show();
+    }
+    ToolBar1->setVisible(aTB_Show->isChecked()); // the action has just toggled its mark
+}
+
+void TForm1::aTB_CaptionsExecute() {
+    ToolBar1->SetShowCaptions(aTB_Captions->isChecked());
+    aTB_List->setEnabled(aTB_Captions->isChecked());
+}
+
+void TForm1::aTB_ListExecute() {
+    ToolBar1->SetList(aTB_List->isChecked());
+}
+
+void TForm1::Help2Click() {
+    shellOpen(files_.folder / "_Help" / "kv.chm", "", files_.folder / "_Help");
+}
+
+void TForm1::AboutClick() {
+    AboutBox->exec();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == AppList && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            aFileProperties->trigger();
+            return true;
+        }
+    }
+    return TPublishedForm::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    disconnect(BatchList, &QListWidget::currentItemChanged, this, nullptr);
+    Guarded(this, [this] {
+        SaveLayout(files_.layoutFile, *this);
+        SaveLayout(files_.layoutFile, *CoolBar1);
+        SaveLayout(files_.layoutFile, *ToolBar1);
+        SaveLayout(files_.layoutFile, *BatchList);
+    });
+    event->accept();
+    emit closed();
+}
+
+} // namespace korvane

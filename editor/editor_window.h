@@ -1,0 +1,130 @@
+#pragma once
+
+#include "layout/published_form.h"
+#include "store/catalogue.h"
+
+#include <QIcon>
+
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+
+class QAction;
+class QLabel;
+class QListWidgetItem;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace korvane {
+
+class TAboutBox;
+class TForm3;
+class TOptionsForm;
+class TPublishedBar;
+class TPublishedListView;
+class TPublishedToolBar;
+
+// The batch editor: every batch on the left, the items of the current batch
+// on the right. The lists only mirror the catalogue and are rebuilt from it.
+class TForm1 : public TPublishedForm {
+    Q_OBJECT
+
+  public:
+    explicit TForm1(ProgramFiles& files, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // What the window does to the world, replaceable for tests.
+    std::function<QString()> chooseFile;            // "" when cancelled
+    std::function<bool(TForm3&)> runIntervalDialog; // true on OK
+    std::function<void(const std::string& batch)> launchBatch;
+    std::function<void(const std::string& batch, int index)> launchItem;
+    std::function<void(const std::filesystem::path& file)> showFileProperties;
+    std::function<void(const std::filesystem::path& file, const std::string& parameters,
+                       const std::filesystem::path& folder)>
+        shellOpen;
+
+    void initList();
+    void BatchListSelectItem(QListWidgetItem* row);
+    void Reload();
+    void UpdateActions();
+
+    TPublishedBar* coolBar() const { return CoolBar1; }
+    TPublishedToolBar* toolBar() const { return ToolBar1; }
+    TPublishedListView* batchList() const { return BatchList; }
+    std::vector<std::string> BatchCaptions() const;
+
+  signals:
+    // After the layout is saved; the process ends with it.
+    void closed();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QAction* MakeAction(const char* name, const QString& caption, int image,
+                        void (TForm1::*handler)());
+    void BuildActions();
+    void BuildWindow();
+    void BuildMenus();
+    void AddAppRow(const std::string& folderField, bool active);
+    void AddIntervalRow(double length, bool active);
+    QTreeWidgetItem* SelectedRow() const;
+    int SelectedIndex() const;
+    void SelectItemRow(int index);
+    void BatchListEdited(QListWidgetItem* row);
+
+    void aAddBatchExecute();
+    void aDeleteBatchExecute();
+    void aLaunchBatchExecute();
+    void aBatchPropertiesExecute();
+    void aMakeShortcutExecute();
+    void aAddApplicationExecute();
+    void aAddPauseExecute();
+    void aFilePropertiesExecute();
+    void aDeleteApplicationExecute();
+    void aUpExecute();
+    void aDownExecute();
+    void aLaunchAppExecute();
+    void aOptionsExecute();
+    void aSwitchToDialogExecute();
+    void aTB_ShowExecute();
+    void aTB_CaptionsExecute();
+    void aTB_ListExecute();
+    void Help2Click();
+    void AboutClick();
+
+    ProgramFiles& files_;
+    std::mt19937 random_;
+    bool appListReady_ = false;
+    std::map<std::string, QIcon> iconCache_;   // per fill
+    std::map<std::string, QString> typeCache_; // per fill
+
+    TPublishedBar* CoolBar1 = nullptr;
+    TPublishedToolBar* ToolBar1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    TPublishedListView* BatchList = nullptr;
+    QTreeWidget* AppList = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusText = nullptr;
+    QMenu* BatchPopup = nullptr;
+    QMenu* AppPopup = nullptr;
+    QMenu* TBPopup = nullptr;
+    TForm3* Form3 = nullptr;
+    TOptionsForm* OptionsForm = nullptr;
+    TAboutBox* AboutBox = nullptr;
+
+  public:
+    QAction *aAddBatch = nullptr, *aDeleteBatch = nullptr, *aLaunchBatch = nullptr,
+            *aBatchProperties = nullptr, *aMakeShortcut = nullptr, *aAddApplication = nullptr,
+            *aAddPause = nullptr, *aFileProperties = nullptr, *aDeleteApplication = nullptr,
+            *aUp = nullptr, *aDown = nullptr, *aLaunchApp = nullptr, *aOptions = nullptr,
+            *aSwitchToDialog = nullptr, *aTB_Show = nullptr, *aTB_Captions = nullptr,
+            *aTB_List = nullptr, *Exit1 = nullptr, *About1 = nullptr, *Help2 = nullptr;
+};
+
+} // namespace korvane

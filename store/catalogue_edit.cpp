@@ -1,0 +1,215 @@
+#include "store/catalogue_edit.h"
+
+#include "store/clock_time.h"
+#include "store/errors.h"
+#include "store/utf8.h"
+
+#include <algorithm>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+
+namespace {
+
+std::string LowerExtension(const fs::path& file) {
+    std::string ext = file.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+// Removes an item's link file and then its folder, when the folder holds
+// nothing else.
+void RemoveItemFiles(const fs::path& batchFolder, const tqAppInfo& item) {
+    const auto folder = ItemFolder(batchFolder, item.Folder);
+    if (!folder || item.Folder.empty()) {
+        return; // never the batch folder itself
+    }
+    std::error_code ec;
+    const std::string file = FindItemFile(*folder);
+    if (!file.empty()) {
+        fs::remove(*folder / file, ec);
+    }
+    fs::remove(*folder, ec); // only an empty folder goes
+}
+
+} // namespace
+
+bool IsLinkFile(const fs::path& file) {
+    const std::string ext = LowerExtension(file);
+    return ext == ".lnk" || ext == ".pif" || ext == ".desktop";
+}
+
+std::string NewBatchName(const std::vector<std::string>& captions) {
+    std::set<std::string> taken;
+    for (const auto& c : captions) {
+        taken.insert(utf8::FoldCase(c));
+    }
+    std::string name = "New batch";
+    while (taken.count(utf8::FoldCase(name))) {
+        name = "Copy " + name;
+    }
+    return name;
+}
+
+int CreateBatch(ProgramFiles& files, const std::string& name, std::mt19937& random) {
+    std::set<std::string> ids;
+    for (const auto& section : files.catalogue.ListSections()) {
+        ids.insert(files.catalogue.ReadText(section, "ID", ""));
+    }
+    std::uniform_int_distribution<int> draw(0, 9999);
+    int id = draw(random);
+    // Drawn again until free, so that no two batches share a folder.
+    for (int tries = 0; ids.count(std::to_string(id)) && tries < 100000; ++tries) {
+        id = draw(random);
+    }
+    files.catalogue.WriteText(name, "ID", std::to_string(id));
+    std::error_code ec;
+    fs::create_directories(files.folder / "Shortcuts" / std::to_string(id), ec);
+    return id;
+}
+
+void RenameBatch(ProgramFiles& files, const std::string& oldName, const std::string& newName) {
+    if (newName.find_first_not_of(" \t") == std::string::npos) {
+        throw Error("A batch needs a name");
+    }
+    if (!utf8::EqualFolded(oldName, newName)) {
+        for (const auto& section : files.catalogue.ListSections()) {
+            if (utf8::EqualFolded(section, newName)) {
+                throw Error("There is already a batch named \"" + section + "\"");
+            }
+        }
+    }
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const std::string& key : files.catalogue.ListKeys(oldName)) {
+        pairs.emplace_back(key, files.catalogue.ReadText(oldName, key, ""));
+    }
+    files.catalogue.RemoveSection(oldName);
+    files.catalogue.WriteTexts(newName, pairs);
+    if (pairs.empty()) {
+        files.catalogue.WriteText(newName, "ID", "");
+    }
+}
+
+int ItemCount(const TIniFile& catalogue, const std::string& batch) {
+    int n = 0;
+    while (!catalogue.ReadText(batch, ItemKey(n), "").empty()) {
+        ++n;
+    }
+    return n;
+}
+
+void DeleteBatch(ProgramFiles& files, const std::string& name) {
+    const fs::path batchFolder = BatchFolder(files, name);
+    tqAppInfo item;
+    const int count = ItemCount(files.catalogue, name);
+    for (int n = 0; n < count; ++n) {
+        try {
+            DecodeItemEntry(files.catalogue.ReadText(name, ItemKey(n), ""), item);
+        } catch (const ConvertError&) {
+            continue; // a broken pause holds no files
+        }
+        if (item.Kind == TItemKind::ikFile) {
+            RemoveItemFiles(batchFolder, item);
+        }
+    }
+    std::error_code ec;
+    if (!files.catalogue.ReadText(name, "ID", "").empty()) {
+        fs::remove(batchFolder, ec);
+    }
+    files.catalogue.RemoveSection(name);
+    files.catalogue.Flush();
+}
+
+std::string AddApplicationItem(ProgramFiles& files, const std::string& batch,
+                               const fs::path& source, std::mt19937& random,
+                               const LinkMaker& makeLink) {
+    const fs::path batchFolder = BatchFolder(files, batch);
+    // Drawn again until the folder is free, so that no two items share one.
+    std::uniform_int_distribution<int> draw(0, 999);
+    int n = draw(random);
+    std::error_code ec;
+    for (int tries = 0; fs::exists(batchFolder / std::to_string(n), ec) && tries < 10000; ++tries) {
+        n = draw(random);
+    }
+    const fs::path folder = batchFolder / std::to_string(n);
+    fs::create_directories(folder, ec);
+    if (IsLinkFile(source)) {
+        fs::copy_file(source, folder / source.filename(), fs::copy_options::overwrite_existing, ec);
+        if (ec) {
+            fs::remove(folder, ec);
+            throw Error("Cannot copy " + source.string() + ": " + ec.message());
+        }
+    } else {
+        makeLink(source, folder);
+    }
+    const std::string field = std::to_string(n) + "\\";
+    files.catalogue.WriteText(batch, ItemKey(ItemCount(files.catalogue, batch)),
+                              "File;" + field + ";Active");
+    return field;
+}
+
+void AddPauseItem(ProgramFiles& files, const std::string& batch, double length) {
+    files.catalogue.WriteText(batch, ItemKey(ItemCount(files.catalogue, batch)),
+                              "Interval;" + FormatClockTime(length) + ";Active");
+}
+
+void DeleteItem(ProgramFiles& files, const std::string& batch, int index) {
+    const int count = ItemCount(files.catalogue, batch);
+    if (index < 0 || index >= count) {
+        return;
+    }
+    tqAppInfo item;
+    try {
+        DecodeItemEntry(files.catalogue.ReadText(batch, ItemKey(index), ""), item);
+    } catch (const ConvertError&) {
+        item.Kind = TItemKind::ikUnknown; // a broken pause can still be removed
+    }
+    if (item.Kind == TItemKind::ikFile) {
+        RemoveItemFiles(BatchFolder(files, batch), item);
+    }
+    std::vector<std::pair<std::string, std::string>> shifted;
+    for (int k = index; k < count - 1; ++k) {
+        shifted.emplace_back(ItemKey(k), files.catalogue.ReadText(batch, ItemKey(k + 1), ""));
+    }
+    if (!shifted.empty()) {
+        files.catalogue.WriteTexts(batch, shifted);
+    }
+    files.catalogue.RemoveKey(batch, ItemKey(count - 1));
+}
+
+bool MoveItem(ProgramFiles& files, const std::string& batch, int index, int delta) {
+    const int other = index + delta;
+    const int count = ItemCount(files.catalogue, batch);
+    if (index < 0 || index >= count || other < 0 || other >= count) {
+        return false;
+    }
+    const std::string a = files.catalogue.ReadText(batch, ItemKey(other), "");
+    const std::string b = files.catalogue.ReadText(batch, ItemKey(index), "");
+    files.catalogue.WriteTexts(batch, {{ItemKey(other), b}, {ItemKey(index), a}});
+    return true;
+}
+
+void SetItemActive(ProgramFiles& files, const std::string& batch, int index, bool active) {
+    const std::string entry = files.catalogue.ReadText(batch, ItemKey(index), "");
+    if (entry.empty()) {
+        return;
+    }
+    tqAppInfo item;
+    DecodeItemEntry(entry, item);
+    files.catalogue.WriteText(batch, ItemKey(index),
+                              item.Fields[0] + ";" + item.Fields[1] + ";" +
+                                  (active ? "Active" : "Disabled"));
+}
+
+void SetPauseLength(ProgramFiles& files, const std::string& batch, int index, double length,
+                    bool active) {
+    files.catalogue.WriteText(batch, ItemKey(index),
+                              "Interval;" + FormatClockTime(length) + ";" +
+                                  (active ? "Active" : "Disabled"));
+}
+
+} // namespace korvane

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "store/catalogue.h"
+
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+// Edits of the catalogue that the editor's commands make. Each writes at
+// once; none keeps anything in memory.
+
+// "New batch", or "Copy " in front of it until no caption equals it (ignoring case).
+std::string NewBatchName(const std::vector<std::string>& captions);
+
+// Creates the section with a freshly drawn ID (one no other batch has) and
+// the batch folder; returns the ID.
+int CreateBatch(ProgramFiles& files, const std::string& name, std::mt19937& random);
+
+// Moves every key of the batch to a section of the new name, at the end of
+// the catalogue. Throws Error for an empty name or one another batch has.
+void RenameBatch(ProgramFiles& files, const std::string& oldName, const std::string& newName);
+
+// Removes the batch's link files, item folders, batch folder and section.
+void DeleteBatch(ProgramFiles& files, const std::string& name);
+
+// The number of items: Item0, Item1, ... up to the first empty one.
+int ItemCount(const TIniFile& catalogue, const std::string& batch);
+
+// Adds an application from source as the batch's last item: a link to it in
+// a new item folder, or a copy of it when it is itself a link file (".lnk",
+// ".pif", ".desktop"). makeLink makes folder/<name>.lnk for a target.
+// Returns the folder field written ("417\").
+using LinkMaker =
+    std::function<void(const std::filesystem::path& target, const std::filesystem::path& folder)>;
+std::string AddApplicationItem(ProgramFiles& files, const std::string& batch,
+                               const std::filesystem::path& source, std::mt19937& random,
+                               const LinkMaker& makeLink);
+
+// Adds a pause of the given length as the batch's last item.
+void AddPauseItem(ProgramFiles& files, const std::string& batch, double length);
+
+// Removes item index, with its link file and item folder, and closes the gap.
+void DeleteItem(ProgramFiles& files, const std::string& batch, int index);
+
+// Swaps item index with its neighbour index + delta (delta -1 or +1); false
+// when there is no such neighbour.
+bool MoveItem(ProgramFiles& files, const std::string& batch, int index, int delta);
+
+// Switches item index on or off, keeping its kind and folder or time.
+void SetItemActive(ProgramFiles& files, const std::string& batch, int index, bool active);
+
+// Gives pause index a new length, keeping its state.
+void SetPauseLength(ProgramFiles& files, const std::string& batch, int index, double length,
+                    bool active);
+
+// Whether a file is itself a link and so is copied rather than linked to.
+bool IsLinkFile(const std::filesystem::path& file);
+
+} // namespace korvane
