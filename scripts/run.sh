@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs Korvane: for now a direct launch of
-# a small demo batch that it sets up beside the program.
+# Installs what is missing, builds, and opens the Korvane batch editor. On a
+# first run it sets up a small demo batch beside the program to look at.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -22,7 +22,5 @@ if [ ! -e "$program/batches.lst" ]; then
   printf '[Demo batch]\r\nID=100\r\nItem0=File;1\\;Active\r\nItem1=Interval;0:00:02;Active\r\nItem2=File;2\\;Active\r\n' \
     > "$program/batches.lst"
 fi
-echo "Launching \"Demo batch\" (two programs, a 2-second pause between them):"
-"$program/korvane" "Demo batch"
-sleep 0.5
-echo "Done. Edit $program/batches.lst and run $program/korvane \"<batch name>\" to try your own."
+echo "Opening the editor; \"$program/korvane\" \"Demo batch\" launches the demo batch without a window."
+exec "$program/korvane"

@@ -21,6 +21,25 @@ std::string LowerExtension(const fs::path& file) {
     return ext;
 }
 
+// The link file the program put into an item folder: the greatest-named
+// link file, or the folder's only entry. A file the user added beside it is
+// never taken for it.
+fs::path ProgramLinkFile(const fs::path& folder) {
+    std::error_code ec;
+    fs::path link, only;
+    int entries = 0;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        ++entries;
+        only = it->path();
+        if (IsLinkFile(it->path()) && it->is_regular_file(ec) &&
+            (link.empty() || utf8::FoldCase(it->path().filename().string()) >
+                                 utf8::FoldCase(link.filename().string()))) {
+            link = it->path();
+        }
+    }
+    return !link.empty() ? link : entries == 1 && fs::is_regular_file(only, ec) ? only : fs::path();
+}
+
 // Removes an item's link file and then its folder, when the folder holds
 // nothing else.
 void RemoveItemFiles(const fs::path& batchFolder, const tqAppInfo& item) {
@@ -29,9 +48,8 @@ void RemoveItemFiles(const fs::path& batchFolder, const tqAppInfo& item) {
         return; // never the batch folder itself
     }
     std::error_code ec;
-    const std::string file = FindItemFile(*folder);
-    if (!file.empty()) {
-        fs::remove(*folder / file, ec);
+    if (const fs::path file = ProgramLinkFile(*folder); !file.empty()) {
+        fs::remove(file, ec);
     }
     fs::remove(*folder, ec); // only an empty folder goes
 }
@@ -57,7 +75,7 @@ std::string NewBatchName(const std::vector<std::string>& captions) {
 
 int CreateBatch(ProgramFiles& files, const std::string& name, std::mt19937& random) {
     std::set<std::string> ids;
-    for (const auto& section : files.catalogue.ListSections()) {
+    for (const auto& section : files.catalogue.AllSections()) {
         ids.insert(files.catalogue.ReadText(section, "ID", ""));
     }
     std::uniform_int_distribution<int> draw(0, 9999);
@@ -77,7 +95,7 @@ void RenameBatch(ProgramFiles& files, const std::string& oldName, const std::str
         throw Error("A batch needs a name");
     }
     if (!utf8::EqualFolded(oldName, newName)) {
-        for (const auto& section : files.catalogue.ListSections()) {
+        for (const auto& section : files.catalogue.AllSections()) {
             if (utf8::EqualFolded(section, newName)) {
                 throw Error("There is already a batch named \"" + section + "\"");
             }

@@ -216,6 +216,10 @@ std::vector<std::string> TIniFile::ListSections() const {
     return LimitList(Load()->Sections());
 }
 
+std::vector<std::string> TIniFile::AllSections() const {
+    return Load()->Sections();
+}
+
 std::vector<std::string> TIniFile::ListKeys(std::string_view section) const {
     return LimitList(Load()->Keys(section));
 }

@@ -39,6 +39,9 @@ class TIniFile {
     void RemoveSection(std::string_view section);
 
     std::vector<std::string> ListSections() const;
+    // Every section name, without the list limit: for checks that must see
+    // every batch, such as whether a name or an ID is taken.
+    std::vector<std::string> AllSections() const;
     std::vector<std::string> ListKeys(std::string_view section) const;
     std::vector<std::string> ListPairs(std::string_view section) const; // "key=value"
 

@@ -1,0 +1,322 @@
+#include "app/error_report.h"
+#include "editor/editor_window.h"
+#include "editor/interval_dialog.h"
+#include "layout/layout_file.h"
+#include "layout/published_controls.h"
+#include "shell/shell.h"
+#include "store/catalogue_edit.h"
+#include "store/clock_time.h"
+#include "test_support.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QTimeEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace fs = std::filesystem;
+using korvane::TForm1;
+using korvane::test::ReadFile;
+using korvane::test::TempDir;
+using korvane::test::WriteFile;
+
+namespace {
+
+// A program folder and an editor on it whose dialogs and launches are
+// answered by the test.
+struct EditorRig {
+    explicit EditorRig(const std::string& catalogue = "") : files(dir / "korvane") {
+        ::setenv("HOME", dir.path().c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        WriteFile(dir / "batches.lst", catalogue);
+        form = std::make_unique<TForm1>(files);
+        form->chooseFile = [this] { return picked; };
+        form->runIntervalDialog = [this](korvane::TForm3& d) {
+            if (pauseLength < 0) {
+                return false;
+            }
+            d.findChild<QTimeEdit*>("DateTimePicker1")
+                ->setTime(QTime::fromMSecsSinceStartOfDay(pauseLength * 1000));
+            return true;
+        };
+        form->launchBatch = [this](const std::string& b) {
+            launched.push_back(b + (form->isVisible() ? " (window shown)" : ""));
+        };
+        form->launchItem = [this](const std::string& b, int i) {
+            launched.push_back(b + "#" + std::to_string(i));
+        };
+        form->showFileProperties = [this](const fs::path& f) { properties.push_back(f); };
+        form->shellOpen = [this](const fs::path& f, const std::string& p, const fs::path&) {
+            opened.push_back(f.filename().string() + " " + p);
+        };
+        form->show();
+    }
+    QListWidget* batches() { return form->findChild<QListWidget*>("BatchList"); }
+    QTreeWidget* items() { return form->findChild<QTreeWidget*>("AppList"); }
+    void run(QAction* action) {
+        form->UpdateActions();
+        action->trigger();
+    }
+    void selectItem(int row) {
+        items()->setCurrentItem(items()->topLevelItem(row));
+        items()->topLevelItem(row)->setSelected(true);
+    }
+    QStringList itemCaptions() {
+        QStringList c;
+        for (int i = 0; i < items()->topLevelItemCount(); ++i) {
+            c << items()->topLevelItem(i)->text(0);
+        }
+        return c;
+    }
+
+    TempDir dir;
+    korvane::ProgramFiles files;
+    std::unique_ptr<TForm1> form;
+    QString picked;
+    int pauseLength = -1; // seconds; < 0 cancels
+    std::vector<std::string> launched;
+    std::vector<fs::path> properties;
+    std::vector<std::string> opened;
+};
+
+} // namespace
+
+class EditorWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        korvane::SetUserTimeFormat(korvane::TimeFormat{});
+        korvane::SetErrorSink([this](const QString& m) { messages << m; });
+        messages.clear();
+    }
+
+    void actionsFollowTheSelection_data() {
+        QTest::addColumn<QString>("catalogue");
+        QTest::addColumn<bool>("selectItem");
+        QTest::addColumn<bool>("batchActions");
+        QTest::addColumn<bool>("itemActions");
+        QTest::newRow("emptyCatalogue") << "" << false << false << false;
+        QTest::newRow("batchWithoutItems") << "[W]\r\nID=1\r\n" << false << true << false;
+        QTest::newRow("itemSelected") << "[W]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n"
+                                      << true << true << true;
+    }
+    void actionsFollowTheSelection() {
+        QFETCH(QString, catalogue);
+        QFETCH(bool, selectItem);
+        QFETCH(bool, batchActions);
+        QFETCH(bool, itemActions);
+        EditorRig rig(catalogue.toStdString());
+        if (selectItem) {
+            rig.selectItem(0);
+        }
+        rig.form->UpdateActions();
+        for (QAction* a :
+             {rig.form->aDeleteBatch, rig.form->aLaunchBatch, rig.form->aBatchProperties,
+              rig.form->aMakeShortcut, rig.form->aAddApplication}) {
+            QCOMPARE(a->isEnabled(), batchActions);
+        }
+        for (QAction* a : {rig.form->aFileProperties, rig.form->aDeleteApplication, rig.form->aUp,
+                           rig.form->aDown, rig.form->aLaunchApp}) {
+            QCOMPARE(a->isEnabled(), itemActions);
+        }
+        for (QAction* a : {rig.form->aAddBatch, rig.form->aAddPause, rig.form->aOptions,
+                           rig.form->aSwitchToDialog, rig.form->aTB_Show}) {
+            QVERIFY(a->isEnabled());
+        }
+    }
+
+    void showsTheItemsOfTheFirstBatch() {
+        EditorRig rig(
+            "[Monday]\r\nID=1\r\nItem0=File;3\\;Active\r\nItem1=Interval;0:05:00;Disabled\r\n"
+            "Item3=File;4\\;Active\r\n[Hidden]\r\nID=2\r\nShowInStartup=0\r\n");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "3" / "gedit.lnk",
+                  "[Shell Link]\nTarget=/usr/bin/gedit\n");
+        rig.form->Reload();
+        QCOMPARE(rig.batches()->count(), 2); // hidden from the menu, not from the editor
+        QCOMPARE(korvane::CurrentBatchName(), std::string("Monday"));
+        QCOMPARE(rig.itemCaptions(), QStringList({"gedit", "0:05:00"}));
+        auto* pause = rig.items()->topLevelItem(1);
+        QCOMPARE(pause->text(1), QString("2"));
+        QCOMPARE(pause->text(2), QString("Pause"));
+        QCOMPARE(pause->checkState(0), Qt::Unchecked);
+        QCOMPARE(rig.form->findChild<QLabel*>("StatusText")->text(), QString("  Items count: 2"));
+    }
+
+    void addsRenamesAndDeletesBatches() {
+        EditorRig rig("[new batch]\r\nID=1\r\n");
+        rig.run(rig.form->aAddBatch);
+        QCOMPARE(rig.batches()->count(), 2);
+        QCOMPARE(rig.batches()->item(1)->text(), QString("Copy New batch"));
+        QCOMPARE(korvane::CurrentBatchName(), std::string("Copy New batch"));
+        const std::string id = rig.files.catalogue.ReadText("Copy New batch", "ID", "");
+        QVERIFY(!id.empty() && id != "1");
+        QVERIFY(fs::is_directory(rig.dir / "Shortcuts" / id));
+
+        // An in-place edit that is committed.
+        rig.batches()->closePersistentEditor(rig.batches()->item(1));
+        rig.batches()->item(1)->setText("Work tools");
+        QCOMPARE(rig.files.catalogue.ReadText("Work tools", "ID", ""), id);
+        QCOMPARE(korvane::CurrentBatchName(), std::string("Work tools"));
+        rig.pauseLength = 60;
+        rig.run(rig.form->aAddPause); // lands in the renamed batch
+        QCOMPARE(rig.files.catalogue.ReadText("Work tools", "Item0", ""),
+                 std::string("Interval;0:01:00;Active"));
+
+        // Refused: another batch's name in other letters, and no name at all.
+        for (const char* bad : {"NEW BATCH", ""}) {
+            rig.batches()->item(1)->setText(bad);
+            QCOMPARE(rig.batches()->item(1)->text(), QString("Work tools"));
+        }
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(rig.files.catalogue.ListSections(),
+                 (std::vector<std::string>{"new batch", "Work tools"}));
+
+        rig.batches()->setCurrentRow(1);
+        rig.run(rig.form->aDeleteBatch);
+        QCOMPARE(rig.batches()->count(), 1);
+        QVERIFY(rig.batches()->selectedItems().isEmpty());
+        QCOMPARE(rig.items()->topLevelItemCount(), 0);
+        QCOMPARE(korvane::CurrentBatchName(), std::string());
+        QVERIFY(!fs::exists(rig.dir / "Shortcuts" / id));
+        QCOMPARE(rig.files.catalogue.ListSections(), std::vector<std::string>{"new batch"});
+    }
+
+    void editsItems() {
+        EditorRig rig("[W]\r\nID=7\r\n");
+        WriteFile(rig.dir / "src" / "Editor.LNK", "[Shell Link]\nTarget=/usr/bin/vi\n");
+        rig.picked = QString::fromStdString((rig.dir / "src" / "Editor.LNK").string());
+        rig.run(rig.form->aAddApplication);
+        rig.picked = "/opt/tools/app.EXE";
+        rig.run(rig.form->aAddApplication);
+        rig.pauseLength = 300;
+        rig.run(rig.form->aAddPause);
+        QCOMPARE(rig.itemCaptions(), QStringList({"Editor", "app.EXE", "0:05:00"}));
+        QCOMPARE(rig.items()->topLevelItem(1)->text(1), QString("2"));
+
+        rig.selectItem(2);
+        rig.run(rig.form->aUp);
+        QCOMPARE(rig.itemCaptions(), QStringList({"Editor", "0:05:00", "app.EXE"}));
+        QVERIFY(rig.items()->topLevelItem(1)->isSelected());
+        rig.run(rig.form->aUp);
+        rig.run(rig.form->aUp); // already first: nothing
+        QCOMPARE(rig.itemCaptions(), QStringList({"0:05:00", "Editor", "app.EXE"}));
+
+        rig.items()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(rig.files.catalogue.ReadText("W", "Item0", ""),
+                 std::string("Interval;0:05:00;Disabled"));
+        rig.selectItem(0);
+        rig.pauseLength = 90;
+        rig.run(rig.form->aFileProperties); // a pause: its length, state kept
+        QCOMPARE(rig.files.catalogue.ReadText("W", "Item0", ""),
+                 std::string("Interval;0:01:30;Disabled"));
+        QCOMPARE(rig.items()->topLevelItem(0)->text(0), QString("0:01:30"));
+
+        rig.selectItem(1);
+        rig.run(rig.form->aFileProperties); // an application: the shell's properties
+        QCOMPARE(rig.properties.size(), std::size_t{1});
+        QCOMPARE(rig.properties[0].filename().string(), std::string("Editor.LNK"));
+        rig.run(rig.form->aLaunchApp);
+        QCOMPARE(rig.launched, std::vector<std::string>{"W#1"});
+
+        rig.selectItem(1);
+        rig.run(rig.form->aDeleteApplication);
+        QCOMPARE(rig.itemCaptions(), QStringList({"0:01:30", "app.EXE"}));
+        QCOMPARE(rig.files.catalogue.ReadText("W", "Item2", "-"), std::string("-"));
+    }
+
+    void propertiesOfAVanishedLinkSaySo() {
+        EditorRig rig("[W]\r\nID=7\r\nItem0=File;3\\;Active\r\n");
+        WriteFile(rig.dir / "Shortcuts" / "7" / "3" / "tool.lnk",
+                  "[Shell Link]\nTarget=/bin/true\n");
+        rig.form->Reload();
+        fs::remove(rig.dir / "Shortcuts" / "7" / "3" / "tool.lnk");
+        rig.selectItem(0);
+        rig.run(rig.form->aFileProperties);
+        QCOMPARE(messages, QStringList{QString::fromStdString(
+                               "File " + (rig.dir / "Shortcuts" / "7" / "3" / "tool.pif").string() +
+                               "/lnk has not found")});
+    }
+
+    void launchesTheBatchWithTheWindowHidden() {
+        EditorRig rig("[Empty]\r\nID=1\r\n[W]\r\nID=2\r\nItem0=Interval;0:00:01;Active\r\n");
+        rig.run(rig.form->aLaunchBatch); // no items: not even hidden
+        QVERIFY(rig.launched.empty());
+        rig.batches()->setCurrentRow(1);
+        rig.run(rig.form->aLaunchBatch);
+        QCOMPARE(rig.launched, std::vector<std::string>{"W"});
+        QVERIFY(rig.form->isVisible());
+    }
+
+    void makesADesktopShortcutThatLaunchesTheBatch() {
+        EditorRig rig("[Work \"tools\"]\r\nID=2\r\nIconFile=/i/w.png\r\nIconIndex=1\r\n");
+        rig.run(rig.form->aMakeShortcut);
+        const fs::path shortcut = rig.dir / "Desktop" / "Work \"tools\".desktop";
+        QVERIFY(fs::exists(shortcut));
+        const std::string text = ReadFile(shortcut);
+        QVERIFY(text.find("Icon=/i/w.png") != std::string::npos);
+        QVERIFY(text.find("\\\\\"tools\\\\\"") != std::string::npos); // the quote escaped twice
+    }
+
+    void toolBarSettingsAndOtherCommands() {
+        EditorRig rig("[W]\r\nID=2\r\n");
+        auto* bar = rig.form->toolBar();
+        rig.run(rig.form->aTB_Show);
+        QVERIFY(bar->isHidden());
+        QVERIFY(!rig.form->coolBar()->isHidden());
+        rig.run(rig.form->aTB_Show);
+        QVERIFY(!bar->isHidden());
+        rig.run(rig.form->aTB_Captions);
+        QVERIFY(!bar->ShowCaptions());
+        QVERIFY(!rig.form->aTB_List->isEnabled());
+        rig.run(rig.form->aTB_Captions);
+        QVERIFY(rig.form->aTB_List->isEnabled());
+        rig.run(rig.form->aTB_List);
+        QVERIFY(!bar->List());
+        QCOMPARE(bar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+
+        rig.form->Help2->trigger();
+        QSignalSpy closed(rig.form.get(), &TForm1::closed);
+        rig.run(rig.form->aSwitchToDialog);
+        QCOMPARE(rig.opened, (std::vector<std::string>{"kv.chm ", "korvane -startup"}));
+        QCOMPARE(closed.count(), 1);
+
+        // Closing stored the four roots, the editor window without Visible.
+        korvane::TIniFile layout(rig.files.layoutFile);
+        QCOMPARE(layout.ReadText("ToolBar1", "ToolBar1.List", ""), std::string("0"));
+        QCOMPARE(layout.ReadText("BatchList", "BatchList.Width", "").empty(), false);
+        QCOMPARE(layout.ReadText("CoolBar1", "CoolBar1.Visible", ""), std::string("1"));
+        QCOMPARE(layout.ReadText("Form1", "Form1.Visible", "-"), std::string("-"));
+        QCOMPARE(layout.ReadText("Form1", "Form1.Width", "").empty(), false);
+
+        EditorRig again("[W]\r\nID=2\r\n");
+        korvane::TIniFile(again.files.layoutFile).WriteText("ToolBar1", "ToolBar1.List", "0");
+        korvane::LoadLayout(again.files.layoutFile, *again.form->toolBar());
+        QVERIFY(!again.form->toolBar()->List());
+    }
+
+    void fillsLargeCataloguesAndBatches() {
+        std::string catalogue;
+        for (int i = 0; i < 1000; ++i) {
+            catalogue += "[Batch " + std::to_string(i) + "]\r\nID=" + std::to_string(i) + "\r\n";
+            if (i == 0) {
+                for (int n = 0; n < 200; ++n) {
+                    catalogue += "Item" + std::to_string(n) + "=" +
+                                 (n % 2 ? "Interval;0:00:01;Active"
+                                        : "File;" + std::to_string(n) + "\\;Active") +
+                                 "\r\n";
+                }
+            }
+        }
+        EditorRig rig(catalogue);
+        QCOMPARE(rig.batches()->count(), 1000);
+        QCOMPARE(rig.items()->topLevelItemCount(), 200);
+    }
+
+  private:
+    QStringList messages;
+};
+
+QTEST_MAIN(EditorWindowTest)
+#include "editor_window_test.moc"

@@ -1,0 +1,167 @@
+#include "store/catalogue_edit.h"
+#include "store/clock_time.h"
+#include "store/errors.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace fs = std::filesystem;
+using korvane::test::ReadFile;
+using korvane::test::TempDir;
+using korvane::test::WriteFile;
+
+namespace {
+
+class CatalogueEditTest : public ::testing::Test {
+  protected:
+    CatalogueEditTest() : files_(dir_ / "korvane") { korvane::SetUserTimeFormat({}); }
+
+    // A link maker that writes what it was asked for, as the shell would.
+    korvane::LinkMaker linker_ = [](const fs::path& target, const fs::path& folder) {
+        WriteFile(folder / (target.filename().string() + ".lnk"), "link to " + target.string());
+    };
+    std::vector<std::string> Items(const std::string& batch) {
+        std::vector<std::string> items;
+        for (int n = 0; n < korvane::ItemCount(files_.catalogue, batch); ++n) {
+            items.push_back(files_.catalogue.ReadText(batch, korvane::ItemKey(n), ""));
+        }
+        return items;
+    }
+
+    TempDir dir_;
+    korvane::ProgramFiles files_;
+    std::mt19937 random_{42};
+};
+
+TEST_F(CatalogueEditTest, NewBatchNamesAvoidEveryCaptionIgnoringCase) {
+    struct {
+        std::vector<std::string> captions;
+        const char* name;
+    } cases[] = {{{}, "New batch"},
+                 {{"Work"}, "New batch"},
+                 {{"new BATCH"}, "Copy New batch"},
+                 {{"New batch", "copy new batch"}, "Copy Copy New batch"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(korvane::NewBatchName(c.captions), c.name);
+    }
+}
+
+TEST_F(CatalogueEditTest, NewBatchesGetAnIdNoOtherBatchHas) {
+    std::string catalogue;
+    for (int id = 0; id <= 9999; ++id) {
+        if (id != 4242) {
+            catalogue += "[B" + std::to_string(id) + "]\r\nID=" + std::to_string(id) + "\r\n";
+        }
+    }
+    WriteFile(dir_ / "batches.lst", catalogue);
+    EXPECT_EQ(korvane::CreateBatch(files_, "Last", random_), 4242);
+    EXPECT_EQ(files_.catalogue.ListKeys("Last"), std::vector<std::string>{"ID"});
+    EXPECT_TRUE(fs::is_directory(dir_ / "Shortcuts" / "4242"));
+}
+
+TEST_F(CatalogueEditTest, RenameKeepsEveryKeyAndMovesTheBatchLast) {
+    WriteFile(dir_ / "batches.lst", "[A]\r\nID=1\r\nIconFile=x.ico\r\nItem0=File;3\\;Active\r\n"
+                                    "[B]\r\nID=2\r\n");
+    korvane::RenameBatch(files_, "A", "Renamed");
+    EXPECT_EQ(ReadFile(dir_ / "batches.lst"), "[B]\r\nID=2\r\n[Renamed]\r\nID=1\r\n"
+                                              "IconFile=x.ico\r\nItem0=File;3\\;Active\r\n");
+    korvane::RenameBatch(files_, "Renamed", "RENAMED"); // its own name in other letters
+    EXPECT_EQ(files_.catalogue.ListSections(), (std::vector<std::string>{"B", "RENAMED"}));
+    for (const char* bad : {"", "  ", "b", "B"}) {
+        EXPECT_THROW(korvane::RenameBatch(files_, "RENAMED", bad), korvane::Error) << bad;
+    }
+    EXPECT_EQ(files_.catalogue.ReadText("RENAMED", "ID", ""), "1");
+    EXPECT_EQ(files_.catalogue.ReadText("B", "ID", ""), "2");
+}
+
+TEST_F(CatalogueEditTest, ApplicationsAreLinkedOrCopiedIntoFreshFolders) {
+    files_.catalogue.WriteText("W", "ID", "5");
+    WriteFile(dir_ / "src" / "Editor.LNK", "shell link bytes\x01");
+    WriteFile(dir_ / "src" / "app.desktop", "[Desktop Entry]\n");
+    std::vector<std::string> fields;
+    for (const char* source : {"/opt/tools/app.EXE", "Editor.LNK", "app.desktop"}) {
+        const fs::path path =
+            fs::path(source).is_absolute() ? fs::path(source) : dir_ / "src" / source;
+        fields.push_back(korvane::AddApplicationItem(files_, "W", path, random_, linker_));
+    }
+    ASSERT_EQ(Items("W").size(), 3u);
+    std::set<std::string> distinct(fields.begin(), fields.end());
+    EXPECT_EQ(distinct.size(), 3u);
+    const fs::path batch = dir_ / "Shortcuts" / "5";
+    auto folder = [&](int i) { return batch / fields[i].substr(0, fields[i].size() - 1); };
+    EXPECT_EQ(Items("W")[0], "File;" + fields[0] + ";Active");
+    EXPECT_EQ(ReadFile(folder(0) / "app.EXE.lnk"), "link to /opt/tools/app.EXE");
+    EXPECT_EQ(ReadFile(folder(1) / "Editor.LNK"), "shell link bytes\x01");
+    EXPECT_EQ(ReadFile(folder(2) / "app.desktop"), "[Desktop Entry]\n");
+
+    EXPECT_THROW(korvane::AddApplicationItem(files_, "W", dir_ / "missing.lnk", random_, linker_),
+                 korvane::Error);
+    EXPECT_EQ(Items("W").size(), 3u); // no entry, and no empty folder left
+    std::size_t folders = 0;
+    for (const auto& e : fs::directory_iterator(batch)) {
+        (void)e;
+        ++folders;
+    }
+    EXPECT_EQ(folders, 3u);
+}
+
+TEST_F(CatalogueEditTest, NewItemsFillTheFirstGap) {
+    WriteFile(dir_ / "batches.lst", "[W]\r\nID=5\r\nItem0=Interval;0:00:01;Active\r\n"
+                                    "Item2=Interval;0:00:02;Active\r\n");
+    korvane::AddPauseItem(files_, "W", 300.0 / 86400);
+    EXPECT_EQ(Items("W"),
+              (std::vector<std::string>{"Interval;0:00:01;Active", "Interval;0:05:00;Active",
+                                        "Interval;0:00:02;Active"}));
+}
+
+TEST_F(CatalogueEditTest, ItemsMoveSwitchAndGo) {
+    files_.catalogue.WriteText("W", "ID", "5");
+    const std::string a = korvane::AddApplicationItem(files_, "W", "/bin/a", random_, linker_);
+    korvane::AddPauseItem(files_, "W", 300.0 / 86400);
+    const std::string c = korvane::AddApplicationItem(files_, "W", "/bin/c", random_, linker_);
+    const std::string A = "File;" + a + ";Active", P = "Interval;0:05:00;Active",
+                      C = "File;" + c + ";Active";
+
+    EXPECT_FALSE(korvane::MoveItem(files_, "W", 0, -1));
+    EXPECT_FALSE(korvane::MoveItem(files_, "W", 2, +1));
+    EXPECT_TRUE(korvane::MoveItem(files_, "W", 2, -1));
+    EXPECT_EQ(Items("W"), (std::vector<std::string>{A, C, P}));
+
+    korvane::SetItemActive(files_, "W", 2, false);
+    EXPECT_EQ(Items("W")[2], "Interval;0:05:00;Disabled");
+    korvane::SetPauseLength(files_, "W", 2, 90.0 / 86400, false);
+    EXPECT_EQ(Items("W")[2], "Interval;0:01:30;Disabled");
+    korvane::SetItemActive(files_, "W", 2, true);
+    EXPECT_EQ(Items("W")[2], "Interval;0:01:30;Active");
+
+    const fs::path folderC = dir_ / "Shortcuts" / "5" / c.substr(0, c.size() - 1);
+    ASSERT_TRUE(fs::exists(folderC / "c.lnk"));
+    korvane::DeleteItem(files_, "W", 1);
+    EXPECT_EQ(Items("W"), (std::vector<std::string>{A, "Interval;0:01:30;Active"}));
+    EXPECT_FALSE(files_.catalogue.ListKeys("W").back() == "Item2");
+    EXPECT_FALSE(fs::exists(folderC));
+
+    // An item whose folder was emptied by hand can still be removed.
+    fs::remove_all(dir_ / "Shortcuts" / "5" / a.substr(0, a.size() - 1));
+    korvane::DeleteItem(files_, "W", 0);
+    EXPECT_EQ(Items("W"), std::vector<std::string>{"Interval;0:01:30;Active"});
+}
+
+TEST_F(CatalogueEditTest, DeletingABatchRemovesWhatTheProgramPutThere) {
+    files_.catalogue.WriteText("W", "ID", "5");
+    fs::create_directories(dir_ / "Shortcuts" / "5");
+    const std::string a = korvane::AddApplicationItem(files_, "W", "/bin/a", random_, linker_);
+    const std::string b = korvane::AddApplicationItem(files_, "W", "/bin/b", random_, linker_);
+    WriteFile(dir_ / "Shortcuts" / "5" / b.substr(0, b.size() - 1) / "user notes.txt", "mine");
+    korvane::DeleteBatch(files_, "W");
+    EXPECT_TRUE(files_.catalogue.ListSections().empty());
+    EXPECT_FALSE(fs::exists(dir_ / "Shortcuts" / "5" / a.substr(0, a.size() - 1)));
+    // A folder still holding a file of the user's stays, with that file only.
+    EXPECT_FALSE(fs::exists(dir_ / "Shortcuts" / "5" / b.substr(0, b.size() - 1) / "b.lnk"));
+    EXPECT_TRUE(
+        fs::exists(dir_ / "Shortcuts" / "5" / b.substr(0, b.size() - 1) / "user notes.txt"));
+}
+
+} // namespace
