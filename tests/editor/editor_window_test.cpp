@@ -226,6 +226,16 @@ class EditorWindowTest : public QObject {
         QCOMPARE(rig.files.catalogue.ReadText("W", "Item2", "-"), std::string("-"));
     }
 
+    void anUnwritableCatalogueIsReportedAndTheWindowStays() {
+        EditorRig rig;
+        fs::remove(rig.dir / "batches.lst");
+        fs::create_directory(rig.dir / "batches.lst"); // a folder in the file's place
+        rig.run(rig.form->aAddBatch);
+        QCOMPARE(messages, QStringList{QString::fromStdString(
+                               "Unable to write to " + (rig.dir / "batches.lst").string() + ".")});
+        QVERIFY(rig.form->isVisible());
+    }
+
     void propertiesOfAVanishedLinkSaySo() {
         EditorRig rig("[W]\r\nID=7\r\nItem0=File;3\\;Active\r\n");
         WriteFile(rig.dir / "Shortcuts" / "7" / "3" / "tool.lnk",
@@ -294,6 +304,23 @@ class EditorWindowTest : public QObject {
         korvane::TIniFile(again.files.layoutFile).WriteText("ToolBar1", "ToolBar1.List", "0");
         korvane::LoadLayout(again.files.layoutFile, *again.form->toolBar());
         QVERIFY(!again.form->toolBar()->List());
+    }
+
+    // KORVANE_SCREENSHOTS=<folder> keeps pictures of the windows to look at.
+    void screenshots() {
+        const QString shots = qEnvironmentVariable("KORVANE_SCREENSHOTS");
+        if (shots.isEmpty()) {
+            QSKIP("KORVANE_SCREENSHOTS not set");
+        }
+        EditorRig rig(
+            "[Monday morning]\r\nID=1\r\nItem0=Interval;0:05:00;Active\r\n[Weekend]\r\nID=2\r\n");
+        rig.form->grab().save(shots + "/editor.png");
+        for (const char* name : {"AboutBox", "Form3"}) {
+            auto* dialog = rig.form->findChild<QDialog*>(name);
+            dialog->show();
+            dialog->grab().save(shots + "/" + name + ".png");
+            dialog->hide();
+        }
     }
 
     void fillsLargeCataloguesAndBatches() {
