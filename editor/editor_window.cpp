@@ -337,18 +337,9 @@ std::vector<std::string> TForm1::BatchCaptions() const {
 void TForm1::initList() {
     const QSignalBlocker block(BatchList);
     BatchList->clear();
-    std::map<std::pair<std::string, int>, QIcon> icons;
+    BatchIcons icons;
     for (const BatchRow& row : ListBatchRows(files_.catalogue, false)) {
-        QIcon icon = DefaultBatchIcon();
-        if (!row.iconFile.empty()) {
-            auto [it, fresh] = icons.try_emplace({row.iconFile, row.iconIndex});
-            if (fresh) {
-                it->second = ExtractIcon(Q(row.iconFile), row.iconIndex);
-            }
-            if (!it->second.isNull()) {
-                icon = it->second;
-            }
-        }
+        const QIcon icon = icons.For(row.iconFile, row.iconIndex);
         auto* item = new QListWidgetItem(icon, Q(row.name));
         item->setData(kNameRole, Q(row.name));
         item->setFlags(item->flags() | Qt::ItemIsEditable);

@@ -188,19 +188,9 @@ void TForm2::showEvent(QShowEvent* event) {
 
 void TForm2::FormShow() {
     ListView1->clear();
-    // One lookup per icon source within a fill: many batches share one file.
-    std::map<std::pair<std::string, int>, QIcon> icons;
+    BatchIcons icons;
     for (const BatchRow& row : ListBatchRows(files_.catalogue, true)) {
-        QIcon icon = DefaultBatchIcon();
-        if (!row.iconFile.empty()) {
-            auto [it, fresh] = icons.try_emplace({row.iconFile, row.iconIndex});
-            if (fresh) {
-                it->second = ExtractIcon(QString::fromStdString(row.iconFile), row.iconIndex);
-            }
-            if (!it->second.isNull()) {
-                icon = it->second;
-            }
-        }
+        const QIcon icon = icons.For(row.iconFile, row.iconIndex);
         ListView1->addItem(new QListWidgetItem(icon, QString::fromStdString(row.name)));
     }
     if (ListView1->count() > 0) {

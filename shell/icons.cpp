@@ -72,6 +72,17 @@ QIcon ExtractIcon(const QString& file, int index) {
     return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
 }
 
+QIcon BatchIcons::For(const std::string& iconFile, int iconIndex) {
+    if (iconFile.empty()) {
+        return DefaultBatchIcon();
+    }
+    auto [it, fresh] = cache_.try_emplace({iconFile, iconIndex});
+    if (fresh) {
+        it->second = ExtractIcon(QString::fromStdString(iconFile), iconIndex);
+    }
+    return it->second.isNull() ? DefaultBatchIcon() : it->second;
+}
+
 QIcon FileTypeIcon(const QString& file) {
     const QString lower = file.toLower();
     if (lower.endsWith(QLatin1String(".desktop")) || lower.endsWith(QLatin1String(".lnk"))) {

@@ -3,6 +3,10 @@
 #include <QIcon>
 #include <QString>
 
+#include <map>
+#include <string>
+#include <utility>
+
 namespace korvane {
 
 // The picture a batch without an icon of its own shows.
@@ -16,5 +20,15 @@ QIcon ExtractIcon(const QString& file, int index);
 // The icon the desktop shows for a file of this name and type, judged from
 // the name alone (the file is not opened).
 QIcon FileTypeIcon(const QString& file);
+
+// The icons of batch rows for one fill of a list: a batch's own icon, or the
+// default picture. Each icon file is read once, however many batches use it.
+class BatchIcons {
+  public:
+    QIcon For(const std::string& iconFile, int iconIndex);
+
+  private:
+    std::map<std::pair<std::string, int>, QIcon> cache_;
+};
 
 } // namespace korvane

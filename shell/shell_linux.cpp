@@ -254,6 +254,21 @@ std::optional<fs::path> UserDirsDesktop() {
     return std::nullopt;
 }
 
+// A desktop entry of type Application that runs exec.
+KeyFile NewApplicationEntry(const std::string& name, const std::string& comment,
+                            const std::string& exec) {
+    constexpr const char* group = G_KEY_FILE_DESKTOP_GROUP;
+    KeyFile kf(g_key_file_new());
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TYPE,
+                          G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_VERSION, "1.0");
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_NAME, name.c_str());
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_COMMENT, comment.c_str());
+    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_EXEC, exec.c_str());
+    g_key_file_set_boolean(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TERMINAL, FALSE);
+    return kf;
+}
+
 bool ValidFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string("/\0", 2)) == std::string::npos;
@@ -334,14 +349,7 @@ void CreateDesktopLink(const std::string& name, const fs::path& target,
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     constexpr const char* group = G_KEY_FILE_DESKTOP_GROUP;
-    KeyFile kf(g_key_file_new());
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TYPE,
-                          G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_VERSION, "1.0");
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_NAME, name.c_str());
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_COMMENT, name.c_str());
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_EXEC,
-                          ExecLine(target.string(), arguments).c_str());
+    KeyFile kf = NewApplicationEntry(name, name, ExecLine(target.string(), arguments));
     const std::string folder = FolderPart(target.string());
     if (!folder.empty()) {
         g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_PATH, folder.c_str());
@@ -350,7 +358,6 @@ void CreateDesktopLink(const std::string& name, const fs::path& target,
         g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_ICON, iconFile.c_str());
         g_key_file_set_integer(kf.get(), group, "X-Korvane-IconIndex", iconIndex);
     }
-    g_key_file_set_boolean(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TERMINAL, FALSE);
     if (!g_key_file_save_to_file(kf.get(), file.c_str(), nullptr)) {
         return;
     }
@@ -430,15 +437,8 @@ bool WriteAutostartCommand(const std::string& command) {
     const fs::path file = AutostartFile();
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    constexpr const char* group = G_KEY_FILE_DESKTOP_GROUP;
-    KeyFile kf(g_key_file_new());
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TYPE,
-                          G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_NAME, "Korvane");
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_COMMENT, "Korvane startup menu");
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_EXEC, command.c_str());
-    g_key_file_set_boolean(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TERMINAL, FALSE);
-    g_key_file_set_boolean(kf.get(), group, "X-GNOME-Autostart-enabled", TRUE);
+    KeyFile kf = NewApplicationEntry("Korvane", "Korvane startup menu", command);
+    g_key_file_set_boolean(kf.get(), G_KEY_FILE_DESKTOP_GROUP, "X-GNOME-Autostart-enabled", TRUE);
     // Saved through a temporary and a rename, so a session never reads half an entry.
     return g_key_file_save_to_file(kf.get(), file.c_str(), nullptr);
 }
