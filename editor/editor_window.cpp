@@ -360,14 +360,7 @@ void TForm1::BatchListSelectItem(QListWidgetItem* row) {
         return;
     }
     CurrentBatchName() = S(row->data(kNameRole).toString());
-    const std::string batch = CurrentBatchName();
-    tqAppInfo item;
-    for (int n = 0;; ++n) {
-        const std::string entry = files_.catalogue.ReadText(batch, ItemKey(n), "");
-        if (entry.empty()) {
-            break;
-        }
-        DecodeItemEntry(entry, item);
+    ForEachItem(files_.catalogue, CurrentBatchName(), [this](int n, const tqAppInfo& item) {
         if (item.Kind == TItemKind::ikFile) {
             AddAppRow(item.Folder, item.Active);
         } else if (item.Kind == TItemKind::ikInterval) {
@@ -379,7 +372,8 @@ void TForm1::BatchListSelectItem(QListWidgetItem* row) {
                 AppList, {Q(item.Fields[0]), QString::number(n + 1), QStringLiteral("Undefined")});
             unknown->setData(0, kCheckedRole, false);
         }
-    }
+        return true;
+    });
     StatusText->setText(QStringLiteral("  Items count: ") +
                         QString::number(AppList->topLevelItemCount()));
     appListReady_ = true;

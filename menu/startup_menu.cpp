@@ -263,15 +263,9 @@ void TForm2::ListView1SelectItem() {
     }
     CurrentBatchName() = batch;
     const auto batchFolder = BatchFolder(files_, batch);
-    tqAppInfo item;
-    for (int n = 0;; ++n) {
-        const std::string entry = files_.catalogue.ReadText(batch, ItemKey(n), "");
-        if (entry.empty()) {
-            break;
-        }
-        DecodeItemEntry(entry, item);
+    ForEachItem(files_.catalogue, batch, [&](int n, const tqAppInfo& item) {
         if (item.Kind != TItemKind::ikFile) {
-            continue;
+            return true; // pauses get no entry
         }
         const auto folder = ItemFolder(batchFolder, item.Folder);
         const std::string file = folder ? FindItemFile(*folder) : std::string();
@@ -286,7 +280,8 @@ void TForm2::ListView1SelectItem() {
             // OpenClick: one application; the window and any countdown go on.
             Guarded(this, [&] { launchItem(SelectedBatch(), n); });
         });
-    }
+        return true;
+    });
 }
 
 void TForm2::SpeedButton1Click() {

@@ -47,6 +47,21 @@ void DecodeItemEntry(std::string_view text, tqAppInfo& record) {
     }
 }
 
+void ForEachItem(const TIniFile& catalogue, std::string_view batch,
+                 const std::function<bool(int index, const tqAppInfo& item)>& visit) {
+    tqAppInfo item;
+    for (int n = 0;; ++n) {
+        const std::string entry = catalogue.ReadText(batch, ItemKey(n), "");
+        if (entry.empty()) {
+            return;
+        }
+        DecodeItemEntry(entry, item);
+        if (!visit(n, item)) {
+            return;
+        }
+    }
+}
+
 std::string ItemKey(int n) {
     return "Item" + std::to_string(n);
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,11 @@ struct tqAppInfo {
 
 // Throws ConvertError when a pause's time is not clock-time text.
 void DecodeItemEntry(std::string_view entryText, tqAppInfo& record);
+
+// Decodes Item0, Item1, ... of a batch up to the first empty one and hands
+// each to visit, which returns false to stop. Throws what decoding throws.
+void ForEachItem(const TIniFile& catalogue, std::string_view batch,
+                 const std::function<bool(int index, const tqAppInfo& item)>& visit);
 
 // "Item" + n, the key of the item at zero-based position n.
 std::string ItemKey(int n);
