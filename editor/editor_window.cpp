@@ -6,6 +6,7 @@
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "menu/options_dialog.h"
+#include "shell/folder_watch.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
@@ -17,12 +18,14 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMimeDatabase>
 #include <QSplitter>
 #include <QStatusBar>
@@ -124,13 +127,63 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     CurrentBatchName().clear();
     Guarded(this, [this] { initList(); });
     UpdateActions();
+    // Files dropped from a file manager onto the item list.
+    AppList->setAcceptDrops(true);
+    AppList->viewport()->setAcceptDrops(true);
+    AppList->viewport()->installEventFilter(this);
+    // The watch works on its own thread and hands each (folded) change to
+    // this thread; one reload is queued at a time.
+    watch_ = std::make_unique<FolderWatch>(
+        files_.folder / "Shortcuts",
+        [this] {
+            if (!reloadPending_.exchange(true)) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        reloadPending_ = false;
+                        Guarded(this, [this] { DirChangeChange(); });
+                    },
+                    Qt::QueuedConnection);
+            }
+        },
+        [this](const std::string& message) {
+            QMetaObject::invokeMethod(
+                this, [this, message] { StatusBar1->showMessage(Q(message)); },
+                Qt::QueuedConnection);
+        });
     auto* idle = new QTimer(this);
     idle->setInterval(150);
     connect(idle, &QTimer::timeout, this, &TForm1::UpdateActions);
     idle->start();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    watch_.reset();
+}
+
+void TForm1::DirChangeChange() {
+    if (closing_ || CurrentBatchName().empty()) {
+        return;
+    }
+    Reload();
+}
+
+void TForm1::ProcessDroppedFiles(const QStringList& paths) {
+    const auto selected = BatchList->selectedItems();
+    if (selected.isEmpty()) {
+        return; // no batch to add to: the drop is passed over
+    }
+    const std::string batch = S(selected.front()->data(kNameRole).toString());
+    try {
+        for (const QString& path : paths) {
+            AddApplicationItem(files_, batch, S(path), random_, shell::CreateItemLink);
+        }
+    } catch (...) {
+        Reload(); // what was added before the failure shows
+        throw;
+    }
+    Reload();
+}
 
 QAction* TForm1::MakeAction(const char* name, const QString& caption, int image,
                             void (TForm1::*handler)()) {
@@ -678,7 +731,51 @@ void TForm1::AboutClick() {
     AboutBox->exec();
 }
 
+namespace {
+
+// The local files of a drop, in the order given; empty when it holds none.
+QStringList LocalFiles(const QMimeData* data) {
+    QStringList files;
+    if (data && data->hasUrls()) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) {
+                files << url.toLocalFile();
+            }
+        }
+    }
+    return files;
+}
+
+} // namespace
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == AppList->viewport() && !closing_) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (!LocalFiles(drag->mimeData()).isEmpty()) {
+                drag->acceptProposedAction();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QStringList files = LocalFiles(drop->mimeData());
+            if (files.isEmpty()) {
+                drop->ignore();
+                return true;
+            }
+            drop->acceptProposedAction();
+            Guarded(this, [&] { ProcessDroppedFiles(files); });
+            return true;
+        }
+        default:
+            break;
+        }
+    }
     if (watched == AppList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -690,6 +787,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // No drops and no reloads from here on.
+    closing_ = true;
+    watch_.reset();
     disconnect(BatchList, &QListWidget::currentItemChanged, this, nullptr);
     Guarded(this, [this] {
         SaveLayout(files_.layoutFile, *this);

@@ -5,8 +5,10 @@
 
 #include <QIcon>
 
+#include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -21,6 +23,7 @@ class QTreeWidgetItem;
 
 namespace korvane {
 
+class FolderWatch;
 class TAboutBox;
 class TForm3;
 class TOptionsForm;
@@ -48,6 +51,10 @@ class TForm1 : public TPublishedForm {
         shellOpen;
 
     void initList();
+    // Files dropped on the item list: application items of the selected batch, in order.
+    void ProcessDroppedFiles(const QStringList& paths);
+    // A change in the Shortcuts tree: the shown batch is read again.
+    void DirChangeChange();
     void BatchListSelectItem(QListWidgetItem* row);
     void Reload();
     void UpdateActions();
@@ -100,6 +107,9 @@ class TForm1 : public TPublishedForm {
 
     ProgramFiles& files_;
     std::mt19937 random_;
+    std::unique_ptr<FolderWatch> watch_;
+    std::atomic<bool> reloadPending_{false};
+    bool closing_ = false;
     bool appListReady_ = false;
     std::map<std::string, QIcon> iconCache_;   // per fill
     std::map<std::string, QString> typeCache_; // per fill

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QTimeEdit>
 #include <QTreeWidget>
 #include <QtTest>
@@ -321,6 +322,51 @@ class EditorWindowTest : public QObject {
             dialog->grab().save(shots + "/" + name + ".png");
             dialog->hide();
         }
+    }
+
+    void droppedFilesBecomeItemsInTheirOrder() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:01;Active\r\n"
+                      "Item1=Interval;0:00:02;Active\r\n[B]\r\nID=2\r\n");
+        WriteFile(rig.dir / "src" / "Tool.LNK", "[Shell Link]\nTarget=/bin/true\n");
+        QList<QUrl> urls{
+            QUrl::fromLocalFile("/opt/x/one"),
+            QUrl::fromLocalFile(QString::fromStdString((rig.dir / "src" / "Tool.LNK").string())),
+            QUrl("https://example.org/page"), QUrl::fromLocalFile("/opt/x/one")};
+        auto drop = [&](QWidget* target) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &enter);
+            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &event);
+            return enter.isAccepted();
+        };
+        QVERIFY(drop(rig.items()->viewport()));
+        QCOMPARE(rig.itemCaptions(), QStringList({"0:00:01", "0:00:02", "one", "Tool", "one"}));
+        QVERIFY(rig.files.catalogue.ReadText("A", "Item4", "").ends_with(";Active"));
+        drop(rig.batches()->viewport()); // the batch list takes no files
+        QCOMPARE(rig.items()->topLevelItemCount(), 5);
+        rig.batches()->clearSelection();
+        drop(rig.items()->viewport()); // no batch selected: nothing
+        QCOMPARE(rig.files.catalogue.ReadText("A", "Item5", "-"), std::string("-"));
+    }
+
+    void changesInTheTreeReloadTheShownBatch() {
+        EditorRig rig("[A]\r\nID=1\r\n[B]\r\nID=2\r\n");
+        fs::create_directories(rig.dir / "Shortcuts" / "1");
+        fs::create_directories(rig.dir / "Shortcuts" / "2");
+        QTest::qWait(150);
+        // Another process adds an item to the shown batch by hand.
+        korvane::TIniFile(rig.files.catalogue.FileName())
+            .WriteText("A", "Item0", "File;5\\;Active");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "5" / "tool.lnk",
+                  "[Shell Link]\nTarget=/bin/true\n");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.itemCaptions(), QStringList{"tool"}, 5000);
+        // A change in another batch's folder reloads the shown one all the same.
+        korvane::TIniFile(rig.files.catalogue.FileName())
+            .WriteText("A", "Item1", "Interval;0:00:03;Active");
+        WriteFile(rig.dir / "Shortcuts" / "2" / "other.txt", "");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.items()->topLevelItemCount(), 2, 5000);
     }
 
     void fillsLargeCataloguesAndBatches() {

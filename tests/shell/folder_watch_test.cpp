@@ -1,0 +1,123 @@
+#include "shell/folder_watch.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+
+namespace fs = std::filesystem;
+using korvane::FolderWatch;
+using korvane::test::TempDir;
+using korvane::test::WaitFor;
+using korvane::test::WriteFile;
+
+namespace {
+
+class FolderWatchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(tree_ / "12" / "3");
+        watch_ = std::make_unique<FolderWatch>(tree_, [this] { ++changes_; });
+        // Give the worker its first pass over the tree.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+
+    // True when at least one change is reported within the time-out.
+    bool Reported(const std::function<void()>& act) {
+        const int before = changes_;
+        act();
+        return WaitFor([&] { return changes_ > before; }, std::chrono::seconds(5));
+    }
+    bool Quiet(const std::function<void()>& act) {
+        const int before = changes_;
+        act();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return changes_ == before;
+    }
+
+    TempDir dir_;
+    fs::path tree_ = dir_ / "Shortcuts";
+    std::atomic<int> changes_{0};
+    std::unique_ptr<FolderWatch> watch_;
+};
+
+TEST_F(FolderWatchTest, ReportsNamesAppearingGoingAndMovingAtEveryDepth) {
+    struct {
+        const char* what;
+        std::function<void()> act;
+    } cases[] = {
+        {"file at the top", [&] { WriteFile(tree_ / "top.txt", ""); }},
+        {"file in an item folder", [&] { WriteFile(tree_ / "12" / "3" / "a.lnk", "x"); }},
+        {"renamed file",
+         [&] { fs::rename(tree_ / "12" / "3" / "a.lnk", tree_ / "12" / "3" / "b.lnk"); }},
+        {"deleted file", [&] { fs::remove(tree_ / "12" / "3" / "b.lnk"); }},
+        {"new folder", [&] { fs::create_directory(tree_ / "12" / "4"); }},
+        {"file in the new folder", [&] { WriteFile(tree_ / "12" / "4" / "c.lnk", ""); }},
+        {"deleted folder", [&] { fs::remove_all(tree_ / "12" / "4"); }},
+        {"second process",
+         [&] {
+             ASSERT_EQ(std::system(("touch '" + (tree_ / "12" / "p.txt").string() + "'").c_str()),
+                       0);
+         }},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(Reported(c.act)) << c.what;
+    }
+}
+
+TEST_F(FolderWatchTest, WritesIntoFilesAreNoChange) {
+    WriteFile(tree_ / "12" / "3" / "a.lnk", "one");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(Quiet([&] {
+        std::ofstream out(tree_ / "12" / "3" / "a.lnk", std::ios::app);
+        out << "more";
+    }));
+}
+
+TEST_F(FolderWatchTest, SurvivesTheTreeBeingDeletedAndMadeAgain) {
+    EXPECT_TRUE(Reported([&] { fs::remove_all(tree_); }));
+    EXPECT_TRUE(Reported([&] { fs::create_directories(tree_ / "7"); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Reported([&] { WriteFile(tree_ / "7" / "x.lnk", ""); }));
+}
+
+TEST_F(FolderWatchTest, FoldsABurstIntoFewReports) {
+    const int before = changes_;
+    for (int i = 0; i < 1000; ++i) {
+        WriteFile(tree_ / "12" / ("f" + std::to_string(i)), "");
+    }
+    ASSERT_TRUE(WaitFor([&] { return changes_ > before; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(changes_ - before, 50);
+}
+
+TEST_F(FolderWatchTest, StopsCleanlyWhileChangesArrive) {
+    std::atomic<bool> run{true};
+    std::thread writer([&] {
+        for (int i = 0; run; ++i) {
+            WriteFile(tree_ / "12" / ("w" + std::to_string(i % 50)), "");
+            fs::remove(tree_ / "12" / ("w" + std::to_string((i + 25) % 50)));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    watch_.reset(); // must return while the writer goes on
+    run = false;
+    writer.join();
+    SUCCEED();
+}
+
+TEST(FolderWatchStartTest, AMissingTreeIsWatchedOnceItAppears) {
+    TempDir dir;
+    std::atomic<int> changes{0};
+    FolderWatch watch(dir / "Shortcuts" / "", [&] { ++changes; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    fs::create_directories(dir / "Shortcuts");
+    ASSERT_TRUE(WaitFor([&] { return changes > 0; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int before = changes;
+    fs::create_directories(dir / "Shortcuts" / "9");
+    EXPECT_TRUE(WaitFor([&] { return changes > before; }));
+}
+
+} // namespace
