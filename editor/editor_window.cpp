@@ -2,6 +2,7 @@
 
 #include "app/error_report.h"
 #include "app/runner.h"
+#include "appearance/batch_appearance.h"
 #include "editor/interval_dialog.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
@@ -120,6 +121,30 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     OptionsForm = new TOptionsForm(
         files_, [this] { return BatchCaptions(); }, this);
     AboutBox = new TAboutBox(this);
+    BatchListLink link;
+    link.hasCurrentRow = [this] { return CurrentBatchRow() != nullptr; };
+    link.currentRowIcon = [this] {
+        QListWidgetItem* row = CurrentBatchRow();
+        return row ? row->icon() : DefaultBatchIcon();
+    };
+    link.renameCurrent = [this](const std::string& name) { RenameRow(CurrentBatchRow(), name); };
+    link.setCurrentRowIcon = [this](const QIcon& icon) {
+        if (QListWidgetItem* row = CurrentBatchRow()) {
+            row->setIcon(icon.isNull() ? DefaultBatchIcon() : icon);
+        }
+    };
+    link.applicationItems = [this] {
+        std::vector<BatchListLink::Item> items;
+        for (int i = 0; i < AppList->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = AppList->topLevelItem(i);
+            if (!row->data(0, kFolderRole).toString().isEmpty()) {
+                items.push_back({row->text(0), row->icon(0), i});
+            }
+        }
+        return items;
+    };
+    Form5 = new TForm5(files_, link, this);
+    BatchPropertiesForm = new TBatchPropertiesForm(files_, link, *Form5, this);
 
     // FormCreate
     std::error_code ec;
@@ -533,20 +558,37 @@ void TForm1::UpdateActions() {
     aTB_List->setChecked(ToolBar1->List());
 }
 
+QListWidgetItem* TForm1::CurrentBatchRow() const {
+    for (int i = 0; i < BatchList->count(); ++i) {
+        if (utf8::EqualFolded(S(BatchList->item(i)->data(kNameRole).toString()),
+                              CurrentBatchName())) {
+            return BatchList->item(i);
+        }
+    }
+    return nullptr;
+}
+
 void TForm1::BatchListEdited(QListWidgetItem* row) {
-    const std::string oldName = S(row->data(kNameRole).toString());
     const std::string newName = S(row->text());
-    if (oldName == newName) {
+    if (S(row->data(kNameRole).toString()) == newName) {
         return; // an icon or a programmatic change, not an edit
     }
+    RenameRow(row, newName);
+}
+
+void TForm1::RenameRow(QListWidgetItem* row, const std::string& newName) {
+    if (!row) {
+        return;
+    }
+    const std::string oldName = S(row->data(kNameRole).toString());
+    const QSignalBlocker block(BatchList);
     try {
         RenameBatch(files_, oldName, newName);
     } catch (...) {
-        const QSignalBlocker block(BatchList);
         row->setText(Q(oldName));
         throw;
     }
-    const QSignalBlocker block(BatchList);
+    row->setText(Q(newName));
     row->setData(kNameRole, Q(newName));
     CurrentBatchName() = newName;
 }
@@ -596,11 +638,7 @@ void TForm1::aLaunchBatchExecute() {
 }
 
 void TForm1::aBatchPropertiesExecute() {
-    // Until the batch properties dialog exists, renaming in place is the
-    // property the user can change.
-    if (QListWidgetItem* row = BatchList->currentItem()) {
-        BatchList->editItem(row);
-    }
+    BatchPropertiesForm->exec();
 }
 
 void TForm1::aMakeShortcutExecute() {

@@ -25,6 +25,8 @@ namespace korvane {
 
 class FolderWatch;
 class TAboutBox;
+class TBatchPropertiesForm;
+class TForm5;
 class TForm3;
 class TOptionsForm;
 class TPublishedBar;
@@ -84,6 +86,8 @@ class TForm1 : public TPublishedForm {
     int SelectedIndex() const;
     void SelectItemRow(int index);
     void BatchListEdited(QListWidgetItem* row);
+    void RenameRow(QListWidgetItem* row, const std::string& newName);
+    QListWidgetItem* CurrentBatchRow() const;
 
     void aAddBatchExecute();
     void aDeleteBatchExecute();
@@ -127,6 +131,8 @@ class TForm1 : public TPublishedForm {
     TForm3* Form3 = nullptr;
     TOptionsForm* OptionsForm = nullptr;
     TAboutBox* AboutBox = nullptr;
+    TForm5* Form5 = nullptr;
+    TBatchPropertiesForm* BatchPropertiesForm = nullptr;
 
   public:
     QAction *aAddBatch = nullptr, *aDeleteBatch = nullptr, *aLaunchBatch = nullptr,

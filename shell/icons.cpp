@@ -7,6 +7,7 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 
 namespace korvane {
 
@@ -53,6 +54,11 @@ QIcon ExtractIcon(const QString& file, int index) {
         return {};
     }
     const QString lower = file.toLower();
+    const bool link =
+        lower.endsWith(QLatin1String(".desktop")) || lower.endsWith(QLatin1String(".lnk"));
+    if (link && index != 0) {
+        return {}; // an entry or a link names one icon
+    }
     if (lower.endsWith(QLatin1String(".desktop"))) {
         return ThemeIcon(QString::fromStdString(shell::ReadLinkIconLocation(file.toStdString())));
     }
@@ -61,15 +67,35 @@ QIcon ExtractIcon(const QString& file, int index) {
             QString::fromStdString(shell::ReadLinkIconLocation(file.toStdString()));
         return icon.isEmpty() || icon == file ? QIcon() : ExtractIcon(icon, 0);
     }
-    QImageReader reader(file);
-    if (!reader.canRead()) {
+    if (index < 0) {
         return {};
     }
-    if (index > 0 && !reader.jumpToImage(index)) {
+    QImageReader reader(file);
+    if (!reader.canRead()) {
+        // Not a picture: the icon of its type stands for it.
+        return index == 0 ? FileTypeIcon(file) : QIcon();
+    }
+    if (index >= std::max(1, reader.imageCount()) || (index > 0 && !reader.jumpToImage(index))) {
         return {};
     }
     const QImage image = reader.read();
     return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+}
+
+int IconCount(const QString& file) {
+    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+        return 0;
+    }
+    QImageReader reader(file);
+    if (reader.canRead()) {
+        return std::max(1, reader.imageCount());
+    }
+    return ExtractIcon(file, 0).isNull() ? 0 : 1;
+}
+
+QString DefaultIconLibrary() {
+    return QString::fromStdString(
+        (shell::ExecutablePath().parent_path() / "Icons" / "korvane.ico").string());
 }
 
 QIcon BatchIcons::For(const std::string& iconFile, int iconIndex) {

@@ -17,6 +17,14 @@ QIcon DefaultBatchIcon();
 // when there is none.
 QIcon ExtractIcon(const QString& file, int index);
 
+// How many icons ExtractIcon can take from a file: each image of an icon
+// file, one for anything else that yields an icon, 0 for none.
+int IconCount(const QString& file);
+
+// The program's own collection of icons beside the executable, offered when
+// a batch has no icon file yet.
+QString DefaultIconLibrary();
+
 // The icon the desktop shows for a file of this name and type, judged from
 // the name alone (the file is not opened).
 QIcon FileTypeIcon(const QString& file);

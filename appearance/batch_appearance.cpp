@@ -1,0 +1,296 @@
+#include "appearance/batch_appearance.h"
+
+#include "app/error_report.h"
+#include "shell/icons.h"
+#include "shell/shell.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace korvane {
+
+std::string& CurrentIconFile() {
+    static std::string file;
+    return file;
+}
+
+int& CurrentIconIndex() {
+    static int index = 0;
+    return index;
+}
+
+namespace {
+
+const QString kDefault = QStringLiteral("Default");
+
+} // namespace
+
+TForm5::TForm5(ProgramFiles& files, BatchListLink link, QWidget* parent)
+    : QDialog(parent), files_(files), link_(std::move(link)) {
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("Change icon"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Icon file path:"), this));
+    PathEdit = new QLineEdit(this);
+    PathEdit->setObjectName(QStringLiteral("PathEdit"));
+    PathEdit->setReadOnly(true);
+    PathEdit->setBackgroundRole(QPalette::Button);
+    layout->addWidget(PathEdit);
+    layout->addWidget(new QLabel(QStringLiteral("1. Select from items:"), this));
+    IconsCombo = new QComboBox(this);
+    IconsCombo->setObjectName(QStringLiteral("IconsCombo"));
+    IconsCombo->setMaxVisibleItems(8);
+    layout->addWidget(IconsCombo);
+    auto* browse = new QHBoxLayout;
+    browse->addWidget(new QLabel(QStringLiteral("2. Browse file"), this));
+    Button1 = new QPushButton(QStringLiteral("Open..."), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    browse->addWidget(Button1);
+    layout->addLayout(browse);
+    ListView1 = new QListWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setViewMode(QListView::IconMode);
+    ListView1->setResizeMode(QListView::Adjust);
+    ListView1->setMovement(QListView::Static);
+    ListView1->setIconSize(QSize(32, 32));
+    ListView1->setGridSize(QSize(56, 56));
+    layout->addWidget(ListView1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    Button2 = new QPushButton(QStringLiteral("Change"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setDefault(true);
+    Button3 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    buttons->addWidget(Button2);
+    buttons->addWidget(Button3);
+    layout->addLayout(buttons);
+    setFixedSize(268, 348);
+
+    chooseFile = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(),
+                                            QStringLiteral("All files (*.ico *.png *.svg *.xpm "
+                                                           "*.desktop *.lnk);;Every file (*)"));
+    };
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { Guarded(this, [this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] {
+        if (Guarded(this, [this] { Button2Click(); })) {
+            accept();
+        }
+    });
+    connect(Button3, &QPushButton::clicked, this, &QDialog::reject);
+    connect(IconsCombo, qOverload<int>(&QComboBox::activated), this,
+            [this](int entry) { Guarded(this, [&] { IconsComboChange(entry); }); });
+}
+
+void TForm5::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Guarded(this, [this] { FormShow(); });
+}
+
+void TForm5::FormShow() {
+    QString path = QString::fromStdString(CurrentIconFile());
+    if (path.isEmpty()) {
+        path = DefaultIconLibrary();
+    }
+    PathEdit->setText(path);
+    FillList(path, CurrentIconIndex());
+    IconsCombo->clear();
+    IconsCombo->addItem(DefaultBatchIcon(), kDefault);
+    itemIndexList_.clear();
+    if (link_.applicationItems) {
+        for (const auto& item : link_.applicationItems()) {
+            itemIndexList_.push_back(item.index);
+            IconsCombo->addItem(item.icon, item.caption);
+        }
+    }
+    IconsCombo->setCurrentIndex(-1);
+}
+
+void TForm5::FillList(const QString& path, int select) {
+    if (path.isEmpty()) {
+        return;
+    }
+    ListView1->clear();
+    const int count = IconCount(path);
+    for (int i = 0; i < count; ++i) {
+        const QIcon icon = ExtractIcon(path, i);
+        if (icon.isNull()) {
+            break;
+        }
+        // A file with many icons keeps the dialog responsive while it is read.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        ListView1->addItem(new QListWidgetItem(icon, QString::number(i)));
+    }
+    QListWidgetItem* chosen = nullptr;
+    const auto matches = ListView1->findItems(QString::number(select), Qt::MatchFixedString);
+    chosen = matches.isEmpty() ? ListView1->item(0) : matches.front();
+    if (chosen) {
+        ListView1->setCurrentItem(chosen);
+        ListView1->scrollToItem(chosen);
+        ListView1->setFocus();
+    }
+}
+
+void TForm5::IconsComboChange(int entry) {
+    if (entry <= 0) {
+        ListView1->clear();
+        ListView1->addItem(new QListWidgetItem(DefaultBatchIcon(), kDefault));
+        ListView1->setCurrentRow(0);
+        PathEdit->setText(kDefault);
+        return;
+    }
+    if (entry - 1 >= static_cast<int>(itemIndexList_.size())) {
+        return;
+    }
+    const std::string batch = CurrentBatchName();
+    const std::string value =
+        files_.catalogue.ReadText(batch, ItemKey(itemIndexList_[entry - 1]), "");
+    tqAppInfo item;
+    DecodeItemEntry(value, item);
+    const auto folder = ItemFolder(BatchFolder(files_, batch), item.Folder);
+    if (!folder) {
+        return;
+    }
+    const std::string name = FindItemFile(*folder);
+    if (name.empty()) {
+        return;
+    }
+    const auto link = *folder / name;
+    // The link's own icon source first; else the program or document it starts.
+    std::string iconPath = shell::ReadLinkIconLocation(link);
+    if (iconPath.empty()) {
+        iconPath = shell::ReadLinkTarget(link);
+    }
+    if (!iconPath.empty()) {
+        PathEdit->setText(QString::fromStdString(iconPath));
+        FillList(PathEdit->text(), 0);
+    }
+}
+
+void TForm5::Button1Click() {
+    const QString file = chooseFile();
+    if (!file.isEmpty()) {
+        PathEdit->setText(file);
+        FillList(file, 0);
+    }
+}
+
+void TForm5::Button2Click() {
+    if (ListView1->count() == 0) {
+        return; // no icons listed: nothing is taken
+    }
+    if (!ListView1->currentItem()) {
+        ListView1->setCurrentRow(0);
+    }
+    QListWidgetItem* selected = ListView1->currentItem();
+    if (PathEdit->text() == kDefault) {
+        CurrentIconFile().clear();
+        CurrentIconIndex() = 0;
+    } else {
+        CurrentIconFile() = PathEdit->text().toStdString();
+        CurrentIconIndex() = selected->text().toInt();
+    }
+    if (setPreview) {
+        setPreview(selected->icon());
+    }
+}
+
+TBatchPropertiesForm::TBatchPropertiesForm(ProgramFiles& files, BatchListLink link, TForm5& chooser,
+                                           QWidget* parent)
+    : QDialog(parent), files_(files), link_(std::move(link)), chooser_(chooser) {
+    setObjectName(QStringLiteral("BatchPropertiesForm"));
+    setWindowTitle(QStringLiteral("Batch properties"));
+    auto* layout = new QGridLayout(this);
+    auto* label = new QLabel(QStringLiteral("Name:"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(label, 0, 0, 1, 2);
+    NameEdit = new QLineEdit(this);
+    NameEdit->setObjectName(QStringLiteral("NameEdit"));
+    layout->addWidget(NameEdit, 1, 0, 1, 2);
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setFixedSize(32, 32);
+    layout->addWidget(Image1, 2, 0);
+    Button3 = new QPushButton(QStringLiteral("Change icon"), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    layout->addWidget(Button3, 2, 1, Qt::AlignLeft);
+    ShowInStartupCheck = new QCheckBox(QStringLiteral("Show at the startup dialog"), this);
+    ShowInStartupCheck->setObjectName(QStringLiteral("ShowInStartupCheck"));
+    layout->addWidget(ShowInStartupCheck, 3, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    Button1 = new QPushButton(QStringLiteral("Save"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons, 4, 0, 1, 2);
+    setFixedSize(275, 180);
+
+    chooser_.setPreview = [this](const QIcon& icon) { SetPreview(icon); };
+    connect(Button3, &QPushButton::clicked, this, [this] { chooser_.exec(); });
+    connect(Button1, &QPushButton::clicked, this, [this] {
+        if (Guarded(this, [this] { Button1Click(); })) {
+            accept();
+        }
+    });
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TBatchPropertiesForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Guarded(this, [this] { FormShow(); });
+}
+
+void TBatchPropertiesForm::SetPreview(const QIcon& icon) {
+    Image1->setPixmap(icon.pixmap(32, 32));
+}
+
+void TBatchPropertiesForm::FormShow() {
+    if (!link_.hasCurrentRow || !link_.hasCurrentRow()) {
+        return;
+    }
+    const std::string batch = CurrentBatchName();
+    ShowInStartupCheck->setChecked(files_.catalogue.ReadFlag(batch, "ShowInStartup", true));
+    CurrentIconFile() = files_.catalogue.ReadText(batch, "IconFile", "");
+    CurrentIconIndex() = files_.catalogue.ReadNumber(batch, "IconIndex", 0);
+    SetPreview(link_.currentRowIcon ? link_.currentRowIcon() : DefaultBatchIcon());
+    NameEdit->setText(QString::fromStdString(batch));
+}
+
+void TBatchPropertiesForm::Button1Click() {
+    if (!link_.hasCurrentRow || !link_.hasCurrentRow()) {
+        return;
+    }
+    const std::string newName = NameEdit->text().toStdString();
+    if (newName != CurrentBatchName()) {
+        link_.renameCurrent(newName); // refuses "" and another batch's name
+    }
+    const std::string batch = CurrentBatchName();
+    files_.catalogue.WriteTexts(batch,
+                                {{"ShowInStartup", ShowInStartupCheck->isChecked() ? "1" : "0"},
+                                 {"IconFile", CurrentIconFile()},
+                                 {"IconIndex", std::to_string(CurrentIconIndex())}});
+    if (CurrentIconFile().empty()) {
+        link_.setCurrentRowIcon(QIcon());
+    } else if (const QIcon icon =
+                   ExtractIcon(QString::fromStdString(CurrentIconFile()), CurrentIconIndex());
+               !icon.isNull()) {
+        link_.setCurrentRowIcon(icon);
+    }
+}
+
+} // namespace korvane
