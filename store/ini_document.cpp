@@ -163,6 +163,51 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     return true;
 }
 
+bool IniDocument::SetMany(std::string_view section,
+                          const std::vector<std::pair<std::string, std::string>>& pairs) {
+    if (pairs.empty()) {
+        return false;
+    }
+    if (!FindSection(section)) {
+        lines_.push_back(ParseLine("[" + std::string(section) + "]"));
+        Reindex();
+    }
+    const SectionIndex* s = FindSection(section);
+    bool changed = false;
+    std::vector<Line> added;
+    std::unordered_map<std::string, std::size_t> addedKeys; // folded -> index in added
+    for (const auto& [key, value] : pairs) {
+        std::string text = key + "=" + value;
+        const std::string folded = utf8::FoldCase(key);
+        if (const auto it = s->keys.find(folded); it != s->keys.end()) {
+            Line& line = lines_[it->second];
+            text = line.name + "=" + value;
+            if (text != line.text) {
+                line = ParseLine(std::move(text));
+                changed = true;
+            }
+        } else if (const auto a = addedKeys.find(folded); a != addedKeys.end()) {
+            added[a->second] = ParseLine(std::move(text));
+        } else {
+            addedKeys.emplace(folded, added.size());
+            added.push_back(ParseLine(std::move(text)));
+        }
+    }
+    if (!added.empty()) {
+        std::size_t at = s->header + 1;
+        for (std::size_t i = s->header + 1; i < s->end; ++i) {
+            if (!Trim(lines_[i].text).empty()) {
+                at = i + 1;
+            }
+        }
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                      std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+        changed = true;
+    }
+    Reindex();
+    return changed;
+}
+
 bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
     const SectionIndex* s = FindSection(section);
     if (!s) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace korvane {
@@ -21,6 +22,9 @@ class IniDocument {
 
     // Writes; each returns whether anything changed.
     bool Set(std::string_view section, std::string_view key, std::string_view value);
+    // Several keys of one section; new ones are appended together, in order.
+    bool SetMany(std::string_view section,
+                 const std::vector<std::pair<std::string, std::string>>& pairs);
     bool RemoveKey(std::string_view section, std::string_view key);
     bool RemoveSection(std::string_view section);
 

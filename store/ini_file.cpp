@@ -169,15 +169,7 @@ void TIniFile::WriteTexts(std::string_view section,
     for (const auto& [key, value] : pairs) {
         CheckEntry(section, key, value);
     }
-    Modify(
-        [&](IniDocument& doc) {
-            bool changed = false;
-            for (const auto& [key, value] : pairs) {
-                changed = doc.Set(section, key, value) || changed;
-            }
-            return changed;
-        },
-        true);
+    Modify([&](IniDocument& doc) { return doc.SetMany(section, pairs); }, true);
 }
 
 void TIniFile::RemoveKey(std::string_view section, std::string_view key) {
