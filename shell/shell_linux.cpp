@@ -9,15 +9,21 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+
+extern char** environ;
 
 namespace korvane::shell {
 
@@ -135,17 +141,39 @@ std::vector<std::string> AsUris(const std::vector<std::string>& args) {
 
 void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
                   const fs::path& dir) {
+    // posix_spawn does not copy this (large) process as fork does, which
+    // makes a batch of many programs start several times faster.
     std::vector<std::string> argvStore{program.string()};
     argvStore.insert(argvStore.end(), args.begin(), args.end());
-    std::vector<gchar*> argv;
+    std::vector<char*> argv;
     for (std::string& a : argvStore) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    // Without G_SPAWN_DO_NOT_REAP_CHILD GLib detaches the child, so it
-    // outlives a direct launch that ends at once.
-    (void)g_spawn_async(dir.empty() ? nullptr : dir.c_str(), argv.data(), nullptr, G_SPAWN_DEFAULT,
-                        nullptr, nullptr, nullptr, nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!dir.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    }
+    // The program reads no input of ours, as when the desktop starts it.
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    pid_t pid = 0;
+    (void)posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    // Started programs are never waited for; the ones that have ended are
+    // reaped here so that a long-running editor collects no zombies.
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
 }
 
 void OpenWithDefaultApp(const fs::path& file, const fs::path& dir) {
