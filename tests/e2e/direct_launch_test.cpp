@@ -174,7 +174,9 @@ TEST_F(DirectLaunchTest, AnUnknownBatchDoesNothingQuietly) {
 }
 
 TEST_F(DirectLaunchTest, StartupMenuCountdownLaunchesTheDefaultBatch) {
-    WriteBatch("Work", {App(1, "A"), App(2, "B")});
+    // Programs started back to back may write in either order; a short pause
+    // between them keeps the order of the marks that of the launches.
+    WriteBatch("Work", {App(1, "A"), "Interval;0:00:00.300;Active", App(2, "B")});
     WriteFile(dir_ / "korvane.ini",
               "[Basic]\r\nDefaultBatch=work\r\nDefaultStart=1\r\nDefaultStartInterval=0:00:01\r\n");
     std::vector<std::string> command{(dir_ / "korvane").string(), "-startup"};
