@@ -1,6 +1,9 @@
 // Runs the real executable from a temporary program folder, as a desktop
 // shortcut or a logon script would, and checks what it really started.
+#include "store/ini_file.h"
 #include "test_support.h"
+
+#include <atomic>
 
 #include <gtest/gtest.h>
 
@@ -60,7 +63,8 @@ class DirectLaunchTest : public ::testing::Test {
     }
 
     RunResult Run(std::vector<std::string> command, const std::vector<std::string>& extraEnv = {}) {
-        const fs::path errFile = dir_ / "stderr.txt";
+        static std::atomic<int> runs{0};
+        const fs::path errFile = dir_ / ("stderr-" + std::to_string(runs++) + ".txt");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -171,6 +175,46 @@ TEST_F(DirectLaunchTest, AnUnknownBatchDoesNothingQuietly) {
         EXPECT_EQ(r.stderrText, "") << name;
     }
     EXPECT_TRUE(Marks(0).empty());
+}
+
+TEST_F(DirectLaunchTest, FiveLaunchesAndTwoWritersShareOneProgramFolder) {
+    WriteBatch("Work", {App(1, "A"), App(2, "B"), App(3, "C")});
+    // Two writers stand in for an editor and a startup menu: the same
+    // profile-file code, in processes of their own.
+    std::vector<pid_t> writers;
+    for (int w = 0; w < 2; ++w) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            korvane::TIniFile ini(dir_ / (w == 0 ? "batches.lst" : "korvane.prm"));
+            for (int i = 0; i < 100; ++i) {
+                ini.WriteText(w == 0 ? "Work" : "Form2", "K" + std::to_string(i),
+                              std::to_string(i));
+            }
+            ::_exit(0);
+        }
+        writers.push_back(pid);
+    }
+    std::vector<std::thread> launches;
+    std::atomic<int> ok{0};
+    for (int l = 0; l < 5; ++l) {
+        launches.emplace_back([&] { ok += Run("Work").exitCode == 0; });
+    }
+    for (auto& t : launches) {
+        t.join();
+    }
+    for (const pid_t pid : writers) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(ok, 5);
+    EXPECT_EQ(Marks(15).size(), 15u); // every launch ran its three items
+    korvane::TIniFile catalogue(dir_ / "batches.lst");
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(catalogue.ReadText("Work", "K" + std::to_string(i), ""), std::to_string(i));
+    }
+    EXPECT_EQ(catalogue.ReadText("Work", "Item2", ""), "File;3\\;Active");
 }
 
 TEST_F(DirectLaunchTest, StartupMenuCountdownLaunchesTheDefaultBatch) {

@@ -1,4 +1,5 @@
 #include "shell/folder_watch.h"
+#include "store/ini_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +73,14 @@ TEST_F(FolderWatchTest, WritesIntoFilesAreNoChange) {
     EXPECT_TRUE(Quiet([&] {
         std::ofstream out(tree_ / "12" / "3" / "a.lnk", std::ios::app);
         out << "more";
+    }));
+}
+
+TEST_F(FolderWatchTest, CatalogueWritesBesideTheTreeAreNoChange) {
+    EXPECT_TRUE(Quiet([&] {
+        korvane::TIniFile catalogue(dir_ / "batches.lst");
+        catalogue.WriteText("A", "Item0", "File;3\\;Disabled");
+        catalogue.WriteText("A", "Item0", "File;3\\;Active");
     }));
 }
 
