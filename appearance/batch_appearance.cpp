@@ -1,5 +1,6 @@
 #include "appearance/batch_appearance.h"
 
+#include "app/dialog_buttons.h"
 #include "app/error_report.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
@@ -64,16 +65,11 @@ TForm5::TForm5(ProgramFiles& files, BatchListLink link, QWidget* parent)
     ListView1->setIconSize(QSize(32, 32));
     ListView1->setGridSize(QSize(56, 56));
     layout->addWidget(ListView1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    Button2 = new QPushButton(QStringLiteral("Change"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setDefault(true);
-    Button3 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button3->setObjectName(QStringLiteral("Button3"));
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button3);
-    layout->addLayout(buttons);
+    const DialogButtons buttons =
+        MakeDialogButtons(this, QStringLiteral("Change"), "Button2", "Button3");
+    Button2 = buttons.confirm;
+    Button3 = buttons.cancel;
+    layout->addLayout(buttons.row);
     setFixedSize(268, 348);
 
     chooseFile = [this] {
@@ -228,16 +224,11 @@ TBatchPropertiesForm::TBatchPropertiesForm(ProgramFiles& files, BatchListLink li
     ShowInStartupCheck = new QCheckBox(QStringLiteral("Show at the startup dialog"), this);
     ShowInStartupCheck->setObjectName(QStringLiteral("ShowInStartupCheck"));
     layout->addWidget(ShowInStartupCheck, 3, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    Button1 = new QPushButton(QStringLiteral("Save"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    layout->addLayout(buttons, 4, 0, 1, 2);
+    const DialogButtons buttons =
+        MakeDialogButtons(this, QStringLiteral("Save"), "Button1", "Button2");
+    Button1 = buttons.confirm;
+    Button2 = buttons.cancel;
+    layout->addLayout(buttons.row, 4, 0, 1, 2);
     setFixedSize(275, 180);
 
     chooser_.setPreview = [this](const QIcon& icon) { SetPreview(icon); };

@@ -1,5 +1,6 @@
 #include "menu/options_dialog.h"
 
+#include "app/dialog_buttons.h"
 #include "app/error_report.h"
 #include "menu/startup_logic.h"
 #include "shell/shell.h"
@@ -68,16 +69,11 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     grid->addWidget(TransVal, 6, 0, 1, 2);
     outer->addWidget(group);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    Button1 = new QPushButton(QStringLiteral("Save options"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    outer->addLayout(buttons);
+    const DialogButtons buttons =
+        MakeDialogButtons(this, QStringLiteral("Save options"), "Button1", "Button2");
+    Button1 = buttons.confirm;
+    Button2 = buttons.cancel;
+    outer->addLayout(buttons.row);
     setFixedSize(293, 302);
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
