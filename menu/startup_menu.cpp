@@ -91,6 +91,8 @@ void TForm2::BuildControls() {
     CoolBar1->setFixedHeight(35);
     CoolBar1->installEventFilter(this);
     auto* header = new QHBoxLayout(CoolBar1);
+    // The layout keeps the edit-mode button directly left of the close
+    // button, 5 pixels from the right edge, whatever the width.
     header->setContentsMargins(7, 0, 5, 0);
     header->setSpacing(0);
     Label1 = new QLabel(QStringLiteral("Korvane"), CoolBar1);
@@ -301,12 +303,6 @@ void TForm2::closeEvent(QCloseEvent* event) {
     Guarded(this, [this] { SaveLayout(files_.layoutFile, *this); });
     event->accept();
     emit closed();
-}
-
-void TForm2::resizeEvent(QResizeEvent* event) {
-    // The header's layout keeps the edit-mode button directly left of the
-    // close button, 5 pixels from the right edge.
-    TPublishedForm::resizeEvent(event);
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
