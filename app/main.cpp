@@ -1,12 +1,13 @@
 #include "app/fatal_error_box.h"
 #include "app/program.h"
 #include "app/window_modes.h"
+#include "shell/shell.h"
 
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> arguments = korvane::shell::ProgramArguments(argc, argv);
     korvane::WindowModes modes;
     modes.showFatalError = korvane::ShowFatalErrorBox;
     modes.startupMenu = [&](korvane::ProgramFiles& files) {

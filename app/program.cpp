@@ -4,6 +4,7 @@
 #include "app/error_text.h"
 #include "app/runner.h"
 #include "shell/shell.h"
+#include "store/utf8.h"
 
 #include <cstdio>
 #include <exception>
@@ -30,7 +31,7 @@ int ReportFatal(const std::exception& error, const std::string& module, const Wi
 int RunProgram(std::span<const std::string> arguments, const WindowModes& modes) {
     const ModeChoice choice = ChooseRunMode(arguments);
     const std::filesystem::path exe = shell::ExecutablePath();
-    const std::string module = exe.filename().string();
+    const std::string module = utf8::FromPath(exe.filename());
     try {
         ProgramFiles files(exe);
         switch (choice.mode) {

@@ -2,6 +2,7 @@
 
 #include "shell/shell.h"
 #include "store/clock_time.h"
+#include "store/utf8.h"
 
 #include <thread>
 
@@ -35,7 +36,7 @@ std::optional<fs::path> ItemFile(const fs::path& batchFolder, const tqAppInfo& i
         return std::nullopt;
     }
     itemFolder = *folder;
-    return *folder / name;
+    return *folder / utf8::ToPath(name);
 }
 
 } // namespace

@@ -54,12 +54,20 @@ QString Q(const std::string& s) {
 std::string S(const QString& s) {
     return s.toStdString();
 }
+// Paths go through UTF-8 explicitly: std::string conversions of paths are
+// not UTF-8 on every platform.
+fs::path P(const QString& s) {
+    return utf8::ToPath(s.toStdString());
+}
+QString QP(const fs::path& p) {
+    return QString::fromStdString(utf8::FromPath(p));
+}
 
 // The file in folder whose name is name ignoring case, or "" when none is.
 fs::path FindIgnoringCase(const fs::path& folder, const std::string& name) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (utf8::EqualFolded(it->path().filename().string(), name)) {
+        if (utf8::EqualFolded(utf8::FromPath(it->path().filename()), name)) {
             return it->path();
         }
     }
@@ -77,7 +85,7 @@ void ShowPropertiesOverDBus(const fs::path& file) {
             QDBusMessage call = QDBusMessage::createMethodCall(
                 service, QStringLiteral("/org/freedesktop/FileManager1"), service,
                 QStringLiteral("ShowItemProperties"));
-            call << QStringList{QUrl::fromLocalFile(Q(file.string())).toString()} << QString();
+            call << QStringList{QUrl::fromLocalFile(QP(file)).toString()} << QString();
             bus.asyncCall(call);
             return;
         }
@@ -201,7 +209,7 @@ void TForm1::ProcessDroppedFiles(const QStringList& paths) {
     const std::string batch = S(selected.front()->data(kNameRole).toString());
     try {
         for (const QString& path : paths) {
-            AddApplicationItem(files_, batch, S(path), random_, shell::CreateItemLink);
+            AddApplicationItem(files_, batch, P(path), random_, shell::CreateItemLink);
         }
     } catch (...) {
         Reload(); // what was added before the failure shows
@@ -476,7 +484,7 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
     const fs::path batchFolder = BatchFolder(files_, CurrentBatchName());
     const auto folder = ItemFolder(batchFolder, folderField);
     const std::string found = folder ? FindItemFile(*folder) : std::string();
-    const fs::path file = folder ? *folder / found : fs::path();
+    const fs::path file = folder ? *folder / utf8::ToPath(found) : fs::path();
     const std::string target = found.empty() ? std::string() : shell::ReadLinkTarget(file);
     QString type = QStringLiteral("Undefined");
     QIcon icon;
@@ -498,7 +506,7 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
             icon = ExtractIcon(Q(iconFile), 0);
         }
         if (icon.isNull()) {
-            const std::string key = target.empty() ? file.string() : target;
+            const std::string key = target.empty() ? utf8::FromPath(file) : target;
             auto [it, fresh] = iconCache_.try_emplace(key);
             if (fresh) {
                 it->second = FileTypeIcon(Q(key));
@@ -507,10 +515,10 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
         }
     }
     const int order = AppList->topLevelItemCount() + 1;
-    auto* row = new QTreeWidgetItem(
-        AppList, {Q(fs::path(found).stem().string()), QString::number(order), type});
+    auto* row = new QTreeWidgetItem(AppList,
+                                    {QP(utf8::ToPath(found).stem()), QString::number(order), type});
     row->setIcon(0, icon);
-    row->setData(0, kFolderRole, folder ? Q((*folder / "").string()) : QString());
+    row->setData(0, kFolderRole, folder ? QP(*folder / "") : QString());
     row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
     row->setCheckState(0, active ? Qt::Checked : Qt::Unchecked);
     row->setData(0, kCheckedRole, active);
@@ -659,7 +667,7 @@ void TForm1::aAddApplicationExecute() {
     if (picked.isEmpty()) {
         return;
     }
-    AddApplicationItem(files_, CurrentBatchName(), S(picked), random_, shell::CreateItemLink);
+    AddApplicationItem(files_, CurrentBatchName(), P(picked), random_, shell::CreateItemLink);
     Reload();
 }
 
@@ -690,7 +698,7 @@ void TForm1::aFilePropertiesExecute() {
         }
         return;
     }
-    const fs::path folder = S(row->data(0, kFolderRole).toString());
+    const fs::path folder = P(row->data(0, kFolderRole).toString());
     const std::string caption = S(row->text(0));
     for (const char* ext : {".lnk", ".desktop", ".pif"}) {
         const fs::path file = FindIgnoringCase(folder, caption + ext);
@@ -699,7 +707,7 @@ void TForm1::aFilePropertiesExecute() {
             return;
         }
     }
-    ShowMessage(this, QStringLiteral("File ") + Q((folder / (caption + ".pif")).string()) +
+    ShowMessage(this, QStringLiteral("File ") + QP(folder / utf8::ToPath(caption + ".pif")) +
                           QStringLiteral("/lnk has not found"));
 }
 

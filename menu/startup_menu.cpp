@@ -6,6 +6,7 @@
 #include "shell/icons.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
+#include "store/utf8.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -271,12 +272,13 @@ void TForm2::ListView1SelectItem() {
         }
         const auto folder = ItemFolder(batchFolder, item.Folder);
         const std::string file = folder ? FindItemFile(*folder) : std::string();
-        const QString caption = QString::fromStdString(std::filesystem::path(file).stem().string());
+        const QString caption = QString::fromStdString(utf8::FromPath(utf8::ToPath(file).stem()));
         QAction* action = PopupMenu1->addAction(caption);
         action->setObjectName(QStringLiteral("Item%1").arg(n));
         action->setData(n);
         if (!file.empty()) {
-            action->setIcon(FileTypeIcon(QString::fromStdString((*folder / file).string())));
+            action->setIcon(
+                FileTypeIcon(QString::fromStdString(utf8::FromPath(*folder / utf8::ToPath(file)))));
         }
         connect(action, &QAction::triggered, this, [this, n] {
             // OpenClick: one application; the window and any countdown go on.

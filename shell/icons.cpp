@@ -1,6 +1,7 @@
 #include "shell/icons.h"
 
 #include "shell/shell.h"
+#include "store/utf8.h"
 
 #include <QFileInfo>
 #include <QImageReader>
@@ -60,11 +61,12 @@ QIcon ExtractIcon(const QString& file, int index) {
         return {}; // an entry or a link names one icon
     }
     if (lower.endsWith(QLatin1String(".desktop"))) {
-        return ThemeIcon(QString::fromStdString(shell::ReadLinkIconLocation(file.toStdString())));
+        return ThemeIcon(
+            QString::fromStdString(shell::ReadLinkIconLocation(utf8::ToPath(file.toStdString()))));
     }
     if (lower.endsWith(QLatin1String(".lnk"))) {
         const QString icon =
-            QString::fromStdString(shell::ReadLinkIconLocation(file.toStdString()));
+            QString::fromStdString(shell::ReadLinkIconLocation(utf8::ToPath(file.toStdString())));
         return icon.isEmpty() || icon == file ? QIcon() : ExtractIcon(icon, 0);
     }
     if (index < 0) {
@@ -95,7 +97,7 @@ int IconCount(const QString& file) {
 
 QString DefaultIconLibrary() {
     return QString::fromStdString(
-        (shell::ExecutablePath().parent_path() / "Icons" / "korvane.ico").string());
+        utf8::FromPath(shell::ExecutablePath().parent_path() / "Icons" / "korvane.ico"));
 }
 
 QIcon BatchIcons::For(const std::string& iconFile, int iconIndex) {

@@ -56,4 +56,7 @@ std::string AutostartCommandFor(const std::filesystem::path& exe);
 // The running executable's full path.
 std::filesystem::path ExecutablePath();
 
+// The program's arguments (without its own name) as UTF-8 text.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
 } // namespace korvane::shell

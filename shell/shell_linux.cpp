@@ -486,4 +486,8 @@ fs::path ExecutablePath() {
     return ec ? fs::path() : exe;
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
 } // namespace korvane::shell

@@ -84,7 +84,7 @@ std::optional<fs::path> PlainRelative(std::string_view text) {
             return std::nullopt;
         }
         if (!part.empty()) {
-            result /= part;
+            result /= utf8::ToPath(part);
         }
         pos = slash + 1;
     }
@@ -118,7 +118,7 @@ std::string FindItemFile(const fs::path& itemFolder) {
     std::string best;
     std::string bestFolded;
     for (fs::directory_iterator it(itemFolder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
+        std::string name = utf8::FromPath(it->path().filename());
         std::string folded = utf8::FoldCase(name);
         if (best.empty() || folded > bestFolded || (folded == bestFolded && name > best)) {
             best = std::move(name);

@@ -15,7 +15,7 @@ namespace korvane {
 namespace {
 
 std::string LowerExtension(const fs::path& file) {
-    std::string ext = file.extension().string();
+    std::string ext = utf8::FromPath(file.extension());
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext;
@@ -32,8 +32,8 @@ fs::path ProgramLinkFile(const fs::path& folder) {
         ++entries;
         only = it->path();
         if (IsLinkFile(it->path()) && it->is_regular_file(ec) &&
-            (link.empty() || utf8::FoldCase(it->path().filename().string()) >
-                                 utf8::FoldCase(link.filename().string()))) {
+            (link.empty() || utf8::FoldCase(utf8::FromPath(it->path().filename())) >
+                                 utf8::FoldCase(utf8::FromPath(link.filename())))) {
             link = it->path();
         }
     }
@@ -159,7 +159,7 @@ std::string AddApplicationItem(ProgramFiles& files, const std::string& batch,
         fs::copy_file(source, folder / source.filename(), fs::copy_options::overwrite_existing, ec);
         if (ec) {
             fs::remove(folder, ec);
-            throw Error("Cannot copy " + source.string() + ": " + ec.message());
+            throw Error("Cannot copy " + utf8::FromPath(source) + ": " + ec.message());
         }
     } else {
         makeLink(source, folder);

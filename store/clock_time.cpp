@@ -112,6 +112,77 @@ TimeFormat TimeFormatFromPosix(std::string_view timeFormat, std::string_view am,
     return result;
 }
 
+TimeFormat TimeFormatFromWindows(std::string_view pattern, std::string_view am, std::string_view pm,
+                                 std::string_view decimalSeparator) {
+    TimeFormat result;
+    bool sawHour = false;
+    bool sawDesignator = false;
+    bool inSeparator = false;
+    std::string separator;
+    for (std::size_t i = 0; i < pattern.size();) {
+        const char c = pattern[i];
+        std::size_t run = 1;
+        while (i + run < pattern.size() && pattern[i + run] == c) {
+            ++run;
+        }
+        if (c == '\'') {
+            // A quoted literal ('' inside quotes is one quote).
+            std::size_t j = i + 1;
+            std::string literal;
+            while (j < pattern.size()) {
+                if (pattern[j] == '\'') {
+                    if (j + 1 < pattern.size() && pattern[j + 1] == '\'') {
+                        literal += '\'';
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                literal += pattern[j++];
+            }
+            if (inSeparator) {
+                separator += literal;
+            }
+            i = j;
+            continue;
+        }
+        if (c == 'H' || c == 'h') {
+            sawHour = true;
+            result.twelveHour = c == 'h';
+            result.leadingZero = run >= 2;
+            result.designatorFirst = sawDesignator;
+            inSeparator = true;
+        } else if (c == 'm') {
+            if (inSeparator && !separator.empty()) {
+                result.separator = separator;
+            }
+            inSeparator = false;
+        } else if (c == 't') {
+            sawDesignator = true;
+            inSeparator = false;
+            if (!sawHour) {
+                result.designatorFirst = true;
+            }
+        } else if (c == 's') {
+            inSeparator = false;
+        } else if (inSeparator) {
+            separator.append(run, c);
+        }
+        i += run;
+    }
+    if (!am.empty()) {
+        result.am = std::string(am);
+    }
+    if (!pm.empty()) {
+        result.pm = std::string(pm);
+    }
+    if (!decimalSeparator.empty()) {
+        result.decimalSeparator = std::string(decimalSeparator);
+    }
+    return result;
+}
+
 const TimeFormat& UserTimeFormat() {
     return CurrentFormat();
 }

@@ -22,6 +22,12 @@ struct TimeFormat {
 TimeFormat TimeFormatFromPosix(std::string_view timeFormat, std::string_view am,
                                std::string_view pm, std::string_view decimalSeparator = ".");
 
+// Reads a TimeFormat from a Windows locale's long time pattern
+// (LOCALE_STIMEFORMAT: "HH:mm:ss", "h:mm:ss tt", "tt h:mm:ss", quoted
+// literals in '...'), its AM and PM designators and decimal separator.
+TimeFormat TimeFormatFromWindows(std::string_view pattern, std::string_view am, std::string_view pm,
+                                 std::string_view decimalSeparator = ".");
+
 // The format of the user's LC_TIME, read once; tests may replace it.
 const TimeFormat& UserTimeFormat();
 void SetUserTimeFormat(const TimeFormat& format);

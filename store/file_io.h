@@ -46,7 +46,7 @@ class FolderLock {
     FolderLock& operator=(const FolderLock&) = delete;
 
   private:
-    int fd_ = -1;
+    std::intptr_t handle_ = -1; // the platform's handle of the held lock
 };
 
 } // namespace korvane

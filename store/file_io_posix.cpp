@@ -184,17 +184,19 @@ FileIdentity ReplaceFileAtomically(const fs::path& requested, std::string_view c
 }
 
 FolderLock::FolderLock(const fs::path& folder) {
-    fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
         return;
     }
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    handle_ = fd;
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
 }
 
 FolderLock::~FolderLock() {
-    if (fd_ >= 0) {
-        ::close(fd_); // releases the lock
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_)); // releases the lock
     }
 }
 

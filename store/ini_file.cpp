@@ -4,6 +4,7 @@
 #include "store/errors.h"
 #include "store/file_io.h"
 #include "store/ini_document.h"
+#include "store/profile_encoding.h"
 #include "store/utf8.h"
 
 #include <cmath>
@@ -29,9 +30,19 @@ void CheckValue(std::string_view value) {
     }
 }
 
+void CheckStorable(std::string_view text) {
+    if (!ProfileCanHold(text)) {
+        throw ValueError("'" + std::string(text) +
+                         "' holds characters that this system's code page cannot store");
+    }
+}
+
 void CheckEntry(std::string_view section, std::string_view key, std::string_view value) {
     CheckName("section", section);
     CheckName("key", key);
+    CheckStorable(section);
+    CheckStorable(key);
+    CheckStorable(value);
     if (key.find('=') != std::string_view::npos) {
         throw ValueError("The key name '" + std::string(key) +
                          "' holds \"=\" and cannot be stored");
@@ -109,7 +120,7 @@ std::shared_ptr<const IniDocument> TIniFile::Load() const {
     }
     auto snap = ReadFileSnapshot(fileName_);
     auto doc = std::make_shared<const IniDocument>(
-        IniDocument::Parse(snap ? std::string_view(snap->bytes) : std::string_view{}));
+        IniDocument::Parse(snap ? ProfileBytesToText(std::move(snap->bytes)) : std::string()));
     if (cacheEnabled_ && snap) {
         cached_ = doc;
         cachedIdentity_ = std::make_unique<FileIdentity>(snap->identity);
@@ -127,11 +138,12 @@ template <class Edit> void TIniFile::Modify(Edit&& edit, bool reportFailure) {
         // written since our last read.
         auto snap = ReadFileSnapshot(fileName_);
         IniDocument doc =
-            IniDocument::Parse(snap ? std::string_view(snap->bytes) : std::string_view{});
+            IniDocument::Parse(snap ? ProfileBytesToText(std::move(snap->bytes)) : std::string());
         if (!edit(doc)) {
             return;
         }
-        const FileIdentity id = ReplaceFileAtomically(fileName_, doc.Serialize());
+        const FileIdentity id =
+            ReplaceFileAtomically(fileName_, TextToProfileBytes(doc.Serialize()));
         if (cacheEnabled_) {
             cached_ = std::make_shared<const IniDocument>(std::move(doc));
             cachedIdentity_ = std::make_unique<FileIdentity>(id);
@@ -140,11 +152,11 @@ template <class Edit> void TIniFile::Modify(Edit&& edit, bool reportFailure) {
         cached_.reset();
         cachedIdentity_.reset();
         if (reportFailure) {
-            throw WriteError("Unable to write to " + fileName_.string());
+            throw WriteError("Unable to write to " + utf8::FromPath(fileName_));
         }
     } catch (const std::bad_alloc&) {
         if (reportFailure) {
-            throw WriteError("Unable to write to " + fileName_.string());
+            throw WriteError("Unable to write to " + utf8::FromPath(fileName_));
         }
     }
 }

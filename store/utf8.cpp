@@ -118,4 +118,14 @@ bool EqualFolded(std::string_view a, std::string_view b) {
     return a == b || FoldCase(a) == FoldCase(b);
 }
 
+std::filesystem::path ToPath(std::string_view text) {
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+}
+
+std::string FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
 } // namespace korvane::utf8

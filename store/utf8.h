@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,10 @@ std::string FoldCase(std::string_view text);
 
 // Case-insensitive equality under FoldCase.
 bool EqualFolded(std::string_view a, std::string_view b);
+
+// Paths from and to the program's UTF-8 text. Plain std::string conversions
+// of std::filesystem::path are not UTF-8 on every platform.
+std::filesystem::path ToPath(std::string_view text);
+std::string FromPath(const std::filesystem::path& path);
 
 } // namespace korvane::utf8

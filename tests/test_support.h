@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -15,12 +17,17 @@ namespace korvane::test {
 class TempDir {
   public:
     TempDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) {
-            throw std::runtime_error("mkdtemp failed");
+        std::random_device random;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const auto candidate = base / ("korvane-test-" + std::to_string(random()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(candidate, ec)) {
+                path_ = candidate;
+                return;
+            }
         }
-        path_ = tmpl;
+        throw std::runtime_error("no temporary folder could be made");
     }
     ~TempDir() {
         std::error_code ec;

@@ -18,8 +18,9 @@ class RunnerTest : public ::testing::Test {
         korvane::SetUserTimeFormat(korvane::TimeFormat{});
         hooks_.open = [this](const fs::path& file, const fs::path& folder) {
             const fs::path rel = fs::relative(file, dir_ / "Shortcuts" / "5");
-            log_.push_back("open " + rel.string() + " in " +
-                           fs::relative(folder, dir_.path()).string());
+            // Logged with "/" on every platform.
+            log_.push_back("open " + rel.generic_string() + " in " +
+                           fs::relative(folder, dir_.path()).generic_string());
         };
         hooks_.sleep = [this](std::chrono::milliseconds ms) {
             log_.push_back("sleep " + std::to_string(ms.count()));

@@ -1,3 +1,4 @@
+#include "other_process.h"
 #include "shell/folder_watch.h"
 #include "store/ini_file.h"
 #include "test_support.h"
@@ -57,10 +58,7 @@ TEST_F(FolderWatchTest, ReportsNamesAppearingGoingAndMovingAtEveryDepth) {
         {"file in the new folder", [&] { WriteFile(tree_ / "12" / "4" / "c.lnk", ""); }},
         {"deleted folder", [&] { fs::remove_all(tree_ / "12" / "4"); }},
         {"second process",
-         [&] {
-             ASSERT_EQ(std::system(("touch '" + (tree_ / "12" / "p.txt").string() + "'").c_str()),
-                       0);
-         }},
+         [&] { ASSERT_TRUE(korvane::test::CreateFileInAnotherProcess(tree_ / "12" / "p.txt")); }},
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(Reported(c.act)) << c.what;

@@ -81,9 +81,10 @@ TEST_F(CatalogueEditTest, ApplicationsAreLinkedOrCopiedIntoFreshFolders) {
     WriteFile(dir_ / "src" / "Editor.LNK", "shell link bytes\x01");
     WriteFile(dir_ / "src" / "app.desktop", "[Desktop Entry]\n");
     std::vector<std::string> fields;
-    for (const char* source : {"/opt/tools/app.EXE", "Editor.LNK", "app.desktop"}) {
-        const fs::path path =
-            fs::path(source).is_absolute() ? fs::path(source) : dir_ / "src" / source;
+    // A program that is not there: a link is made all the same.
+    const fs::path program = dir_ / "opt" / "tools" / "app.EXE";
+    for (const fs::path& path :
+         {program, dir_ / "src" / "Editor.LNK", dir_ / "src" / "app.desktop"}) {
         fields.push_back(korvane::AddApplicationItem(files_, "W", path, random_, linker_));
     }
     ASSERT_EQ(Items("W").size(), 3u);
@@ -92,7 +93,7 @@ TEST_F(CatalogueEditTest, ApplicationsAreLinkedOrCopiedIntoFreshFolders) {
     const fs::path batch = dir_ / "Shortcuts" / "5";
     auto folder = [&](int i) { return batch / fields[i].substr(0, fields[i].size() - 1); };
     EXPECT_EQ(Items("W")[0], "File;" + fields[0] + ";Active");
-    EXPECT_EQ(ReadFile(folder(0) / "app.EXE.lnk"), "link to /opt/tools/app.EXE");
+    EXPECT_EQ(ReadFile(folder(0) / "app.EXE.lnk"), "link to " + program.string());
     EXPECT_EQ(ReadFile(folder(1) / "Editor.LNK"), "shell link bytes\x01");
     EXPECT_EQ(ReadFile(folder(2) / "app.desktop"), "[Desktop Entry]\n");
 

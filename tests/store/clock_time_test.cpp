@@ -36,6 +36,44 @@ TEST(TimeFormatTest, ReadsTheLocaleDescription) {
     EXPECT_EQ(korvane::TimeFormatFromPosix("%T", "", "").separator, ":");
 }
 
+struct WindowsPatternCase {
+    const char* name;
+    const char* pattern;
+    bool twelveHour;
+    bool leadingZero;
+    bool designatorFirst;
+    const char* separator;
+    double seconds;
+    const char* text; // what FormatClockTime writes with AM/PM designators
+};
+
+class WindowsPatternTest : public ::testing::TestWithParam<WindowsPatternCase> {};
+
+// Long time patterns as Windows locales give them (LOCALE_STIMEFORMAT).
+TEST_P(WindowsPatternTest, ReadsThePattern) {
+    const WindowsPatternCase& c = GetParam();
+    const TimeFormat f = korvane::TimeFormatFromWindows(c.pattern, "AM", "PM", ",");
+    EXPECT_EQ(f.twelveHour, c.twelveHour);
+    EXPECT_EQ(f.leadingZero, c.leadingZero);
+    EXPECT_EQ(f.designatorFirst, c.designatorFirst);
+    EXPECT_EQ(f.separator, c.separator);
+    EXPECT_EQ(f.decimalSeparator, ",");
+    EXPECT_EQ(FormatClockTime(Seconds(c.seconds), f), c.text);
+    EXPECT_NEAR(ParseClockTime(c.text, f), Seconds(c.seconds), 1e-12);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WindowsPatternTest,
+    ::testing::Values(
+        WindowsPatternCase{"enUS", "h:mm:ss tt", true, false, false, ":", 13 * 3600 + 5,
+                           "1:00:05 PM"},
+        WindowsPatternCase{"deDE", "HH:mm:ss", false, true, false, ":", 300, "00:05:00"},
+        WindowsPatternCase{"fiFI", "H.mm.ss", false, false, false, ".", 300, "0.05.00"},
+        WindowsPatternCase{"koKR", "tt h:mm:ss", true, false, true, ":", 300, "AM 12:05:00"},
+        WindowsPatternCase{"quotedLiteral", "HH'h'mm'm'ss", false, true, false, "h", 3661,
+                           "01h01h01"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct FormatCase {
     const char* name;
     const TimeFormat* format;
