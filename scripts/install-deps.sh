@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need, if any are missing.
+# With the argument "windows": what the MinGW-w64 cross build and Wine need.
 set -euo pipefail
-packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libglib2.0-dev
-          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth)
+if [ "${1:-}" = windows ]; then
+  packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64)
+else
+  packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libglib2.0-dev
+            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,376 @@
+// The shell on Windows: ShellExecuteEx, the shell link object, the registry.
+#include "shell/shell.h"
+
+#include "store/errors.h"
+#include "store/utf8.h"
+#include "store/wide_text_windows.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <memory>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace korvane::shell {
+
+namespace {
+
+using win32::Narrow;
+using win32::Widen;
+
+constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const wchar_t* kRunValue = L"Korvane";
+constexpr const wchar_t* kShellFoldersKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr DWORD kLongPath = 32768;
+
+// The shell's objects need COM on the calling thread; a thread that has it
+// already (the windows' thread) keeps its own apartment.
+class ComScope {
+  public:
+    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComScope() {
+        if (SUCCEEDED(hr_)) {
+            CoUninitialize();
+        }
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+  private:
+    HRESULT hr_;
+};
+
+struct Release {
+    void operator()(IUnknown* p) const {
+        if (p) {
+            p->Release();
+        }
+    }
+};
+template <class T> using ComPtr = std::unique_ptr<T, Release>;
+
+ComPtr<IShellLinkW> NewShellLink() {
+    IShellLinkW* link = nullptr;
+    const HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_IShellLinkW, reinterpret_cast<void**>(&link));
+    if (FAILED(hr) || !link) {
+        throw Error("The shell's link object is not available (error " +
+                    std::to_string(static_cast<unsigned long>(hr)) + ")");
+    }
+    return ComPtr<IShellLinkW>(link);
+}
+
+ComPtr<IPersistFile> PersistOf(IShellLinkW* link) {
+    IPersistFile* file = nullptr;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        return nullptr;
+    }
+    return ComPtr<IPersistFile>(file);
+}
+
+// A loaded link, or nothing when the file is missing or not a link.
+ComPtr<IShellLinkW> LoadShellLink(const fs::path& linkFile) {
+    ComPtr<IShellLinkW> link = NewShellLink();
+    ComPtr<IPersistFile> file = PersistOf(link.get());
+    if (!file || FAILED(file->Load(fs::path(linkFile).make_preferred().c_str(), STGM_READ))) {
+        return nullptr;
+    }
+    return link;
+}
+
+// Windows file names may not hold these, nor be empty.
+bool ValidFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("\\/:*?\"<>|\0", 10)) == std::string::npos;
+}
+
+// The target's folder: up to and including its last "\" or ":".
+std::wstring FolderOf(const std::wstring& target) {
+    const std::size_t cut = target.find_last_of(L"\\:/");
+    return cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
+}
+
+// One argument quoted so that CommandLineToArgvW and the C runtime read it back.
+std::wstring QuoteArgument(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        return arg;
+    }
+    std::wstring out = L"\"";
+    std::size_t slashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        if (c == L'"') {
+            out.append(slashes * 2 + 1, L'\\');
+        } else {
+            out.append(slashes, L'\\');
+        }
+        slashes = 0;
+        out += c;
+    }
+    out.append(slashes * 2, L'\\');
+    out += L'"';
+    return out;
+}
+
+class RegKey {
+  public:
+    RegKey(HKEY root, const wchar_t* path, REGSAM access, bool create) {
+        if (create) {
+            ok_ = RegCreateKeyExW(root, path, 0, nullptr, 0, access, nullptr, &key_, nullptr) ==
+                  ERROR_SUCCESS;
+        } else {
+            ok_ = RegOpenKeyExW(root, path, 0, access, &key_) == ERROR_SUCCESS;
+        }
+    }
+    ~RegKey() {
+        if (ok_) {
+            RegCloseKey(key_);
+        }
+    }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    explicit operator bool() const { return ok_; }
+    HKEY get() const { return key_; }
+
+    // A string value; "" when it is missing or of another type.
+    std::wstring ReadString(const wchar_t* name) const {
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegQueryValueExW(key_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+            (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0) {
+            return {};
+        }
+        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        if (RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                             &got) != ERROR_SUCCESS) {
+            return {};
+        }
+        text.resize(got / sizeof(wchar_t));
+        while (!text.empty() && text.back() == L'\0') {
+            text.pop_back();
+        }
+        return text;
+    }
+
+  private:
+    HKEY key_ = nullptr;
+    bool ok_ = false;
+};
+
+fs::path KnownDesktop() {
+    PWSTR path = nullptr;
+    fs::path result;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path)) && path) {
+        result = path;
+    }
+    CoTaskMemFree(path);
+    return result;
+}
+
+} // namespace
+
+void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory,
+               int showCommand) {
+    ComScope com;
+    const std::wstring target = fs::path(file).make_preferred().wstring();
+    const std::wstring params = Widen(parameters);
+    const std::wstring dir = fs::path(directory).make_preferred().wstring();
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // The launch is finished before we return, so a direct launch may end
+    // right after its last item.
+    info.fMask = SEE_MASK_NOASYNC;
+    info.lpFile = target.c_str();
+    info.lpParameters = params.empty() ? nullptr : params.c_str();
+    info.lpDirectory = dir.empty() ? nullptr : dir.c_str();
+    info.nShow = showCommand;
+    (void)ShellExecuteExW(&info); // best effort: a failure has no effect
+}
+
+void CreateItemLink(const fs::path& target, const fs::path& folder) {
+    const std::string name = utf8::FromPath(target.filename());
+    ComScope com;
+    ComPtr<IShellLinkW> link = NewShellLink();
+    if (!ValidFileName(name)) {
+        return;
+    }
+    const std::wstring path = fs::path(target).make_preferred().wstring();
+    link->SetPath(path.c_str());
+    link->SetWorkingDirectory(FolderOf(path).c_str());
+    if (ComPtr<IPersistFile> file = PersistOf(link.get())) {
+        const fs::path save = folder / utf8::ToPath(name + ".lnk");
+        file->Save(fs::path(save).make_preferred().c_str(), FALSE);
+    }
+}
+
+fs::path DesktopLinkPath(const std::string& name) {
+    return DesktopFolder() / utf8::ToPath(name + ".lnk");
+}
+
+void CreateDesktopLink(const std::string& name, const fs::path& target,
+                       const std::vector<std::string>& arguments, int iconIndex,
+                       const std::string& iconFile) {
+    ComScope com;
+    ComPtr<IShellLinkW> link = NewShellLink();
+    if (!ValidFileName(name)) {
+        return;
+    }
+    const std::wstring path = fs::path(target).make_preferred().wstring();
+    std::wstring args;
+    for (const std::string& a : arguments) {
+        args += (args.empty() ? L"" : L" ") + QuoteArgument(Widen(a));
+    }
+    link->SetDescription(Widen(name).c_str());
+    link->SetPath(path.c_str());
+    link->SetArguments(args.c_str());
+    link->SetWorkingDirectory(FolderOf(path).c_str());
+    if (!iconFile.empty()) {
+        link->SetIconLocation(Widen(iconFile).c_str(), iconIndex);
+    }
+    if (ComPtr<IPersistFile> file = PersistOf(link.get())) {
+        file->Save(DesktopLinkPath(name).make_preferred().c_str(), TRUE);
+    }
+}
+
+std::string ReadLinkTarget(const fs::path& linkFile) {
+    ComScope com;
+    ComPtr<IShellLinkW> link = LoadShellLink(linkFile);
+    if (!link) {
+        return "";
+    }
+    std::wstring buf(kLongPath, L'\0');
+    if (FAILED(link->GetPath(buf.data(), static_cast<int>(buf.size()), nullptr, 0))) {
+        return "";
+    }
+    return Narrow(buf.c_str());
+}
+
+std::string ReadLinkIconLocation(const fs::path& linkFile) {
+    ComScope com;
+    ComPtr<IShellLinkW> link = LoadShellLink(linkFile);
+    if (!link) {
+        return "";
+    }
+    std::wstring buf(kLongPath, L'\0');
+    int index = 0; // the index is not wanted, only the file
+    if (FAILED(link->GetIconLocation(buf.data(), static_cast<int>(buf.size()), &index))) {
+        return "";
+    }
+    return Narrow(buf.c_str());
+}
+
+std::string VersionText(unsigned parts) {
+    const std::wstring exe = ExecutablePath().wstring();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+    if (size == 0) {
+        return "";
+    }
+    std::string data(size, '\0');
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(exe.c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
+        return "";
+    }
+    const unsigned numbers[] = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                                HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+    std::string text;
+    for (unsigned i = 0; i < 4; ++i) {
+        if (parts & (1u << i)) {
+            if (!text.empty()) {
+                text += '.';
+            }
+            text += std::to_string(numbers[i]);
+        }
+    }
+    return text;
+}
+
+fs::path DesktopFolder() {
+    // The per-user "Shell Folders" value first; where it is missing, the
+    // known folder rather than the root of the current drive.
+    if (RegKey key(HKEY_CURRENT_USER, kShellFoldersKey, KEY_QUERY_VALUE, false); key) {
+        if (std::wstring text = key.ReadString(L"Desktop"); !text.empty()) {
+            return fs::path(text);
+        }
+    }
+    return KnownDesktop();
+}
+
+fs::path AutostartFile() {
+    return fs::path(L"HKEY_CURRENT_USER\\") / kRunKey / kRunValue;
+}
+
+std::string ReadAutostartCommand() {
+    RegKey key(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE | KEY_SET_VALUE, true);
+    return key ? Narrow(key.ReadString(kRunValue)) : std::string();
+}
+
+bool WriteAutostartCommand(const std::string& command) {
+    RegKey key(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE | KEY_SET_VALUE, true);
+    if (!key) {
+        return false;
+    }
+    const std::wstring data = Widen(command);
+    return RegSetValueExW(key.get(), kRunValue, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+void RemoveAutostart() {
+    RegKey key(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE | KEY_SET_VALUE, true);
+    if (key) {
+        RegDeleteValueW(key.get(), kRunValue); // a missing value is no error
+    }
+}
+
+std::string AutostartCommandFor(const fs::path& exe) {
+    return "\"" + utf8::FromPath(fs::path(exe).make_preferred()) + "\" -startup";
+}
+
+fs::path ExecutablePath() {
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) {
+            return {};
+        }
+        if (n < buf.size()) {
+            buf.resize(n);
+            return fs::path(buf);
+        }
+        if (buf.size() >= kLongPath) {
+            return {};
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::vector<std::string> ProgramArguments(int, char**) {
+    // The C runtime's argv is in the ANSI code page; the wide command line
+    // keeps every character of a batch name.
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; argv && i < count; ++i) {
+        args.push_back(Narrow(argv[i]));
+    }
+    LocalFree(argv);
+    return args;
+}
+
+} // namespace korvane::shell

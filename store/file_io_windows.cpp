@@ -1,0 +1,244 @@
+#include "store/file_io.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+class Handle {
+  public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (valid()) {
+            CloseHandle(h_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return h_; }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    bool close() {
+        const bool ok = CloseHandle(h_) != 0;
+        h_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+  private:
+    HANDLE h_;
+};
+
+[[noreturn]] void ThrowLastError(const fs::path& path, DWORD error = GetLastError()) {
+    throw std::system_error(static_cast<int>(error), std::system_category(), path.string());
+}
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    const auto join = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    return FileIdentity{info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+                        static_cast<std::int64_t>(join(info.nFileSizeHigh, info.nFileSizeLow)),
+                        static_cast<std::int64_t>(join(info.ftLastWriteTime.dwHighDateTime,
+                                                       info.ftLastWriteTime.dwLowDateTime)) *
+                            100};
+}
+
+bool IsDirectory(const BY_HANDLE_FILE_INFORMATION& info) {
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring TempPrefix(const fs::path& target) {
+    return L"." + target.filename().wstring() + L".tmp-";
+}
+
+// Temporaries are only alive while their writer holds the folder lock, so any
+// one found under the lock was left by a writer that died.
+void RemoveStaleTemporaries(const fs::path& target) {
+    const std::wstring prefix = TempPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator it(target.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->path().filename().wstring().starts_with(prefix)) {
+            fs::remove(it->path(), ec);
+            ec.clear();
+        }
+    }
+}
+
+// A virus scanner or indexer may hold the file for a moment: retry briefly.
+bool Transient(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+} // namespace
+
+std::optional<FileIdentity> IdentifyFile(const fs::path& path) {
+    Handle h(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!h.valid() || !GetFileInformationByHandle(h.get(), &info) || IsDirectory(info)) {
+        return std::nullopt;
+    }
+    return IdentityOf(info);
+}
+
+std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
+    Handle h(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!h.valid() || !GetFileInformationByHandle(h.get(), &info) || IsDirectory(info)) {
+        return std::nullopt;
+    }
+    FileSnapshot snap{IdentityOf(info), {}};
+    snap.bytes.resize(static_cast<std::size_t>(snap.identity.size));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == snap.bytes.size()) {
+            snap.bytes.resize(snap.bytes.size() + 4096); // the file may have grown
+        }
+        const std::size_t room = snap.bytes.size() - got;
+        DWORD n = 0;
+        if (!ReadFile(h.get(), snap.bytes.data() + got,
+                      static_cast<DWORD>(room > 0x10000000 ? 0x10000000 : room), &n, nullptr)) {
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    snap.bytes.resize(got);
+    return snap;
+}
+
+FileIdentity ReplaceFileAtomically(const fs::path& path, std::string_view contents) {
+    {
+        Handle old(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (old.valid() && GetFileInformationByHandle(old.get(), &info) && IsDirectory(info)) {
+            ThrowLastError(path, ERROR_DIRECTORY);
+        }
+    }
+    RemoveStaleTemporaries(path);
+
+    static std::atomic<unsigned> counter{0};
+    fs::path temp;
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && raw == INVALID_HANDLE_VALUE; ++attempt) {
+        temp = path.parent_path() / (TempPrefix(path) + std::to_wstring(GetCurrentProcessId()) +
+                                     L"-" + std::to_wstring(counter++));
+        raw = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (raw == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            ThrowLastError(path);
+        }
+    }
+    if (raw == INVALID_HANDLE_VALUE) {
+        ThrowLastError(path);
+    }
+    Handle file(raw);
+    auto fail = [&](DWORD error) {
+        if (file.valid()) {
+            file.close();
+        }
+        DeleteFileW(temp.c_str());
+        ThrowLastError(path, error);
+    };
+    std::size_t done = 0;
+    while (done < contents.size()) {
+        const std::size_t left = contents.size() - done;
+        DWORD n = 0;
+        if (!WriteFile(file.get(), contents.data() + done,
+                       static_cast<DWORD>(left > 0x10000000 ? 0x10000000 : left), &n, nullptr)) {
+            fail(GetLastError());
+        }
+        if (n == 0) {
+            fail(ERROR_DISK_FULL);
+        }
+        done += n;
+    }
+    BY_HANDLE_FILE_INFORMATION fresh{};
+    if (!FlushFileBuffers(file.get())) {
+        fail(GetLastError());
+    }
+    if (!GetFileInformationByHandle(file.get(), &fresh)) {
+        fail(GetLastError());
+    }
+    if (!file.close()) {
+        fail(GetLastError());
+    }
+    // The file index stays with the file across the rename, so the identity
+    // read above is the new file's.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(temp.c_str(), path.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            break;
+        }
+        const DWORD error = GetLastError();
+        if (!Transient(error) || attempt >= 20) {
+            fail(error);
+        }
+        Sleep(10);
+    }
+    return IdentityOf(fresh);
+}
+
+namespace {
+
+// A named mutex per folder, named after its full path in upper case (as the
+// file system compares names). It needs no file in the folder and is given up
+// by the system when its holder dies.
+std::wstring LockName(const fs::path& folder) {
+    std::error_code ec;
+    fs::path full = fs::absolute(folder.empty() ? fs::path(L".") : folder, ec);
+    std::wstring text = (ec ? folder : full).lexically_normal().wstring();
+    while (text.size() > 3 && (text.back() == L'\\' || text.back() == L'/')) {
+        text.pop_back();
+    }
+    if (!text.empty()) {
+        CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    }
+    std::uint64_t hash = 1469598103934665603ull; // FNV-1a
+    for (const wchar_t c : text) {
+        hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+    }
+    wchar_t name[64];
+    wsprintfW(name, L"Local\\Korvane.FolderLock.%08lX%08lX", static_cast<unsigned long>(hash >> 32),
+              static_cast<unsigned long>(hash & 0xFFFFFFFFu));
+    return name;
+}
+
+} // namespace
+
+FolderLock::FolderLock(const fs::path& folder) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, LockName(folder).c_str());
+    if (!mutex) {
+        return;
+    }
+    const DWORD got = WaitForSingleObject(mutex, INFINITE);
+    if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        return;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(mutex);
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ != -1) {
+        const HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+}
+
+} // namespace korvane

@@ -1,0 +1,63 @@
+// Profile files on Windows are in the user's ANSI code page.
+#include "store/profile_encoding.h"
+
+#include "store/wide_text_windows.h"
+
+#include <windows.h>
+
+namespace korvane {
+
+namespace {
+
+bool AnsiIsUtf8() {
+    return GetACP() == CP_UTF8;
+}
+
+// A file that starts with the UTF-8 byte order mark is UTF-8, as the
+// system's profile API also reads it; it stays so when written.
+bool MarkedUtf8(std::string_view bytes) {
+    return bytes.starts_with("\xEF\xBB\xBF");
+}
+
+} // namespace
+
+std::string ProfileBytesToText(std::string bytes) {
+    if (bytes.empty() || AnsiIsUtf8() || MarkedUtf8(bytes)) {
+        return bytes;
+    }
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+    return win32::Narrow(wide);
+}
+
+std::string TextToProfileBytes(std::string text) {
+    if (text.empty() || AnsiIsUtf8() || MarkedUtf8(text)) {
+        return text;
+    }
+    const std::wstring wide = win32::Widen(text);
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    return bytes;
+}
+
+bool ProfileCanHold(std::string_view text) {
+    if (AnsiIsUtf8()) {
+        return true;
+    }
+    const std::wstring wide = win32::Widen(text);
+    if (wide.empty()) {
+        return true;
+    }
+    // Best-fit mapping would quietly turn "ž" into "z": a different name.
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                      static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
+    return n > 0 && !lossy;
+}
+
+} // namespace korvane

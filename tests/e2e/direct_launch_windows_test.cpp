@@ -1,0 +1,178 @@
+// Runs the real korvane.exe from a temporary program folder, as a desktop
+// shortcut would, with real .lnk items pointing at a small console program
+// that records its name, working folder and start time.
+#include "shell/shell.h"
+#include "store/ini_file.h"
+#include "store/utf8.h"
+#include "store/wide_text_windows.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <sstream>
+
+namespace fs = std::filesystem;
+using korvane::TIniFile;
+using korvane::test::ReadFile;
+using korvane::test::TempDir;
+using korvane::test::WaitFor;
+using korvane::utf8::ToPath;
+using korvane::win32::Widen;
+
+namespace {
+
+struct RunResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string stderrText;
+};
+
+struct Mark {
+    std::string program;
+    std::string folder;
+    unsigned long long ms = 0;
+};
+
+class DirectLaunchWindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::copy_file(KORVANE_EXE, dir_ / "korvane.exe");
+        for (const char* name : {"first.exe", "second.exe", "third.exe"}) {
+            fs::create_directories(dir_ / "bin");
+            fs::copy_file(MARKER_EXE, dir_ / "bin" / name);
+        }
+        marker_ = dir_ / "marker.txt";
+        SetEnvironmentVariableW(L"KORVANE_MARKER", marker_.c_str()); // the children inherit it
+    }
+
+    // Application item n of batch folder 7: a real link to bin\<program>.
+    std::string App(int n, const char* program) {
+        const fs::path folder = dir_ / "Shortcuts" / "7" / std::to_string(n);
+        fs::create_directories(folder);
+        korvane::shell::CreateItemLink(dir_ / "bin" / program, folder);
+        return "File;" + std::to_string(n) + "\\;Active";
+    }
+
+    // The same entry switched off.
+    static std::string Switched(std::string entry) {
+        return entry.replace(entry.rfind(";Active"), 7, ";Disabled");
+    }
+
+    void WriteBatch(const std::string& name, const std::vector<std::string>& items) {
+        TIniFile catalogue(dir_ / "batches.lst");
+        catalogue.WriteText(name, "ID", "7");
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            catalogue.WriteText(name, "Item" + std::to_string(i), items[i]);
+        }
+    }
+
+    RunResult Run(const std::string& argument) {
+        const fs::path errFile = dir_ / "stderr.txt";
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE err = CreateFileW(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdError = err;
+        si.hStdOutput = err;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        std::wstring command =
+            L"\"" + (dir_ / "korvane.exe").wstring() + L"\" \"" + Widen(argument) + L"\"";
+        PROCESS_INFORMATION pi{};
+        RunResult result;
+        // Started from another folder: the program finds its files beside itself.
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                           fs::temp_directory_path().c_str(), &si, &pi)) {
+            if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
+                GetExitCodeProcess(pi.hProcess, &result.exitCode);
+            }
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+        CloseHandle(err);
+        result.stderrText = ReadFile(errFile);
+        return result;
+    }
+
+    std::vector<Mark> Marks() {
+        std::vector<Mark> marks;
+        std::istringstream in(ReadFile(marker_));
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            const auto a = line.find('|');
+            const auto b = line.rfind('|');
+            if (a == std::string::npos || a == b) {
+                continue;
+            }
+            marks.push_back({line.substr(0, a), line.substr(a + 1, b - a - 1),
+                             std::stoull(line.substr(b + 1))});
+        }
+        return marks;
+    }
+
+    std::string Folder(const fs::path& path) {
+        return korvane::utf8::FromPath(fs::path(path).make_preferred());
+    }
+
+    TempDir dir_;
+    fs::path marker_;
+};
+
+TEST_F(DirectLaunchWindowsTest, RunsTheActiveItemsInOrderWithThePauseBetween) {
+    const std::string name = "Montag früh, Grüße";
+    WriteBatch(name, {App(0, "first.exe"), "Interval;0:00:01;Active", App(1, "second.exe"),
+                      Switched(App(2, "third.exe"))});
+    const RunResult run = Run(name);
+    EXPECT_EQ(run.exitCode, 0u) << run.stderrText;
+    ASSERT_TRUE(WaitFor([&] { return Marks().size() >= 2; }, std::chrono::seconds(20)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // a third would show by now
+    const std::vector<Mark> marks = Marks();
+    ASSERT_EQ(marks.size(), 2u) << ReadFile(marker_);
+    EXPECT_EQ(marks[0].program, "first.exe");
+    EXPECT_EQ(marks[1].program, "second.exe");
+    // Each runs in the folder its link names: the target's own.
+    EXPECT_EQ(marks[0].folder, Folder(dir_ / "bin"));
+    EXPECT_GE(marks[1].ms - marks[0].ms, 900u);
+}
+
+TEST_F(DirectLaunchWindowsTest, ABadPauseEndsTheRunWithTheMessage) {
+    WriteBatch("Broken", {App(0, "first.exe"), "Interval;soon;Active", App(1, "second.exe")});
+    const RunResult run = Run("Broken");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_NE(run.stderrText.find("'soon' is not a valid time."), std::string::npos)
+        << run.stderrText;
+    EXPECT_NE(run.stderrText.find("in module korvane.exe"), std::string::npos) << run.stderrText;
+    ASSERT_TRUE(WaitFor([&] { return Marks().size() >= 1; }, std::chrono::seconds(20)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_EQ(Marks().size(), 1u);
+    EXPECT_EQ(Marks()[0].program, "first.exe");
+}
+
+TEST_F(DirectLaunchWindowsTest, AnUnknownBatchStartsNothingAndEndsQuietly) {
+    WriteBatch("Known", {App(0, "first.exe")});
+    const RunResult run = Run("Unknown");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.stderrText, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(Marks().empty());
+}
+
+TEST_F(DirectLaunchWindowsTest, TheCatalogueIsInTheAnsiCodePage) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the ANSI code page here is " << GetACP();
+    }
+    // As another copy of the program on Windows writes it.
+    korvane::test::WriteFile(dir_ / "batches.lst",
+                             "[Caf\xE9]\r\nID=7\r\nItem0=" + App(0, "first.exe") + "\r\n");
+    const RunResult run = Run("Café");
+    EXPECT_EQ(run.exitCode, 0u) << run.stderrText;
+    ASSERT_TRUE(WaitFor([&] { return Marks().size() >= 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(Marks()[0].program, "first.exe");
+}
+
+} // namespace

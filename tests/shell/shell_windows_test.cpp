@@ -1,0 +1,249 @@
+// The Windows shell backend: real .lnk files through the shell's link
+// object, the Run value, the version resource.
+#include "shell/shell.h"
+#include "store/utf8.h"
+#include "store/wide_text_windows.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shobjidl.h>
+
+#include <optional>
+
+namespace fs = std::filesystem;
+namespace shell = korvane::shell;
+using korvane::test::TempDir;
+using korvane::test::WriteFile;
+using korvane::utf8::FromPath;
+using korvane::utf8::ToPath;
+using korvane::win32::Narrow;
+using korvane::win32::Widen;
+
+namespace {
+
+constexpr const wchar_t* kShellFolders =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// The shell writes "Shell Folders" again from here when it starts.
+constexpr const wchar_t* kUserShellFolders =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::optional<std::wstring> ReadValue(const wchar_t* key, const wchar_t* name) {
+    wchar_t buf[4096];
+    DWORD size = sizeof buf;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buf, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::wstring(buf);
+}
+
+void PutValue(const wchar_t* key, const wchar_t* name, const std::optional<std::wstring>& value) {
+    if (value) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value->c_str(),
+                        static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
+    } else {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name);
+    }
+}
+
+// Keeps a registry value as it was before the test.
+class SavedValue {
+  public:
+    SavedValue(const wchar_t* key, const wchar_t* name)
+        : key_(key), name_(name), old_(ReadValue(key, name)) {}
+    ~SavedValue() { PutValue(key_, name_, old_); }
+
+  private:
+    const wchar_t* key_;
+    const wchar_t* name_;
+    std::optional<std::wstring> old_;
+};
+
+// What a .lnk holds, read with the shell's own link object.
+struct LinkFields {
+    std::string path, workingDirectory, arguments, description, iconFile;
+    int iconIndex = 0;
+};
+
+std::optional<LinkFields> ReadFields(const fs::path& file) {
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link)))) {
+        return std::nullopt;
+    }
+    IPersistFile* persist = nullptr;
+    std::optional<LinkFields> out;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+        SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+        wchar_t buf[4096];
+        LinkFields f;
+        link->GetPath(buf, 4096, nullptr, 0);
+        f.path = Narrow(buf);
+        link->GetWorkingDirectory(buf, 4096);
+        f.workingDirectory = Narrow(buf);
+        link->GetArguments(buf, 4096);
+        f.arguments = Narrow(buf);
+        link->GetDescription(buf, 4096);
+        f.description = Narrow(buf);
+        link->GetIconLocation(buf, 4096, &f.iconIndex);
+        f.iconFile = Narrow(buf);
+        out = f;
+    }
+    if (persist) {
+        persist->Release();
+    }
+    link->Release();
+    return out;
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& args) {
+    int count = 0;
+    // The first word is taken for a program name and parsed by other rules.
+    LPWSTR* argv = CommandLineToArgvW(Widen("x.exe " + args).c_str(), &count);
+    std::vector<std::string> out;
+    for (int i = 1; argv && i < count; ++i) {
+        out.push_back(Narrow(argv[i]));
+    }
+    LocalFree(argv);
+    return out;
+}
+
+class ShellWindowsTest : public ::testing::Test {
+  protected:
+    ShellWindowsTest() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ShellWindowsTest() override { CoUninitialize(); }
+
+    // A file to point links at: links to missing targets may be resolved away.
+    fs::path Target(const std::string& name) {
+        const fs::path file = dir_ / "bin" / ToPath(name);
+        WriteFile(file, "MZ");
+        return file;
+    }
+
+    TempDir dir_;
+};
+
+struct ItemLinkCase {
+    const char* name;
+    const char* file;
+};
+
+class ItemLinkTest : public ShellWindowsTest, public ::testing::WithParamInterface<ItemLinkCase> {};
+
+TEST_P(ItemLinkTest, MadeByCreateItemLinkAndReadBack) {
+    const fs::path target = Target(GetParam().file);
+    const fs::path folder = dir_ / "Shortcuts" / "7" / "0";
+    fs::create_directories(folder);
+    shell::CreateItemLink(target, folder);
+    const fs::path link = folder / ToPath(std::string(GetParam().file) + ".lnk");
+    ASSERT_TRUE(fs::exists(link));
+    const std::string wanted = FromPath(fs::path(target).make_preferred());
+    EXPECT_EQ(shell::ReadLinkTarget(link), wanted);
+    EXPECT_EQ(shell::ReadLinkIconLocation(link), "");
+    const auto fields = ReadFields(link);
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->workingDirectory, FromPath((dir_ / "bin").make_preferred()) + "\\");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ItemLinkTest,
+                         ::testing::Values(ItemLinkCase{"plain", "tool.exe"},
+                                           ItemLinkCase{"blanks", "My Tool 2.exe"},
+                                           ItemLinkCase{"nonAscii", "Grüße ž.exe"},
+                                           ItemLinkCase{"document", "notes.txt"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ShellWindowsTest, ReadingSomethingThatIsNoLinkGivesNothing) {
+    WriteFile(dir_ / "plain.lnk", "not a shell link at all");
+    EXPECT_EQ(shell::ReadLinkTarget(dir_ / "plain.lnk"), "");
+    EXPECT_EQ(shell::ReadLinkIconLocation(dir_ / "plain.lnk"), "");
+    EXPECT_EQ(shell::ReadLinkTarget(dir_ / "missing.lnk"), "");
+}
+
+class DesktopLinkTest : public ShellWindowsTest {
+  protected:
+    DesktopLinkTest()
+        : saved_(kShellFolders, L"Desktop"), savedUser_(kUserShellFolders, L"Desktop") {
+        fs::create_directories(dir_ / "Desktop");
+        const std::wstring desktop = (dir_ / "Desktop").make_preferred().wstring();
+        PutValue(kShellFolders, L"Desktop", desktop);
+        PutValue(kUserShellFolders, L"Desktop", desktop);
+    }
+    SavedValue saved_;
+    SavedValue savedUser_;
+};
+
+TEST_F(DesktopLinkTest, ShortcutLaunchesTheBatchWithItsIcon) {
+    const fs::path exe = Target("korvane.exe");
+    const std::string name = "Monday \"early\" Grüße";
+    EXPECT_EQ(shell::DesktopFolder(), (dir_ / "Desktop").make_preferred());
+    shell::CreateDesktopLink("Monday Grüße", exe, {name, "a\\b\\\"c", ""}, 3, "C:\\icons\\a b.ico");
+    const fs::path link = dir_ / "Desktop" / ToPath("Monday Grüße.lnk");
+    EXPECT_EQ(shell::DesktopLinkPath("Monday Grüße"), fs::path(link).make_preferred());
+    ASSERT_TRUE(fs::exists(link));
+    EXPECT_EQ(shell::ReadLinkTarget(link), FromPath(fs::path(exe).make_preferred()));
+    EXPECT_EQ(shell::ReadLinkIconLocation(link), "C:\\icons\\a b.ico");
+    const auto fields = ReadFields(link);
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->iconIndex, 3);
+    EXPECT_EQ(fields->description, "Monday Grüße");
+    EXPECT_EQ(SplitCommandLine(fields->arguments),
+              (std::vector<std::string>{name, "a\\b\\\"c", ""}));
+}
+
+TEST_F(DesktopLinkTest, TheLaterShortcutReplacesTheEarlier) {
+    shell::CreateDesktopLink("Work", Target("old.exe"), {"Work"}, 0, "");
+    shell::CreateDesktopLink("Work", Target("new.exe"), {"Work"}, 0, "");
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir_ / "Desktop")) {
+        (void)entry;
+        ++count;
+    }
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(shell::ReadLinkTarget(dir_ / "Desktop" / "Work.lnk"),
+              FromPath((dir_ / "bin" / "new.exe").make_preferred()));
+    EXPECT_EQ(shell::ReadLinkIconLocation(dir_ / "Desktop" / "Work.lnk"), "");
+}
+
+TEST_F(DesktopLinkTest, NamesThatAreNoFileNamesMakeNoShortcut) {
+    for (const char* name : {"a\\b", "a/b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", ""}) {
+        shell::CreateDesktopLink(name, Target("k.exe"), {name}, 0, "");
+    }
+    EXPECT_TRUE(fs::is_empty(dir_ / "Desktop"));
+}
+
+TEST_F(ShellWindowsTest, RunValueIsWrittenFoundAgainAndRemoved) {
+    SavedValue saved(kRun, L"Korvane");
+    const fs::path exe = dir_ / "Programs" / ToPath("Kor vane ü") / "korvane.exe";
+    const std::string command = shell::AutostartCommandFor(exe);
+    EXPECT_EQ(command, "\"" + FromPath(fs::path(exe).make_preferred()) + "\" -startup");
+    ASSERT_TRUE(shell::WriteAutostartCommand(command));
+    EXPECT_EQ(ReadValue(kRun, L"Korvane"), Widen(command));
+    EXPECT_EQ(shell::ReadAutostartCommand(), command);
+    shell::RemoveAutostart();
+    EXPECT_FALSE(ReadValue(kRun, L"Korvane"));
+    EXPECT_EQ(shell::ReadAutostartCommand(), "");
+    shell::RemoveAutostart(); // a missing value is no error
+}
+
+TEST(ShellWindowsVersionTest, ComesFromTheVersionResource) {
+    EXPECT_EQ(shell::VersionText(7), "1.0.0");
+    EXPECT_EQ(shell::VersionText(15), "1.0.0.0");
+    EXPECT_EQ(shell::VersionText(2), "0");
+    EXPECT_EQ(shell::VersionText(1), "1");
+}
+
+TEST(ShellWindowsPathsTest, ExecutableAndDesktopAreFullPaths) {
+    const fs::path exe = shell::ExecutablePath();
+    EXPECT_TRUE(exe.is_absolute());
+    EXPECT_TRUE(fs::exists(exe));
+    EXPECT_EQ(exe.extension(), ".exe");
+    EXPECT_FALSE(shell::DesktopFolder().empty());
+}
+
+} // namespace
