@@ -3,6 +3,7 @@
 #include "shell/link_file.h"
 #include "shell/shell.h"
 #include "shell/version.h"
+#include "shell/version_parts.h"
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -428,18 +429,8 @@ std::string ReadLinkIconLocation(const fs::path& linkFile) {
 }
 
 std::string VersionText(unsigned parts) {
-    const unsigned numbers[] = {version::kMajor, version::kMinor, version::kRelease,
-                                version::kBuild};
-    std::string text;
-    for (unsigned i = 0; i < 4; ++i) {
-        if (parts & (1u << i)) {
-            if (!text.empty()) {
-                text += '.';
-            }
-            text += std::to_string(numbers[i]);
-        }
-    }
-    return text;
+    return JoinVersionParts({version::kMajor, version::kMinor, version::kRelease, version::kBuild},
+                            parts);
 }
 
 fs::path DesktopFolder() {

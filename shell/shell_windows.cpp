@@ -1,6 +1,7 @@
 // The shell on Windows: ShellExecuteEx, the shell link object, the registry.
 #include "shell/shell.h"
 
+#include "shell/version_parts.h"
 #include "store/errors.h"
 #include "store/utf8.h"
 #include "store/wide_text_windows.h"
@@ -244,31 +245,35 @@ void CreateDesktopLink(const std::string& name, const fs::path& target,
     }
 }
 
-std::string ReadLinkTarget(const fs::path& linkFile) {
+namespace {
+
+// One text field of a link; "" for a file that is missing or no link.
+template <class Get> std::string ReadLinkField(const fs::path& linkFile, Get get) {
     ComScope com;
     ComPtr<IShellLinkW> link = LoadShellLink(linkFile);
     if (!link) {
         return "";
     }
     std::wstring buf(kLongPath, L'\0');
-    if (FAILED(link->GetPath(buf.data(), static_cast<int>(buf.size()), nullptr, 0))) {
+    if (FAILED(get(link.get(), buf.data(), static_cast<int>(buf.size())))) {
         return "";
     }
     return Narrow(buf.c_str());
 }
 
+} // namespace
+
+std::string ReadLinkTarget(const fs::path& linkFile) {
+    return ReadLinkField(linkFile, [](IShellLinkW* link, wchar_t* buf, int size) {
+        return link->GetPath(buf, size, nullptr, 0);
+    });
+}
+
 std::string ReadLinkIconLocation(const fs::path& linkFile) {
-    ComScope com;
-    ComPtr<IShellLinkW> link = LoadShellLink(linkFile);
-    if (!link) {
-        return "";
-    }
-    std::wstring buf(kLongPath, L'\0');
-    int index = 0; // the index is not wanted, only the file
-    if (FAILED(link->GetIconLocation(buf.data(), static_cast<int>(buf.size()), &index))) {
-        return "";
-    }
-    return Narrow(buf.c_str());
+    return ReadLinkField(linkFile, [](IShellLinkW* link, wchar_t* buf, int size) {
+        int index = 0; // the index is not wanted, only the file
+        return link->GetIconLocation(buf, size, &index);
+    });
 }
 
 std::string VersionText(unsigned parts) {
@@ -286,18 +291,9 @@ std::string VersionText(unsigned parts) {
         length < sizeof(VS_FIXEDFILEINFO)) {
         return "";
     }
-    const unsigned numbers[] = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                                HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
-    std::string text;
-    for (unsigned i = 0; i < 4; ++i) {
-        if (parts & (1u << i)) {
-            if (!text.empty()) {
-                text += '.';
-            }
-            text += std::to_string(numbers[i]);
-        }
-    }
-    return text;
+    return JoinVersionParts({HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                             HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)},
+                            parts);
 }
 
 fs::path DesktopFolder() {
