@@ -170,6 +170,32 @@ class RegKey {
     bool ok_ = false;
 };
 
+// The process's current folder set for a while and put back afterwards.
+class DirectoryScope {
+  public:
+    explicit DirectoryScope(const std::wstring& dir) {
+        if (dir.empty()) {
+            return;
+        }
+        const DWORD n = GetCurrentDirectoryW(0, nullptr);
+        old_.resize(n);
+        if (n == 0 || GetCurrentDirectoryW(n, old_.data()) == 0 ||
+            !SetCurrentDirectoryW(dir.c_str())) {
+            old_.clear();
+        }
+    }
+    ~DirectoryScope() {
+        if (!old_.empty()) {
+            SetCurrentDirectoryW(old_.c_str());
+        }
+    }
+    DirectoryScope(const DirectoryScope&) = delete;
+    DirectoryScope& operator=(const DirectoryScope&) = delete;
+
+  private:
+    std::wstring old_;
+};
+
 fs::path KnownDesktop() {
     PWSTR path = nullptr;
     fs::path result;
@@ -197,6 +223,9 @@ void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path
     info.lpParameters = params.empty() ? nullptr : params.c_str();
     info.lpDirectory = dir.empty() ? nullptr : dir.c_str();
     info.nShow = showCommand;
+    // A link that names no working folder of its own starts its target in
+    // the current folder, not in lpDirectory: make that the given one too.
+    const DirectoryScope inDirectory(dir);
     (void)ShellExecuteExW(&info); // best effort: a failure has no effect
 }
 

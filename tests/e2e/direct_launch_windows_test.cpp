@@ -11,6 +11,9 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+#include <shobjidl.h>
+
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -51,6 +54,28 @@ class DirectLaunchWindowsTest : public ::testing::Test {
         const fs::path folder = dir_ / "Shortcuts" / "7" / std::to_string(n);
         fs::create_directories(folder);
         korvane::shell::CreateItemLink(dir_ / "bin" / program, folder);
+        return "File;" + std::to_string(n) + "\\;Active";
+    }
+
+    // Application item n whose link names no working folder of its own.
+    std::string AppWithoutFolder(int n, const char* program) {
+        const fs::path folder = dir_ / "Shortcuts" / "7" / std::to_string(n);
+        fs::create_directories(folder);
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        IShellLinkW* link = nullptr;
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
+            link->SetPath((dir_ / "bin" / program).make_preferred().c_str());
+            if (SUCCEEDED(
+                    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+                file->Save((folder / (std::string(program) + ".lnk")).make_preferred().c_str(),
+                           TRUE);
+                file->Release();
+            }
+            link->Release();
+        }
+        CoUninitialize();
         return "File;" + std::to_string(n) + "\\;Active";
     }
 
@@ -138,6 +163,14 @@ TEST_F(DirectLaunchWindowsTest, RunsTheActiveItemsInOrderWithThePauseBetween) {
     // Each runs in the folder its link names: the target's own.
     EXPECT_EQ(marks[0].folder, Folder(dir_ / "bin"));
     EXPECT_GE(marks[1].ms - marks[0].ms, 900u);
+}
+
+TEST_F(DirectLaunchWindowsTest, ALinkWithoutAFolderRunsInTheItemFolder) {
+    WriteBatch("Work", {AppWithoutFolder(3, "first.exe")});
+    const RunResult run = Run("Work");
+    EXPECT_EQ(run.exitCode, 0u) << run.stderrText;
+    ASSERT_TRUE(WaitFor([&] { return Marks().size() >= 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(Marks()[0].folder, Folder(dir_ / "Shortcuts" / "7" / "3"));
 }
 
 TEST_F(DirectLaunchWindowsTest, ABadPauseEndsTheRunWithTheMessage) {
