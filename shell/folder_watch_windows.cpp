@@ -36,7 +36,8 @@ class FolderWatch::Impl {
         }
         name_ = folder.filename().wstring();
         std::error_code ec;
-        const fs::path parent = fs::absolute(folder, ec).parent_path();
+        tree_ = fs::absolute(folder, ec);
+        const fs::path parent = tree_.parent_path();
         dir_ =
             CreateFileW(parent.c_str(), FILE_LIST_DIRECTORY,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -92,11 +93,22 @@ class FolderWatch::Impl {
         return false;
     }
 
+    // Some implementations of the subtree watch (Wine's) take in only the
+    // folders opened after the watch began; one walk over the tree opens
+    // them all. Windows itself needs none of it, and it costs one listing.
+    void VisitTree() const {
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(tree_, ec), end; !ec && it != end;
+             it.increment(ec)) {
+        }
+    }
+
     void Run() {
         alignas(DWORD) static thread_local char buffer[64 * 1024];
         OVERLAPPED ov{};
         ov.hEvent = done_;
         bool pending = false;
+        bool armed = false;
         for (;;) {
             ResetEvent(done_);
             if (!ReadDirectoryChangesW(dir_, buffer, sizeof buffer, TRUE, kEvents, nullptr, &ov,
@@ -104,6 +116,10 @@ class FolderWatch::Impl {
                 Fail("The Shortcuts folder cannot be watched (error " +
                      std::to_string(GetLastError()) + ")");
                 return;
+            }
+            if (!armed) {
+                armed = true;
+                VisitTree();
             }
             for (;;) {
                 const HANDLE waits[2] = {stop_, done_};
@@ -136,6 +152,7 @@ class FolderWatch::Impl {
     }
 
     std::wstring name_;
+    fs::path tree_;
     std::function<void()> onChange_;
     std::function<void(const std::string&)> onError_;
     HANDLE dir_ = INVALID_HANDLE_VALUE;
