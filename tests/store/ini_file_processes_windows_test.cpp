@@ -1,5 +1,6 @@
 // Profile files shared by separate processes: this test program starts
 // copies of itself that run only the writer below.
+#include "store/file_io.h"
 #include "store/ini_file.h"
 #include "test_support.h"
 
@@ -13,6 +14,7 @@ namespace fs = std::filesystem;
 using korvane::TIniFile;
 using korvane::test::ReadFile;
 using korvane::test::TempDir;
+using korvane::test::WaitFor;
 using korvane::test::WriteFile;
 
 namespace {
@@ -101,9 +103,12 @@ TEST(TIniFileProcessesTest, AKilledWriterLeavesTheWholeOldOrNewFile) {
     std::mt19937 random(3);
     int changed = 0;
     for (int kill = 0; kill < 10; ++kill) {
+        const auto before = korvane::IdentifyFile(file);
         HANDLE writer = StartWriter(file, L"big");
         ASSERT_TRUE(writer);
-        Sleep(static_cast<DWORD>(50 + random() % 200));
+        // Killed at a random moment once it is writing, however slowly it starts.
+        WaitFor([&] { return korvane::IdentifyFile(file) != before; }, std::chrono::seconds(30));
+        Sleep(static_cast<DWORD>(random() % 100));
         TerminateProcess(writer, 9);
         Finish(writer);
         const std::string now = ReadFile(file);
