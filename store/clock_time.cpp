@@ -46,6 +46,21 @@ std::string ExpandComposites(std::string_view fmt) {
     return out;
 }
 
+// The designators and decimal separator a locale gives; empty ones keep the defaults.
+TimeFormat WithLocaleTexts(TimeFormat format, std::string_view am, std::string_view pm,
+                           std::string_view decimalSeparator) {
+    if (!am.empty()) {
+        format.am = std::string(am);
+    }
+    if (!pm.empty()) {
+        format.pm = std::string(pm);
+    }
+    if (!decimalSeparator.empty()) {
+        format.decimalSeparator = std::string(decimalSeparator);
+    }
+    return format;
+}
+
 } // namespace
 
 TimeFormat TimeFormatFromPosix(std::string_view timeFormat, std::string_view am,
@@ -100,16 +115,7 @@ TimeFormat TimeFormatFromPosix(std::string_view timeFormat, std::string_view am,
             inSeparator = false;
         }
     }
-    if (!am.empty()) {
-        result.am = std::string(am);
-    }
-    if (!pm.empty()) {
-        result.pm = std::string(pm);
-    }
-    if (!decimalSeparator.empty()) {
-        result.decimalSeparator = std::string(decimalSeparator);
-    }
-    return result;
+    return WithLocaleTexts(result, am, pm, decimalSeparator);
 }
 
 TimeFormat TimeFormatFromWindows(std::string_view pattern, std::string_view am, std::string_view pm,
@@ -171,16 +177,7 @@ TimeFormat TimeFormatFromWindows(std::string_view pattern, std::string_view am, 
         }
         i += run;
     }
-    if (!am.empty()) {
-        result.am = std::string(am);
-    }
-    if (!pm.empty()) {
-        result.pm = std::string(pm);
-    }
-    if (!decimalSeparator.empty()) {
-        result.decimalSeparator = std::string(decimalSeparator);
-    }
-    return result;
+    return WithLocaleTexts(result, am, pm, decimalSeparator);
 }
 
 const TimeFormat& UserTimeFormat() {

@@ -25,24 +25,14 @@ std::string ProfileBytesToText(std::string bytes) {
     if (bytes.empty() || AnsiIsUtf8() || MarkedUtf8(bytes)) {
         return bytes;
     }
-    const int n =
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-    return win32::Narrow(wide);
+    return win32::Narrow(win32::ToWide(bytes, CP_ACP));
 }
 
 std::string TextToProfileBytes(std::string text) {
     if (text.empty() || AnsiIsUtf8() || MarkedUtf8(text)) {
         return text;
     }
-    const std::wstring wide = win32::Widen(text);
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n,
-                        nullptr, nullptr);
-    return bytes;
+    return win32::FromWide(win32::Widen(text), CP_ACP);
 }
 
 bool ProfileCanHold(std::string_view text) {

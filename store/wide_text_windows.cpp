@@ -4,27 +4,35 @@
 
 namespace korvane::win32 {
 
-std::wstring Widen(std::string_view utf8) {
-    if (utf8.empty()) {
+std::wstring ToWide(std::string_view text, unsigned codePage) {
+    if (text.empty()) {
         return {};
     }
     const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
     return wide;
 }
 
-std::string Narrow(std::wstring_view wide) {
+std::string FromWide(std::wstring_view wide, unsigned codePage) {
     if (wide.empty()) {
         return {};
     }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+    const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
                                       nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+    std::string text(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
                         nullptr, nullptr);
-    return utf8;
+    return text;
+}
+
+std::wstring Widen(std::string_view utf8) {
+    return ToWide(utf8, CP_UTF8);
+}
+
+std::string Narrow(std::wstring_view wide) {
+    return FromWide(wide, CP_UTF8);
 }
 
 } // namespace korvane::win32
