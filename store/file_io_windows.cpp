@@ -55,6 +55,17 @@ bool IsDirectory(const BY_HANDLE_FILE_INFORMATION& info) {
     return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// What the file system says of a file or folder, without opening its contents.
+std::optional<BY_HANDLE_FILE_INFORMATION> QueryInfo(const fs::path& path) {
+    Handle h(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!h.valid() || !GetFileInformationByHandle(h.get(), &info)) {
+        return std::nullopt;
+    }
+    return info;
+}
+
 std::wstring TempPrefix(const fs::path& target) {
     return L"." + target.filename().wstring() + L".tmp-";
 }
@@ -82,13 +93,11 @@ bool Transient(DWORD error) {
 } // namespace
 
 std::optional<FileIdentity> IdentifyFile(const fs::path& path) {
-    Handle h(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!h.valid() || !GetFileInformationByHandle(h.get(), &info) || IsDirectory(info)) {
+    const auto info = QueryInfo(path);
+    if (!info || IsDirectory(*info)) {
         return std::nullopt;
     }
-    return IdentityOf(info);
+    return IdentityOf(*info);
 }
 
 std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
@@ -121,13 +130,8 @@ std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
 }
 
 FileIdentity ReplaceFileAtomically(const fs::path& path, std::string_view contents) {
-    {
-        Handle old(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (old.valid() && GetFileInformationByHandle(old.get(), &info) && IsDirectory(info)) {
-            ThrowLastError(path, ERROR_DIRECTORY);
-        }
+    if (const auto old = QueryInfo(path); old && IsDirectory(*old)) {
+        ThrowLastError(path, ERROR_DIRECTORY);
     }
     RemoveStaleTemporaries(path);
 
