@@ -4,6 +4,7 @@
 #include "app/error_report.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
+#include "store/ini_document.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -267,7 +268,8 @@ void TBatchPropertiesForm::Button1Click() {
         return;
     }
     const std::string newName = NameEdit->text().toStdString();
-    if (newName != CurrentBatchName()) {
+    // Blanks at either end are not part of a name: "Work " keeps "Work" where it is.
+    if (IniDocument::TrimName(newName) != CurrentBatchName()) {
         link_.renameCurrent(newName); // refuses "" and another batch's name
     }
     const std::string batch = CurrentBatchName();

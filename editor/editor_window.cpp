@@ -590,15 +590,18 @@ void TForm1::RenameRow(QListWidgetItem* row, const std::string& newName) {
     }
     const std::string oldName = S(row->data(kNameRole).toString());
     const QSignalBlocker block(BatchList);
+    std::string stored;
     try {
-        RenameBatch(files_, oldName, newName);
+        stored = RenameBatch(files_, oldName, newName);
     } catch (...) {
         row->setText(Q(oldName));
         throw;
     }
-    row->setText(Q(newName));
-    row->setData(kNameRole, Q(newName));
-    CurrentBatchName() = newName;
+    row->setText(Q(stored));
+    row->setData(kNameRole, Q(stored));
+    if (utf8::EqualFolded(CurrentBatchName(), oldName)) {
+        CurrentBatchName() = stored;
+    }
 }
 
 void TForm1::aAddBatchExecute() {

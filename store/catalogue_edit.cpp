@@ -2,6 +2,7 @@
 
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/ini_document.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -90,26 +91,26 @@ int CreateBatch(ProgramFiles& files, const std::string& name, std::mt19937& rand
     return id;
 }
 
-void RenameBatch(ProgramFiles& files, const std::string& oldName, const std::string& newName) {
-    if (newName.find_first_not_of(" \t") == std::string::npos) {
+std::string RenameBatch(ProgramFiles& files, const std::string& oldName,
+                        const std::string& newName) {
+    const std::string name(IniDocument::TrimName(newName));
+    if (name.empty()) {
         throw Error("A batch needs a name");
     }
-    if (!utf8::EqualFolded(oldName, newName)) {
+    const auto taken = [&](const std::string& section) {
+        return Error("There is already a batch named \"" + section + "\"");
+    };
+    if (!utf8::EqualFolded(IniDocument::TrimName(oldName), name)) {
         for (const auto& section : files.catalogue.AllSections()) {
-            if (utf8::EqualFolded(section, newName)) {
-                throw Error("There is already a batch named \"" + section + "\"");
+            if (utf8::EqualFolded(section, name)) {
+                throw taken(section);
             }
         }
     }
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (const std::string& key : files.catalogue.ListKeys(oldName)) {
-        pairs.emplace_back(key, files.catalogue.ReadText(oldName, key, ""));
+    if (!files.catalogue.RenameSection(oldName, name)) {
+        throw taken(name); // another process took the name a moment ago
     }
-    files.catalogue.RemoveSection(oldName);
-    files.catalogue.WriteTexts(newName, pairs);
-    if (pairs.empty()) {
-        files.catalogue.WriteText(newName, "ID", "");
-    }
+    return name;
 }
 
 int ItemCount(const TIniFile& catalogue, const std::string& batch) {

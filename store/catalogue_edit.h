@@ -21,8 +21,11 @@ std::string NewBatchName(const std::vector<std::string>& captions);
 int CreateBatch(ProgramFiles& files, const std::string& name, std::mt19937& random);
 
 // Moves every key of the batch to a section of the new name, at the end of
-// the catalogue. Throws Error for an empty name or one another batch has.
-void RenameBatch(ProgramFiles& files, const std::string& oldName, const std::string& newName);
+// the catalogue, in one rewrite. Blanks at either end of the name are not
+// part of it; returns the name as stored. Throws Error for an all-blank name
+// or one another batch has.
+std::string RenameBatch(ProgramFiles& files, const std::string& oldName,
+                        const std::string& newName);
 
 // Removes the batch's link files, item folders, batch folder and section.
 void DeleteBatch(ProgramFiles& files, const std::string& name);

@@ -27,12 +27,15 @@ struct FileSnapshot {
 std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
 
 // Contents of the regular file at path with the identity they were read under;
-// nullopt when it is missing, not a regular file or unreadable.
+// nullopt only when there is no such file. Throws std::system_error when it
+// exists but cannot be read (or is not a regular file): a rewrite must never
+// take such a file for an empty one.
 std::optional<FileSnapshot> ReadFileSnapshot(const std::filesystem::path& path);
 
 // Replaces the file with contents in one step: other readers see either the
 // whole old or the whole new file. Returns the identity of the new file.
-// Throws std::system_error on failure, leaving the old file and no temporary.
+// Throws std::system_error on failure, leaving the old file and no temporary;
+// a file the user made read-only counts as a failure.
 FileIdentity ReplaceFileAtomically(const std::filesystem::path& path, std::string_view contents);
 
 // Holds an exclusive advisory lock on a folder, so that read-modify-write

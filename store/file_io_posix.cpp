@@ -79,11 +79,18 @@ std::optional<FileIdentity> IdentifyFile(const fs::path& path) {
 std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
-        return std::nullopt;
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        ThrowErrno(path.string());
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return std::nullopt;
+    if (::fstat(fd.get(), &st) != 0) {
+        ThrowErrno(path.string());
+    }
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ThrowErrno(path.string());
     }
     FileSnapshot snap{IdentityOf(st), {}};
     snap.bytes.resize(static_cast<std::size_t>(st.st_size));
@@ -97,7 +104,7 @@ std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
             continue;
         }
         if (n < 0) {
-            return std::nullopt;
+            ThrowErrno(path.string());
         }
         if (n == 0) {
             break;
@@ -122,6 +129,13 @@ FileIdentity ReplaceFileAtomically(const fs::path& requested, std::string_view c
     const bool existed = ::stat(path.c_str(), &old) == 0;
     if (existed && S_ISDIR(old.st_mode)) {
         errno = EISDIR;
+        ThrowErrno(path.string());
+    }
+    // The rename would go through a read-only file, since only the folder's
+    // mode counts for it; a file without any write bit is read-only for
+    // everybody, root included, as the read-only attribute is elsewhere.
+    if (existed && ((old.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) {
+        errno = EACCES;
         ThrowErrno(path.string());
     }
     RemoveStaleTemporaries(path);

@@ -103,9 +103,19 @@ std::optional<FileIdentity> IdentifyFile(const fs::path& path) {
 std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
     Handle h(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return std::nullopt;
+        }
+        ThrowLastError(path, error);
+    }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!h.valid() || !GetFileInformationByHandle(h.get(), &info) || IsDirectory(info)) {
-        return std::nullopt;
+    if (!GetFileInformationByHandle(h.get(), &info)) {
+        ThrowLastError(path);
+    }
+    if (IsDirectory(info)) {
+        ThrowLastError(path, ERROR_DIRECTORY);
     }
     FileSnapshot snap{IdentityOf(info), {}};
     snap.bytes.resize(static_cast<std::size_t>(snap.identity.size));
@@ -118,7 +128,7 @@ std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
         DWORD n = 0;
         if (!ReadFile(h.get(), snap.bytes.data() + got,
                       static_cast<DWORD>(room > 0x10000000 ? 0x10000000 : room), &n, nullptr)) {
-            return std::nullopt;
+            ThrowLastError(path);
         }
         if (n == 0) {
             break;
@@ -132,6 +142,8 @@ std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
 FileIdentity ReplaceFileAtomically(const fs::path& path, std::string_view contents) {
     if (const auto old = QueryInfo(path); old && IsDirectory(*old)) {
         ThrowLastError(path, ERROR_DIRECTORY);
+    } else if (old && (old->dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        ThrowLastError(path, ERROR_ACCESS_DENIED); // the user made it read-only
     }
     RemoveStaleTemporaries(path);
 

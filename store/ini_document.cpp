@@ -26,6 +26,10 @@ std::string_view Unquote(std::string_view v) {
 
 } // namespace
 
+std::string_view IniDocument::TrimName(std::string_view name) {
+    return Trim(name);
+}
+
 IniDocument::Line IniDocument::ParseLine(std::string text) {
     Line line;
     const std::string_view t = Trim(text);
@@ -100,7 +104,7 @@ void IniDocument::Reindex() {
 }
 
 const IniDocument::SectionIndex* IniDocument::FindSection(std::string_view section) const {
-    const auto it = sections_.find(utf8::FoldCase(section));
+    const auto it = sections_.find(utf8::FoldCase(Trim(section)));
     return it == sections_.end() ? nullptr : &index_[it->second];
 }
 
@@ -109,7 +113,7 @@ const std::string* IniDocument::Find(std::string_view section, std::string_view 
     if (!s) {
         return nullptr;
     }
-    const auto it = s->keys.find(utf8::FoldCase(key));
+    const auto it = s->keys.find(utf8::FoldCase(Trim(key)));
     return it == s->keys.end() ? nullptr : &lines_[it->second].value;
 }
 
@@ -132,7 +136,21 @@ std::vector<std::string> IniDocument::Keys(std::string_view section) const {
     return names;
 }
 
+// A new key goes after the section's last entry, ahead of any blank lines
+// that separate it from the next section.
+std::size_t IniDocument::AppendPoint(const SectionIndex& s) const {
+    std::size_t at = s.header + 1;
+    for (std::size_t i = s.header + 1; i < s.end; ++i) {
+        if (!Trim(lines_[i].text).empty()) {
+            at = i + 1;
+        }
+    }
+    return at;
+}
+
 bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+    section = Trim(section);
+    key = Trim(key);
     const SectionIndex* s = FindSection(section);
     if (!s) {
         lines_.push_back(ParseLine("[" + std::string(section) + "]"));
@@ -149,15 +167,7 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
         line = ParseLine(std::move(text));
         return true;
     }
-    // A new key goes after the section's last entry, ahead of any blank lines
-    // that separate it from the next section.
-    std::size_t at = s->header + 1;
-    for (std::size_t i = s->header + 1; i < s->end; ++i) {
-        if (!Trim(lines_[i].text).empty()) {
-            at = i + 1;
-        }
-    }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(AppendPoint(*s)),
                   ParseLine(std::string(key) + "=" + std::string(value)));
     Reindex();
     return true;
@@ -168,16 +178,22 @@ bool IniDocument::SetMany(std::string_view section,
     if (pairs.empty()) {
         return false;
     }
-    if (!FindSection(section)) {
+    section = Trim(section);
+    const SectionIndex* s = FindSection(section);
+    if (!s) {
         lines_.push_back(ParseLine("[" + std::string(section) + "]"));
         Reindex();
+        s = FindSection(section);
+        if (!s) {
+            return true; // cannot happen: the header just added is found by its own name
+        }
     }
-    const SectionIndex* s = FindSection(section);
     bool changed = false;
     std::vector<Line> added;
     std::unordered_map<std::string, std::size_t> addedKeys; // folded -> index in added
-    for (const auto& [key, value] : pairs) {
-        std::string text = key + "=" + value;
+    for (const auto& [untrimmed, value] : pairs) {
+        const std::string_view key = Trim(untrimmed);
+        std::string text = std::string(key) + "=" + value;
         const std::string folded = utf8::FoldCase(key);
         if (const auto it = s->keys.find(folded); it != s->keys.end()) {
             Line& line = lines_[it->second];
@@ -187,20 +203,15 @@ bool IniDocument::SetMany(std::string_view section,
                 changed = true;
             }
         } else if (const auto a = addedKeys.find(folded); a != addedKeys.end()) {
-            added[a->second] = ParseLine(std::move(text));
+            // The key keeps the name it was first given, as two writes would.
+            added[a->second] = ParseLine(added[a->second].name + "=" + value);
         } else {
             addedKeys.emplace(folded, added.size());
             added.push_back(ParseLine(std::move(text)));
         }
     }
     if (!added.empty()) {
-        std::size_t at = s->header + 1;
-        for (std::size_t i = s->header + 1; i < s->end; ++i) {
-            if (!Trim(lines_[i].text).empty()) {
-                at = i + 1;
-            }
-        }
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(AppendPoint(*s)),
                       std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
         changed = true;
     }
@@ -213,7 +224,7 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
     if (!s) {
         return false;
     }
-    const std::string folded = utf8::FoldCase(key);
+    const std::string folded = utf8::FoldCase(Trim(key));
     bool changed = false;
     for (std::size_t i = s->end; i-- > s->header + 1;) {
         if (lines_[i].kind == Line::Entry && utf8::FoldCase(lines_[i].name) == folded) {
@@ -229,7 +240,7 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
 
 bool IniDocument::RemoveSection(std::string_view section) {
     // Every copy of the section goes, so that no later duplicate shows up in its place.
-    const std::string folded = utf8::FoldCase(section);
+    const std::string folded = utf8::FoldCase(Trim(section));
     std::vector<Line> kept;
     kept.reserve(lines_.size());
     bool inRemoved = false;
@@ -247,6 +258,27 @@ bool IniDocument::RemoveSection(std::string_view section) {
     lines_ = std::move(kept);
     Reindex();
     return changed;
+}
+
+IniDocument::RenameResult IniDocument::RenameSection(std::string_view from, std::string_view to) {
+    from = Trim(from);
+    to = Trim(to);
+    const std::string foldedFrom = utf8::FoldCase(from);
+    if (utf8::FoldCase(to) != foldedFrom && FindSection(to)) {
+        return RenameResult::NameTaken;
+    }
+    std::vector<Line> moved;
+    moved.push_back(ParseLine("[" + std::string(to) + "]"));
+    if (const SectionIndex* s = FindSection(from)) {
+        for (const std::size_t i : s->order) {
+            moved.push_back(lines_[i]); // the line as written: the value stays whole
+        }
+    }
+    RemoveSection(from);
+    lines_.insert(lines_.end(), std::make_move_iterator(moved.begin()),
+                  std::make_move_iterator(moved.end()));
+    Reindex();
+    return RenameResult::Renamed;
 }
 
 } // namespace korvane

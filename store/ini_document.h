@@ -15,6 +15,10 @@ class IniDocument {
     static IniDocument Parse(std::string_view bytes);
     std::string Serialize() const; // CR LF line ends
 
+    // Names lose blanks and tabs at either end, on reading a file and on
+    // every lookup and write alike, so " Work " and "Work" are one name.
+    static std::string_view TrimName(std::string_view name);
+
     // Reads: the first section of a name and the first key in it count.
     const std::string* Find(std::string_view section, std::string_view key) const;
     std::vector<std::string> Sections() const;
@@ -27,6 +31,13 @@ class IniDocument {
                  const std::vector<std::pair<std::string, std::string>>& pairs);
     bool RemoveKey(std::string_view section, std::string_view key);
     bool RemoveSection(std::string_view section);
+
+    enum class RenameResult { Renamed, NameTaken };
+    // Moves every key of section from (the first copy counts) into a new
+    // section named to at the end, and removes every copy of from; all in
+    // this one document, so a file is never without either. NameTaken, with
+    // nothing changed, when another section is already named to.
+    RenameResult RenameSection(std::string_view from, std::string_view to);
 
   private:
     struct Line {
@@ -44,6 +55,7 @@ class IniDocument {
 
     static Line ParseLine(std::string text);
     void Reindex();
+    std::size_t AppendPoint(const SectionIndex& s) const;
     const SectionIndex* FindSection(std::string_view section) const;
 
     std::string bom_;

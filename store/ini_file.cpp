@@ -37,9 +37,19 @@ void CheckStorable(std::string_view text) {
     }
 }
 
+void CheckSection(std::string_view section) {
+    CheckName("section", section);
+    CheckStorable(section);
+}
+
 void CheckEntry(std::string_view section, std::string_view key, std::string_view value) {
     CheckName("section", section);
     CheckName("key", key);
+    if (IniDocument::TrimName(key).starts_with('[')) {
+        // The line would read back as a section header.
+        throw ValueError("The key name '" + std::string(key) +
+                         "' begins with \"[\" and cannot be stored");
+    }
     CheckStorable(section);
     CheckStorable(key);
     CheckStorable(value);
@@ -118,7 +128,12 @@ std::shared_ptr<const IniDocument> TIniFile::Load() const {
             return cached_;
         }
     }
-    auto snap = ReadFileSnapshot(fileName_);
+    std::optional<FileSnapshot> snap;
+    try {
+        snap = ReadFileSnapshot(fileName_);
+    } catch (const std::system_error&) {
+        // Reads never fail: a file that cannot be read yields the defaults.
+    }
     auto doc = std::make_shared<const IniDocument>(
         IniDocument::Parse(snap ? ProfileBytesToText(std::move(snap->bytes)) : std::string()));
     if (cacheEnabled_ && snap) {
@@ -131,7 +146,9 @@ std::shared_ptr<const IniDocument> TIniFile::Load() const {
     return doc;
 }
 
-template <class Edit> void TIniFile::Modify(Edit&& edit, bool reportFailure) {
+// Runs edit on the file as it is on disk now and writes the result when
+// edit says it changed something; returns that.
+template <class Edit> bool TIniFile::Modify(Edit&& edit, bool reportFailure) {
     try {
         FolderLock lock(fileName_.parent_path());
         // Under the lock, read what is on disk now: another process may have
@@ -140,7 +157,7 @@ template <class Edit> void TIniFile::Modify(Edit&& edit, bool reportFailure) {
         IniDocument doc =
             IniDocument::Parse(snap ? ProfileBytesToText(std::move(snap->bytes)) : std::string());
         if (!edit(doc)) {
-            return;
+            return false;
         }
         const FileIdentity id =
             ReplaceFileAtomically(fileName_, TextToProfileBytes(doc.Serialize()));
@@ -148,6 +165,7 @@ template <class Edit> void TIniFile::Modify(Edit&& edit, bool reportFailure) {
             cached_ = std::make_shared<const IniDocument>(std::move(doc));
             cachedIdentity_ = std::make_unique<FileIdentity>(id);
         }
+        return true;
     } catch (const std::system_error&) {
         cached_.reset();
         cachedIdentity_.reset();
@@ -159,6 +177,7 @@ template <class Edit> void TIniFile::Modify(Edit&& edit, bool reportFailure) {
             throw WriteError("Unable to write to " + utf8::FromPath(fileName_));
         }
     }
+    return false;
 }
 
 std::string TIniFile::ReadText(std::string_view section, std::string_view key,
@@ -190,6 +209,19 @@ void TIniFile::RemoveKey(std::string_view section, std::string_view key) {
 
 void TIniFile::RemoveSection(std::string_view section) {
     Modify([&](IniDocument& doc) { return doc.RemoveSection(section); }, true);
+}
+
+bool TIniFile::RenameSection(std::string_view from, std::string_view to) {
+    CheckSection(to);
+    bool taken = false;
+    Modify(
+        [&](IniDocument& doc) {
+            const auto result = doc.RenameSection(from, to);
+            taken = result == IniDocument::RenameResult::NameTaken;
+            return !taken;
+        },
+        true);
+    return !taken;
 }
 
 namespace {

@@ -37,6 +37,10 @@ class TIniFile {
                     const std::vector<std::pair<std::string, std::string>>& pairs);
     void RemoveKey(std::string_view section, std::string_view key); // never throws
     void RemoveSection(std::string_view section);
+    // Gives a section a new name in one rewrite: its keys move, in order and
+    // whole, to a section of that name at the end of the file. False, with
+    // nothing written, when another section already has the name.
+    bool RenameSection(std::string_view from, std::string_view to);
 
     std::vector<std::string> ListSections() const;
     // Every section name, without the list limit: for checks that must see
@@ -63,7 +67,7 @@ class TIniFile {
 
   private:
     std::shared_ptr<const IniDocument> Load() const;
-    template <class Edit> void Modify(Edit&& edit, bool reportFailure);
+    template <class Edit> bool Modify(Edit&& edit, bool reportFailure);
 
     std::filesystem::path fileName_;
     bool cacheEnabled_ = true;
