@@ -1,29 +1,17 @@
 #include "app/fatal_error_box.h"
 
+#include "app/display_probe.h"
+
 #include <QApplication>
 #include <QMessageBox>
-#include <cstdlib>
 #include <memory>
 
 namespace korvane {
 
-namespace {
-
-bool DisplayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* v = std::getenv(name);
-        if (v && *v) {
-            return true;
-        }
-    }
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    return platform && *platform;
-}
-
-} // namespace
-
 void ShowFatalErrorBox(const std::string& text) {
-    if (!DisplayAvailable()) {
+    // Only on a display somebody sees: an unreachable one would end the
+    // process inside Qt, an invisible one would wait for a click forever.
+    if (ProbeDisplay() != DisplayKind::Visible) {
         return;
     }
     std::unique_ptr<QApplication> app;

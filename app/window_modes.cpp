@@ -1,5 +1,6 @@
 #include "app/window_modes.h"
 
+#include "app/display_probe.h"
 #include "app/error_report.h"
 #include "app/program.h"
 #include "editor/editor_window.h"
@@ -8,6 +9,8 @@
 #include "menu/startup_menu.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 namespace korvane {
 
@@ -19,9 +22,21 @@ void SetUpApplication(QApplication& app) {
     app.setQuitOnLastWindowClosed(true);
 }
 
+// Qt aborts when the display it is given does not answer; say why instead.
+bool DisplayUsable() {
+    if (ProbeDisplay() != DisplayKind::None) {
+        return true;
+    }
+    std::fprintf(stderr, "%s\n", kNoDisplayMessage);
+    return false;
+}
+
 } // namespace
 
 int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
+    if (!DisplayUsable()) {
+        return 1;
+    }
     QApplication app(argc, argv);
     SetUpApplication(app);
     TForm2 form(files);
@@ -34,6 +49,9 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
 }
 
 int RunEditor(ProgramFiles& files, int& argc, char** argv) {
+    if (!DisplayUsable()) {
+        return 1;
+    }
     QApplication app(argc, argv);
     SetUpApplication(app);
     TForm1 form(files);

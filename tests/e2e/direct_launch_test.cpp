@@ -167,6 +167,60 @@ TEST_F(DirectLaunchTest, ABadPauseEndsTheProgramWithTheError) {
     EXPECT_EQ(marks[0].tag, "A");
 }
 
+TEST_F(DirectLaunchTest, BlanksAroundABatchNameAreNotPartOfIt) {
+    WriteFile(dir_ / "batches.lst", "[Trail ]\r\nID=7\r\nItem0=" + App(1, "T") + "\r\n");
+    for (const char* name : {"Trail ", "Trail", " trail\t"}) {
+        EXPECT_EQ(Run(name).exitCode, 0) << name;
+    }
+    EXPECT_EQ(Marks(3).size(), 3u);
+}
+
+TEST_F(DirectLaunchTest, AFatalErrorEndsWithExitCodeOneWhateverTheDisplay) {
+    WriteBatch("B", {"Interval;soon;Active"});
+    struct Row {
+        const char* name;
+        std::vector<std::string> env;
+    } rows[] = {
+        {"no display", {}},
+        {"X display that does not answer", {"DISPLAY=:987"}},
+        {"Wayland socket that is not there", {"WAYLAND_DISPLAY=korvane-nowhere"}},
+        {"both dead", {"DISPLAY=:987", "WAYLAND_DISPLAY=korvane-nowhere"}},
+        {"X chosen without an X display", {"QT_QPA_PLATFORM=xcb"}},
+        {"invisible platform", {"QT_QPA_PLATFORM=offscreen"}},
+    };
+    for (const Row& row : rows) {
+        auto env = row.env;
+        env.push_back("XDG_RUNTIME_DIR=" + dir_.path().string());
+        // "timeout" ends a run that waits on a box nobody can see (exit 124).
+        const RunResult r = Run({"timeout", "30", (dir_ / "korvane").string(), "B"}, env);
+        EXPECT_EQ(r.exitCode, 1) << row.name << "\n" << r.stderrText;
+        EXPECT_NE(r.stderrText.find("'soon' is not a valid time."), std::string::npos) << row.name;
+    }
+}
+
+TEST_F(DirectLaunchTest, TheWindowModesSayWhyThereIsNoWindowWithoutADisplay) {
+    if (!KORVANE_HAS_WINDOWS) {
+        GTEST_SKIP() << "built without the windows";
+    }
+    for (const char* mode : {"", "-startup"}) {
+        for (const std::vector<std::string>& env :
+             {std::vector<std::string>{}, {"DISPLAY=:987"}, {"WAYLAND_DISPLAY=korvane-nowhere"}}) {
+            std::vector<std::string> command{"timeout", "30", (dir_ / "korvane").string()};
+            if (*mode) {
+                command.push_back(mode);
+            }
+            auto withRuntime = env;
+            withRuntime.push_back("XDG_RUNTIME_DIR=" + dir_.path().string());
+            const RunResult r = Run(command, withRuntime);
+            EXPECT_EQ(r.exitCode, 1) << mode << "\n" << r.stderrText;
+            EXPECT_NE(r.stderrText.find("need a graphical session"), std::string::npos)
+                << r.stderrText;
+            EXPECT_EQ(std::count(r.stderrText.begin(), r.stderrText.end(), '\n'), 1)
+                << r.stderrText;
+        }
+    }
+}
+
 TEST_F(DirectLaunchTest, AnUnknownBatchDoesNothingQuietly) {
     WriteBatch("B", {App(1, "A")});
     for (const char* name : {"Nobody", "-Startup"}) {

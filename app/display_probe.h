@@ -1,0 +1,20 @@
+#pragma once
+
+namespace korvane {
+
+enum class DisplayKind {
+    None,      // no window system answers: Qt would abort on start
+    Invisible, // a platform that shows nothing to anybody (offscreen, minimal)
+    Visible,   // a display that answered
+};
+
+// Whether the window system the window layer would use really answers.
+// Asked before Qt starts, since Qt ends the process when it cannot connect.
+DisplayKind ProbeDisplay();
+
+// The line printed when a window mode is asked for without a display.
+inline constexpr const char* kNoDisplayMessage =
+    "korvane: the editor and the startup menu need a graphical session, and no display "
+    "could be opened; korvane \"<batch>\" launches a batch without one.";
+
+} // namespace korvane

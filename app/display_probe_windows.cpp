@@ -1,0 +1,10 @@
+#include "app/display_probe.h"
+
+namespace korvane {
+
+// A Windows session always has its desktop.
+DisplayKind ProbeDisplay() {
+    return DisplayKind::Visible;
+}
+
+} // namespace korvane
