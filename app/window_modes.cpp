@@ -18,7 +18,6 @@ namespace {
 
 void SetUpApplication(QApplication& app) {
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
     app.setQuitOnLastWindowClosed(true);
 }
 

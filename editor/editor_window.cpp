@@ -632,6 +632,9 @@ void TForm1::aDeleteBatchExecute() {
     const QSignalBlocker block(BatchList);
     delete BatchList->takeItem(BatchList->row(row));
     BatchList->clearSelection();
+    // No row stays current either: a neighbour left current but unselected
+    // would not report the click that selects it, and never load.
+    BatchList->setCurrentItem(nullptr);
     StatusText->clear();
 }
 
@@ -782,6 +785,16 @@ void TForm1::AboutClick() {
 
 namespace {
 
+// What a drop of files onto the item list does: it copies or links them,
+// never moves them away from where the user keeps them. NoAction when the
+// source offers neither.
+Qt::DropAction ItemDropAction(Qt::DropActions offered) {
+    if (offered & Qt::CopyAction) {
+        return Qt::CopyAction;
+    }
+    return offered & Qt::LinkAction ? Qt::LinkAction : Qt::IgnoreAction;
+}
+
 // The local files of a drop, in the order given; empty when it holds none.
 QStringList LocalFiles(const QMimeData* data) {
     QStringList files;
@@ -803,8 +816,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (!LocalFiles(drag->mimeData()).isEmpty()) {
-                drag->acceptProposedAction();
+            const Qt::DropAction action = ItemDropAction(drag->possibleActions());
+            if (action != Qt::IgnoreAction && !LocalFiles(drag->mimeData()).isEmpty()) {
+                drag->setDropAction(action);
+                drag->accept();
             } else {
                 drag->ignore();
             }
@@ -813,11 +828,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
             const QStringList files = LocalFiles(drop->mimeData());
-            if (files.isEmpty()) {
+            const Qt::DropAction action = ItemDropAction(drop->possibleActions());
+            if (files.isEmpty() || action == Qt::IgnoreAction) {
                 drop->ignore();
                 return true;
             }
-            drop->acceptProposedAction();
+            drop->setDropAction(action);
+            drop->accept();
             Guarded(this, [&] { ProcessDroppedFiles(files); });
             return true;
         }

@@ -5,6 +5,7 @@
 #include "menu/startup_logic.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
+#include "store/errors.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -120,7 +121,10 @@ void TOptionsForm::Button1Click() {
             layout.WriteNumber(kLayoutSection, "Form2.AlphaBlendValue", TransVal->value());
         }
         if (StartupCheck->isChecked()) {
-            (void)shell::WriteAutostartCommand(shell::AutostartCommandFor(files_.executable));
+            if (!shell::WriteAutostartCommand(shell::AutostartCommandFor(files_.executable))) {
+                // Stops here: the settings below stay as they were.
+                throw Error("Failed to set data for 'Korvane'");
+            }
         } else {
             shell::RemoveAutostart();
         }

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QTimeEdit>
@@ -322,6 +323,90 @@ class EditorWindowTest : public QObject {
             dialog->grab().save(shots + "/" + name + ".png");
             dialog->hide();
         }
+    }
+
+    void aDropCopiesAndNeverMoves_data() {
+        QTest::addColumn<int>("offered");
+        QTest::addColumn<int>("proposed");
+        QTest::addColumn<int>("expected"); // the action the source is told; 0: refused
+        QTest::newRow("moveProposedCopyOffered")
+            << int(Qt::MoveAction | Qt::CopyAction) << int(Qt::MoveAction) << int(Qt::CopyAction);
+        QTest::newRow("moveOrLink")
+            << int(Qt::MoveAction | Qt::LinkAction) << int(Qt::MoveAction) << int(Qt::LinkAction);
+        QTest::newRow("moveOnly") << int(Qt::MoveAction) << int(Qt::MoveAction) << 0;
+        QTest::newRow("copy") << int(Qt::CopyAction) << int(Qt::CopyAction) << int(Qt::CopyAction);
+    }
+    void aDropCopiesAndNeverMoves() {
+        QFETCH(int, offered);
+        QFETCH(int, proposed);
+        QFETCH(int, expected);
+        EditorRig rig("[A]\r\nID=1\r\n");
+        WriteFile(rig.dir / "src" / "Tool.LNK", "[Shell Link]\nTarget=/bin/true\n");
+        QMimeData data;
+        data.setUrls(
+            {QUrl::fromLocalFile(QString::fromStdString((rig.dir / "src" / "Tool.LNK").string()))});
+        QWidget* target = rig.items()->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::DropActions(offered), &data, Qt::LeftButton, {});
+        enter.setDropAction(Qt::DropAction(proposed));
+        QApplication::sendEvent(target, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::DropActions(offered), &data, Qt::LeftButton, {});
+        drop.setDropAction(Qt::DropAction(proposed));
+        QApplication::sendEvent(target, &drop);
+        QCOMPARE(enter.isAccepted(), expected != 0);
+        QCOMPARE(drop.isAccepted(), expected != 0);
+        if (expected != 0) {
+            QCOMPARE(int(enter.dropAction()), expected);
+            QCOMPARE(int(drop.dropAction()), expected);
+        }
+        QCOMPARE(rig.items()->topLevelItemCount(), expected != 0 ? 1 : 0);
+        QVERIFY(fs::exists(rig.dir / "src" / "Tool.LNK"));
+    }
+
+    void aClickAfterADeleteLoadsTheClickedBatch() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:01;Active\r\n"
+                      "[B]\r\nID=2\r\nItem0=Interval;0:00:02;Active\r\n"
+                      "[C]\r\nID=3\r\nItem0=Interval;0:00:03;Active\r\n");
+        for (const char* clicked : {"A", "C"}) {
+            auto* row = rig.batches()->findItems("B", Qt::MatchExactly).value(0);
+            if (!row) {
+                row = rig.batches()->item(0);
+            }
+            QWidget* view = rig.batches()->viewport();
+            QTest::mouseClick(view, Qt::LeftButton, {},
+                              rig.batches()->visualItemRect(row).center());
+            rig.run(rig.form->aDeleteBatch);
+            QCOMPARE(korvane::CurrentBatchName(), std::string());
+            auto* target = rig.batches()->findItems(clicked, Qt::MatchExactly).value(0);
+            QVERIFY(target);
+            QTest::mouseClick(view, Qt::LeftButton, {},
+                              rig.batches()->visualItemRect(target).center());
+            QCOMPARE(korvane::CurrentBatchName(), std::string(clicked));
+            QCOMPARE(rig.items()->topLevelItemCount(), 1);
+            rig.pauseLength = 9;
+            rig.run(rig.form->aAddPause);
+            QCOMPARE(rig.files.catalogue.ReadText(clicked, "Item1", ""),
+                     std::string("Interval;0:00:09;Active"));
+        }
+    }
+
+    void renamingInPlaceWithBlanksKeepsTheBatch() {
+        EditorRig rig("[Morning]\r\nID=1\r\nItem0=Interval;0:00:01;Active\r\n[Other]\r\nID=2\r\n");
+        QListWidget* list = rig.batches();
+        list->setFocus();
+        list->setCurrentRow(0);
+        QTest::keyClick(list, Qt::Key_F2);
+        auto* editor = list->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, "Evening ");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents(); // the delegate commits from a queued call
+        QCOMPARE(list->item(0)->text(), QString("Evening")); // listed last from the next fill on
+        QCOMPARE(rig.files.catalogue.AllSections(), (std::vector<std::string>{"Other", "Evening"}));
+        QCOMPARE(rig.files.catalogue.ReadText("Evening", "Item0", ""),
+                 std::string("Interval;0:00:01;Active"));
+        QCOMPARE(korvane::CurrentBatchName(), std::string("Evening"));
+        QVERIFY(messages.isEmpty());
     }
 
     void droppedFilesBecomeItemsInTheirOrder() {

@@ -156,6 +156,18 @@ class OptionsDialogTest : public QObject {
         QVERIFY(!std::filesystem::exists(rig.files.settings.FileName()));
     }
 
+    void aFailedAutostartWriteStopsBeforeTheSettings() {
+        OptionsRig rig;
+        std::filesystem::create_directories(rig.autostart()); // a folder in the entry's place
+        rig.show();
+        rig.find<QCheckBox>("StartupCheck")->setChecked(true);
+        QSignalSpy accepted(rig.dialog.get(), &QDialog::accepted);
+        rig.save();
+        QCOMPARE(errors, QStringList{QStringLiteral("Failed to set data for 'Korvane'")});
+        QCOMPARE(accepted.count(), 0);
+        QVERIFY(!std::filesystem::exists(rig.files.settings.FileName()));
+    }
+
   private:
     QStringList errors;
 };
