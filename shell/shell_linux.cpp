@@ -10,6 +10,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -61,6 +62,34 @@ std::string ToString(const gchar* s) {
 std::string KeyString(GKeyFile* kf, const char* group, const char* key) {
     GString_ v(g_key_file_get_string(kf, group, key, nullptr));
     return ToString(v.get());
+}
+
+// Key files hold UTF-8 text. A path that is not UTF-8 (file names are bytes
+// here) is kept twice: readable, with replacement characters, under its own
+// key, and byte for byte, percent-escaped, under key + "-Escaped", which
+// readers prefer.
+constexpr const char* kEscapedSuffix = "-Escaped";
+
+void PutPathKey(GKeyFile* kf, const char* group, const std::string& key, const std::string& value) {
+    if (g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) {
+        g_key_file_set_string(kf, group, key.c_str(), value.c_str());
+        return;
+    }
+    GString_ shown(g_filename_display_name(value.c_str()));
+    g_key_file_set_string(kf, group, key.c_str(), shown.get());
+    GString_ escaped(g_uri_escape_string(value.c_str(), "/", TRUE));
+    g_key_file_set_string(kf, group, (key + kEscapedSuffix).c_str(), escaped.get());
+}
+
+std::string PathKey(GKeyFile* kf, const char* group, const std::string& key) {
+    GString_ escaped(g_key_file_get_string(kf, group, (key + kEscapedSuffix).c_str(), nullptr));
+    if (escaped) {
+        GString_ bytes(g_uri_unescape_string(escaped.get(), nullptr));
+        if (bytes) {
+            return bytes.get();
+        }
+    }
+    return KeyString(kf, group, key.c_str());
 }
 
 KeyFile LoadKeyFile(const fs::path& file) {
@@ -168,7 +197,13 @@ void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
     posix_spawnattr_setflags(&attr,
                              POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
     pid_t pid = 0;
-    (void)posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    if (posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ) == ENOEXEC) {
+        // An executable script without a "#!" line: the shell runs it, as
+        // execvp and every shell do.
+        static char shell[] = "/bin/sh";
+        argv.insert(argv.begin(), shell);
+        (void)posix_spawn(&pid, shell, &actions, &attr, argv.data(), environ);
+    }
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     // Started programs are never waited for; the ones that have ended are
@@ -316,11 +351,11 @@ std::optional<LinkInfo> ReadLinkFile(const fs::path& file) {
         return std::nullopt;
     }
     LinkInfo link;
-    link.target = KeyString(kf.get(), kLinkGroup, "Target");
-    link.workingDirectory = KeyString(kf.get(), kLinkGroup, "WorkingDirectory");
-    link.arguments = KeyString(kf.get(), kLinkGroup, "Arguments");
+    link.target = PathKey(kf.get(), kLinkGroup, "Target");
+    link.workingDirectory = PathKey(kf.get(), kLinkGroup, "WorkingDirectory");
+    link.arguments = PathKey(kf.get(), kLinkGroup, "Arguments");
     link.description = KeyString(kf.get(), kLinkGroup, "Description");
-    link.iconFile = KeyString(kf.get(), kLinkGroup, "IconFile");
+    link.iconFile = PathKey(kf.get(), kLinkGroup, "IconFile");
     link.iconIndex = g_key_file_get_integer(kf.get(), kLinkGroup, "IconIndex", nullptr);
     return link;
 }
@@ -329,7 +364,7 @@ bool WriteLinkFile(const fs::path& file, const LinkInfo& link) {
     KeyFile kf(g_key_file_new());
     const auto put = [&](const char* key, const std::string& value) {
         if (!value.empty()) {
-            g_key_file_set_string(kf.get(), kLinkGroup, key, value.c_str());
+            PutPathKey(kf.get(), kLinkGroup, key, value);
         }
     };
     put("Target", link.target);

@@ -196,6 +196,31 @@ TEST(ShellOpenTest, StartsProgramsLinksAndEntriesInTheirFolders) {
     }
 }
 
+TEST(ShellOpenTest, NamesThatAreNotUtf8AndScriptsWithoutAnInterpreterLine) {
+    TempDir dir;
+    const fs::path marker = dir / "marker";
+    // File names are bytes: "\xFF" is no UTF-8, and a link to it must lead
+    // back to the very same file.
+    const fs::path odd = dir / "b\xFFn" / "t\xE9st.sh";
+    MakeScript(odd, marker);
+    fs::create_directories(dir / "item");
+    CreateItemLink(odd, dir / "item");
+    const fs::path link = dir / "item" / "t\xE9st.sh.lnk";
+    EXPECT_EQ(ReadLinkTarget(link), odd.string());
+    ASSERT_TRUE(ReadLinkFile(link));
+    EXPECT_EQ(ReadLinkFile(link)->workingDirectory, (dir / "b\xFFn").string() + "/");
+    ShellOpen(link, "", dir / "item", SW_SHOWNORMAL);
+    EXPECT_EQ(WaitForLine(marker), "t\xE9st.sh [] " + (dir / "b\xFFn").string() + "\n");
+
+    // An executable script with no "#!" line runs under /bin/sh.
+    fs::remove(marker);
+    const fs::path bare = dir / "bare.sh";
+    WriteFile(bare, "echo \"bare [$*] $(pwd)\" >> '" + marker.string() + "'\n");
+    fs::permissions(bare, fs::perms::owner_all);
+    ShellOpen(bare, "", dir / "item", SW_SHOWNORMAL);
+    EXPECT_EQ(WaitForLine(marker), "bare [] " + (dir / "item").string() + "\n");
+}
+
 TEST(ShellOpenTest, FailuresAreSilent) {
     TempDir dir;
     WriteLinkFile(dir / "dangling.lnk", LinkInfo{.target = (dir / "gone").string()});
