@@ -2,6 +2,7 @@
 
 #include "app/dialog_buttons.h"
 #include "app/error_report.h"
+#include "shell/icon_source.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
 #include "store/ini_document.h"
@@ -96,7 +97,7 @@ void TForm5::showEvent(QShowEvent* event) {
 }
 
 void TForm5::FormShow() {
-    QString path = QString::fromStdString(CurrentIconFile());
+    QString path = QString::fromStdString(shell::ResolveIconSource(CurrentIconFile()));
     if (path.isEmpty()) {
         path = DefaultIconLibrary();
     }
@@ -195,7 +196,8 @@ void TForm5::Button2Click() {
         CurrentIconFile().clear();
         CurrentIconIndex() = 0;
     } else {
-        CurrentIconFile() = PathEdit->text().toStdString();
+        // The program's own collection is stored so that it survives a move.
+        CurrentIconFile() = shell::StoredIconSource(PathEdit->text().toStdString());
         CurrentIconIndex() = selected->text().toInt();
     }
     if (setPreview) {

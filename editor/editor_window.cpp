@@ -8,6 +8,7 @@
 #include "layout/published_controls.h"
 #include "menu/options_dialog.h"
 #include "shell/folder_watch.h"
+#include "shell/icon_source.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
@@ -660,9 +661,13 @@ void TForm1::aMakeShortcutExecute() {
     if (batch.empty()) {
         return;
     }
+    // A batch without an icon of its own shows the program's.
+    const std::string iconFile = files_.catalogue.ReadText(batch, "IconFile", "");
     shell::CreateDesktopLink(batch, files_.executable, {batch},
-                             files_.catalogue.ReadNumber(batch, "IconIndex", 0),
-                             files_.catalogue.ReadText(batch, "IconFile", ""));
+                             iconFile.empty() ? 0
+                                              : files_.catalogue.ReadNumber(batch, "IconIndex", 0),
+                             iconFile.empty() ? utf8::FromPath(shell::ProgramIconFile())
+                                              : shell::ResolveIconSource(iconFile));
 }
 
 void TForm1::aAddApplicationExecute() {

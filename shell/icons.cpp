@@ -1,19 +1,52 @@
 #include "shell/icons.h"
 
+#include "shell/icon_source.h"
 #include "shell/shell.h"
 #include "store/utf8.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
+#include <map>
+#include <vector>
 
 namespace korvane {
 
 namespace {
 
+constexpr int kIconSize = 32;
+
+// A picture brought to 32 x 32, the size of every batch image: scaled up or
+// down with its aspect kept, the rest left transparent. Lists with uniform
+// rows then never cut or overlap one batch's icon with another's.
+QIcon Icon32(const QImage& image) {
+    if (image.isNull()) {
+        return {};
+    }
+    QImage scaled =
+        image.size() == QSize(kIconSize, kIconSize)
+            ? image
+            : image.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (scaled.size() != QSize(kIconSize, kIconSize)) {
+        QImage canvas(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        QPainter p(&canvas);
+        p.drawImage((kIconSize - scaled.width()) / 2, (kIconSize - scaled.height()) / 2, scaled);
+        p.end();
+        scaled = canvas;
+    }
+    return QIcon(QPixmap::fromImage(scaled));
+}
+
+QIcon Icon32(const QIcon& icon) {
+    return icon.isNull() ? QIcon() : Icon32(icon.pixmap(QSize(kIconSize, kIconSize)).toImage());
+}
+
+// An icon named by a desktop entry or a link: a file, or a name of the icon theme.
 QIcon ThemeIcon(const QString& name) {
     if (name.isEmpty()) {
         return {};
@@ -24,13 +57,85 @@ QIcon ThemeIcon(const QString& name) {
     return QIcon::fromTheme(name);
 }
 
+// A bare name (no folder part) that is no file stands for an icon of the theme.
+bool IsThemeName(const QString& source) {
+    return !source.contains(QLatin1Char('/')) && !source.contains(QLatin1Char('\\')) &&
+           !QFileInfo::exists(source);
+}
+
+QString Resolved(const QString& stored) {
+    return QString::fromStdString(shell::ResolveIconSource(stored.toStdString()));
+}
+
+// The images of an icon file, grouped into icons. One file usually holds one
+// picture at several sizes (16, 32, 48 px): that is one icon. A collection
+// holds several pictures of one size: one icon each. So icon k is made of
+// the k-th image of every size, and there are as many icons as the most
+// common size has images.
+struct IcoFile {
+    QString path;
+    QDateTime modified;
+    qint64 size = -1;
+    std::vector<QImage> images;
+    std::vector<std::vector<int>> icons; // image numbers of each icon
+};
+
+const IcoFile& ReadIco(const QString& path) {
+    static IcoFile last;
+    const QFileInfo info(path);
+    if (last.path == path && last.modified == info.lastModified() && last.size == info.size()) {
+        return last;
+    }
+    last = IcoFile{path, info.lastModified(), info.size(), {}, {}};
+    QImageReader reader(path);
+    const int count = std::max(1, reader.imageCount());
+    std::map<std::pair<int, int>, int> seen; // size -> images of it so far
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && !reader.jumpToImage(i)) {
+            break;
+        }
+        QImage image = reader.read();
+        if (image.isNull()) {
+            break;
+        }
+        const int k = seen[{image.width(), image.height()}]++;
+        if (k >= static_cast<int>(last.icons.size())) {
+            last.icons.resize(k + 1);
+        }
+        last.icons[k].push_back(static_cast<int>(last.images.size()));
+        last.images.push_back(std::move(image));
+    }
+    return last;
+}
+
+// The image of an icon that draws best at 32 px: 32 itself, else the
+// smallest larger one, else the largest.
+const QImage& BestFor32(const IcoFile& ico, const std::vector<int>& images) {
+    const QImage* best = &ico.images[images.front()];
+    const auto score = [](const QImage& im) {
+        const int side = std::max(im.width(), im.height());
+        return side == kIconSize ? 0 : side > kIconSize ? side : 100000 - side;
+    };
+    for (const int i : images) {
+        if (score(ico.images[i]) < score(*best)) {
+            best = &ico.images[i];
+        }
+    }
+    return *best;
+}
+
+bool IsIcoFormat(QImageReader& reader) {
+    const QByteArray format = reader.format().toLower();
+    return format == "ico" || format == "cur";
+}
+
 } // namespace
 
 QIcon DefaultBatchIcon() {
     static const QIcon icon = [] {
         QIcon themed = QIcon::fromTheme(QStringLiteral("folder-open"));
         if (!themed.isNull()) {
-            return themed;
+            return Icon32(themed);
         }
         // No icon theme installed: draw a simple stack of windows.
         QPixmap pm(32, 32);
@@ -50,9 +155,13 @@ QIcon DefaultBatchIcon() {
     return icon;
 }
 
-QIcon ExtractIcon(const QString& file, int index) {
-    if (file.isEmpty() || !QFileInfo::exists(file)) {
+QIcon ExtractIcon(const QString& stored, int index) {
+    const QString file = Resolved(stored);
+    if (file.isEmpty()) {
         return {};
+    }
+    if (!QFileInfo::exists(file)) {
+        return index == 0 && IsThemeName(file) ? Icon32(QIcon::fromTheme(file)) : QIcon();
     }
     const QString lower = file.toLower();
     const bool link =
@@ -61,8 +170,8 @@ QIcon ExtractIcon(const QString& file, int index) {
         return {}; // an entry or a link names one icon
     }
     if (lower.endsWith(QLatin1String(".desktop"))) {
-        return ThemeIcon(
-            QString::fromStdString(shell::ReadLinkIconLocation(utf8::ToPath(file.toStdString()))));
+        return Icon32(ThemeIcon(
+            QString::fromStdString(shell::ReadLinkIconLocation(utf8::ToPath(file.toStdString())))));
     }
     if (lower.endsWith(QLatin1String(".lnk"))) {
         const QString icon =
@@ -75,29 +184,42 @@ QIcon ExtractIcon(const QString& file, int index) {
     QImageReader reader(file);
     if (!reader.canRead()) {
         // Not a picture: the icon of its type stands for it.
-        return index == 0 ? FileTypeIcon(file) : QIcon();
+        return index == 0 ? Icon32(FileTypeIcon(file)) : QIcon();
+    }
+    if (IsIcoFormat(reader)) {
+        const IcoFile& ico = ReadIco(file);
+        if (index >= static_cast<int>(ico.icons.size())) {
+            return {};
+        }
+        return Icon32(BestFor32(ico, ico.icons[index]));
     }
     if (index >= std::max(1, reader.imageCount()) || (index > 0 && !reader.jumpToImage(index))) {
         return {};
     }
-    const QImage image = reader.read();
-    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+    return Icon32(reader.read());
 }
 
-int IconCount(const QString& file) {
-    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+int IconCount(const QString& stored) {
+    const QString file = Resolved(stored);
+    if (file.isEmpty()) {
+        return 0;
+    }
+    if (!QFileInfo::exists(file)) {
+        return IsThemeName(file) && QIcon::hasThemeIcon(file) ? 1 : 0;
+    }
+    if (!QFileInfo(file).isFile()) {
         return 0;
     }
     QImageReader reader(file);
     if (reader.canRead()) {
-        return std::max(1, reader.imageCount());
+        return IsIcoFormat(reader) ? static_cast<int>(ReadIco(file).icons.size())
+                                   : std::max(1, reader.imageCount());
     }
     return ExtractIcon(file, 0).isNull() ? 0 : 1;
 }
 
 QString DefaultIconLibrary() {
-    return QString::fromStdString(
-        utf8::FromPath(shell::ExecutablePath().parent_path() / "Icons" / "korvane.ico"));
+    return QString::fromStdString(shell::ResolveIconSource(shell::kIconCollection));
 }
 
 QIcon BatchIcons::For(const std::string& iconFile, int iconIndex) {

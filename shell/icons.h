@@ -12,14 +12,16 @@ namespace korvane {
 // The picture a batch without an icon of its own shows.
 QIcon DefaultBatchIcon();
 
-// The icon kept in a file at index: image files and icon files Qt reads,
-// desktop entries (their Icon=), link files (their IconFile). A null icon
-// when there is none.
-QIcon ExtractIcon(const QString& file, int index);
+// The icon kept in an icon source at index, drawn 32 x 32: image files and
+// icon files Qt reads, desktop entries (their Icon=), link files (their
+// IconFile), names of the icon theme (index 0). The source may be stored
+// relative to the program's data folder. A null icon when there is none.
+QIcon ExtractIcon(const QString& source, int index);
 
-// How many icons ExtractIcon can take from a file: each image of an icon
-// file, one for anything else that yields an icon, 0 for none.
-int IconCount(const QString& file);
+// How many icons ExtractIcon can take from a source: one per picture of an
+// icon file (a picture at several sizes is one icon), one for anything else
+// that yields an icon, 0 for none.
+int IconCount(const QString& source);
 
 // The program's own collection of icons beside the executable, offered when
 // a batch has no icon file yet.

@@ -113,9 +113,13 @@ class BatchAppearanceTest : public QObject {
         QCOMPARE(rig.icons()->currentItem()->text(), selected);
         rig.icons()->setCurrentRow(3);
         QTest::mouseClick(rig.inChooser<QPushButton>("Button2"), Qt::LeftButton);
-        QCOMPARE(korvane::CurrentIconFile(), library);
+        // The collection is stored by its place in the program's data
+        // folder, so that moving the program keeps the icon.
+        QCOMPARE(korvane::CurrentIconFile(), std::string("Icons/korvane.ico"));
         QCOMPARE(korvane::CurrentIconIndex(), 3);
         QTest::mouseClick(rig.inProperties<QPushButton>("Button1"), Qt::LeftButton);
+        QCOMPARE(rig.files.catalogue.ReadText("W", "IconFile", ""),
+                 std::string("Icons/korvane.ico"));
         QCOMPARE(rig.files.catalogue.ReadText("W", "IconIndex", ""), std::string("3"));
         QCOMPARE(rig.rowIcons, std::vector<bool>{false});
     }

@@ -271,6 +271,26 @@ class EditorWindowTest : public QObject {
         QVERIFY(text.find("\\\\\"tools\\\\\"") != std::string::npos); // the quote escaped twice
     }
 
+    void desktopShortcutsShowTheBatchIconOrTheProgramIcon_data() {
+        QTest::addColumn<QString>("iconKeys");
+        QTest::addColumn<QString>("expected"); // the Icon= line, after the program folder
+        QTest::newRow("noIcon") << ""
+                                << "/Icons/korvane.svg";
+        QTest::newRow("collection") << "IconFile=Icons/korvane.ico\r\nIconIndex=4\r\n"
+                                    << "/Icons/korvane.ico";
+    }
+    void desktopShortcutsShowTheBatchIconOrTheProgramIcon() {
+        QFETCH(QString, iconKeys);
+        QFETCH(QString, expected);
+        EditorRig rig("[Plain]\r\nID=3\r\n" + iconKeys.toStdString());
+        rig.run(rig.form->aMakeShortcut);
+        const std::string text = ReadFile(rig.dir / "Desktop" / "Plain.desktop");
+        const std::string folder = korvane::shell::ExecutablePath().parent_path().string();
+        QVERIFY2(text.find("Icon=" + folder + expected.toStdString() + "\n") != std::string::npos,
+                 text.c_str());
+        QVERIFY(fs::exists(folder + expected.toStdString()));
+    }
+
     void toolBarSettingsAndOtherCommands() {
         EditorRig rig("[W]\r\nID=2\r\n");
         auto* bar = rig.form->toolBar();

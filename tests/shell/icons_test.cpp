@@ -1,3 +1,4 @@
+#include "shell/icon_source.h"
 #include "shell/icons.h"
 #include "test_support.h"
 
@@ -9,6 +10,44 @@
 using korvane::test::ReadFile;
 using korvane::test::TempDir;
 using korvane::test::WriteFile;
+
+namespace {
+
+QImage Filled(int side, QColor colour) {
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+// An icon file holding the images given, each stored as PNG.
+QByteArray IcoOf(const std::vector<QImage>& images) {
+    QByteArray header, data;
+    QDataStream h(&header, QIODevice::WriteOnly);
+    h.setByteOrder(QDataStream::LittleEndian);
+    h << quint16(0) << quint16(1) << quint16(images.size());
+    std::vector<QByteArray> pngs;
+    for (const QImage& image : images) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        pngs.push_back(png);
+    }
+    quint32 offset = 6 + 16 * images.size();
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        h << quint8(images[i].width() % 256) << quint8(images[i].height() % 256) << quint8(0)
+          << quint8(0) << quint16(1) << quint16(32) << quint32(pngs[i].size()) << offset;
+        offset += pngs[i].size();
+        data += pngs[i];
+    }
+    return header + data;
+}
+
+QColor CentreOf(const QIcon& icon) {
+    return icon.pixmap(32, 32).toImage().pixelColor(16, 16);
+}
+
+} // namespace
 
 class IconsTest : public QObject {
     Q_OBJECT
@@ -67,6 +106,100 @@ class IconsTest : public QObject {
         }
         QCOMPARE(!korvane::ExtractIcon(file, 0).isNull(), korvane::IconCount(file) > 0);
         QVERIFY(korvane::ExtractIcon(file, 1).isNull());
+    }
+
+    // Every icon comes out 32 x 32, whatever size its picture has; an icon
+    // file with one picture at several sizes is one icon, drawn from the
+    // image that suits 32 px best, while a collection keeps one per picture.
+    void iconFilesAndSizes_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QColor>("first");
+        QTest::newRow("onePictureThreeSizes")
+            << IcoOf({Filled(16, Qt::red), Filled(32, Qt::green), Filled(48, Qt::blue)}) << 1
+            << QColor(Qt::green);
+        QTest::newRow("sizesInAnotherOrder")
+            << IcoOf({Filled(48, Qt::blue), Filled(16, Qt::red), Filled(32, Qt::green)}) << 1
+            << QColor(Qt::green);
+        QTest::newRow("no32TakesTheNextLarger")
+            << IcoOf({Filled(16, Qt::red), Filled(64, Qt::blue), Filled(48, Qt::yellow)}) << 1
+            << QColor(Qt::yellow);
+        QTest::newRow("onlySmall") << IcoOf({Filled(16, Qt::red)}) << 1 << QColor(Qt::red);
+        QTest::newRow("threePicturesOneSize")
+            << IcoOf({Filled(16, Qt::red), Filled(16, Qt::green), Filled(16, Qt::blue)}) << 3
+            << QColor(Qt::red);
+        QTest::newRow("twoPicturesTwoSizes")
+            << IcoOf({Filled(16, Qt::red), Filled(32, Qt::green), Filled(16, Qt::blue),
+                      Filled(32, Qt::yellow)})
+            << 2 << QColor(Qt::green);
+    }
+    void iconFilesAndSizes() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, count);
+        QFETCH(QColor, first);
+        TempDir dir;
+        WriteFile(dir / "a.ico", content.toStdString());
+        const QString file = P(dir / "a.ico");
+        QCOMPARE(korvane::IconCount(file), count);
+        for (int i = 0; i < count; ++i) {
+            const QIcon icon = korvane::ExtractIcon(file, i);
+            QCOMPARE(icon.availableSizes(), QList<QSize>{QSize(32, 32)});
+        }
+        QCOMPARE(CentreOf(korvane::ExtractIcon(file, 0)), first);
+        QVERIFY(korvane::ExtractIcon(file, count).isNull());
+    }
+
+    void smallPicturesAreDrawn32() {
+        TempDir dir;
+        Filled(16, Qt::red).save(P(dir / "small.png"));
+        QImage wide(40, 20, QImage::Format_ARGB32);
+        wide.fill(Qt::blue);
+        wide.save(P(dir / "wide.png"));
+        for (const char* name : {"small.png", "wide.png"}) {
+            const QIcon icon = korvane::ExtractIcon(P(dir / name), 0);
+            QCOMPARE(icon.availableSizes(), QList<QSize>{QSize(32, 32)});
+        }
+        QCOMPARE(CentreOf(korvane::ExtractIcon(P(dir / "small.png"), 0)), QColor(Qt::red));
+    }
+
+    // Most desktop entries name their icon by its theme name.
+    void themeNamesAreIconSources() {
+        TempDir dir;
+        WriteFile(dir / "icons" / "testtheme" / "index.theme",
+                  "[Icon Theme]\nName=Test\nDirectories=16x16/apps\n\n[16x16/apps]\nSize=16\n"
+                  "Type=Fixed\n");
+        std::filesystem::create_directories(dir / "icons" / "testtheme" / "16x16" / "apps");
+        Filled(16, Qt::magenta)
+            .save(P(dir / "icons" / "testtheme" / "16x16" / "apps" / "korvane-test-app.png"));
+        const QStringList oldPaths = QIcon::themeSearchPaths();
+        const QString oldName = QIcon::themeName();
+        QIcon::setThemeSearchPaths({P(dir / "icons")});
+        QIcon::setThemeName(QStringLiteral("testtheme"));
+        WriteFile(dir / "app.desktop", "[Desktop Entry]\nType=Application\nExec=true\n"
+                                       "Icon=korvane-test-app\n");
+        QCOMPARE(korvane::IconCount("korvane-test-app"), 1);
+        QCOMPARE(CentreOf(korvane::ExtractIcon("korvane-test-app", 0)), QColor(Qt::magenta));
+        QCOMPARE(korvane::ExtractIcon("korvane-test-app", 0).availableSizes(),
+                 QList<QSize>{QSize(32, 32)});
+        QCOMPARE(CentreOf(korvane::ExtractIcon(P(dir / "app.desktop"), 0)), QColor(Qt::magenta));
+        QCOMPARE(korvane::IconCount("korvane-no-such-icon"), 0);
+        QVERIFY(korvane::ExtractIcon("korvane-test-app", 1).isNull());
+        QIcon::setThemeSearchPaths(oldPaths);
+        QIcon::setThemeName(oldName);
+    }
+
+    // The collection is stored relative to the program, and an absolute
+    // path written before still finds it after the program moved.
+    void theCollectionSurvivesAMove() {
+        const QString library = korvane::DefaultIconLibrary();
+        QCOMPARE(korvane::shell::StoredIconSource(library.toStdString()),
+                 std::string("Icons/korvane.ico"));
+        QCOMPARE(korvane::IconCount("Icons/korvane.ico"), 16);
+        QCOMPARE(korvane::IconCount("/old/place/of/korvane/Icons/korvane.ico"), 16);
+        QCOMPARE(korvane::shell::ResolveIconSource("Icons/korvane.ico"), library.toStdString());
+        QCOMPARE(korvane::shell::StoredIconSource("/elsewhere/Icons/other.ico"),
+                 std::string("/elsewhere/Icons/other.ico"));
+        QCOMPARE(korvane::shell::ResolveIconSource("firefox"), std::string("firefox"));
     }
 
     void missingFilesGiveNoIcon() {

@@ -1,0 +1,63 @@
+#include "shell/icon_source.h"
+
+#include "shell/shell.h"
+#include "store/utf8.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace korvane::shell {
+
+fs::path ProgramDataFolder() {
+    return ExecutablePath().parent_path();
+}
+
+fs::path ProgramIconFile() {
+    return ProgramDataFolder() / "Icons" / "korvane.svg";
+}
+
+namespace {
+
+fs::path Collection() {
+    return ProgramDataFolder() / utf8::ToPath(kIconCollection);
+}
+
+} // namespace
+
+std::string StoredIconSource(const std::string& chosen) {
+    if (chosen.empty()) {
+        return chosen;
+    }
+    std::error_code ec;
+    const fs::path path = utf8::ToPath(chosen);
+    if (path.is_absolute() && fs::equivalent(path, Collection(), ec) && !ec) {
+        return kIconCollection;
+    }
+    return chosen;
+}
+
+std::string ResolveIconSource(const std::string& stored) {
+    if (stored.empty()) {
+        return stored;
+    }
+    std::string text = stored;
+    const fs::path path = utf8::ToPath(text);
+    std::error_code ec;
+    if (path.is_relative()) {
+        std::replace(text.begin(), text.end(), '\\', '/');
+        if (text.find('/') == std::string::npos) {
+            return stored; // a bare name: an icon of the icon theme
+        }
+        return utf8::FromPath(ProgramDataFolder() / utf8::ToPath(text));
+    }
+    const fs::path collection = utf8::ToPath(kIconCollection);
+    if (!fs::exists(path, ec) && path.filename() == collection.filename() &&
+        path.parent_path().filename() == collection.parent_path().filename()) {
+        return utf8::FromPath(Collection());
+    }
+    return stored;
+}
+
+} // namespace korvane::shell
