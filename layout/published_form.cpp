@@ -89,11 +89,14 @@ void TPublishedForm::KeepOnScreen() {
     }
 }
 
-void TPublishedForm::showEvent(QShowEvent* event) {
-    // A centring placement applies once; from then on the window keeps its
+void TPublishedForm::setVisible(bool visible) {
+    // A centring placement applies once, before the window is mapped: a move
+    // while it is being shown races the window manager, and Qt may then keep
+    // a wrong idea of where the window is. From then on the window keeps its
     // bounds, and that is what the layout file stores.
-    if (position_ == poScreenCenter || position_ == poDesktopCenter ||
-        position_ == poMainFormCenter || position_ == poOwnerFormCenter) {
+    if (visible && !isVisible() &&
+        (position_ == poScreenCenter || position_ == poDesktopCenter ||
+         position_ == poMainFormCenter || position_ == poOwnerFormCenter)) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             QRect r = frameGeometry();
             r.moveCenter(screen->availableGeometry().center());
@@ -101,7 +104,7 @@ void TPublishedForm::showEvent(QShowEvent* event) {
         }
         position_ = poDesigned;
     }
-    QWidget::showEvent(event);
+    QWidget::setVisible(visible);
 }
 
 } // namespace korvane

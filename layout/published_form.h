@@ -74,8 +74,7 @@ class TPublishedForm : public QWidget {
     // on any screen (a layout from another monitor set-up, or a bad file).
     void KeepOnScreen();
 
-  protected:
-    void showEvent(QShowEvent* event) override;
+    void setVisible(bool visible) override;
 
   private:
     void ApplyOpacity();

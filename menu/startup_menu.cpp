@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -131,15 +132,15 @@ void TForm2::BuildControls() {
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setUniformItemSizes(true);
-    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The context menu opens where the event says, in screen coordinates:
+    // mapping a local point through the window's position would trust a
+    // position the window manager may have changed.
+    ListView1->setContextMenuPolicy(Qt::DefaultContextMenu);
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
     panel->addWidget(ListView1, 1);
     connect(ListView1, &QListWidget::itemSelectionChanged, this,
             [this] { Guarded(this, [this] { ListView1SelectItem(); }); });
-    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos));
-    });
 
     Panel2 = new QWidget(Panel1);
     Panel2->setObjectName(QStringLiteral("Panel2"));
@@ -318,6 +319,10 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         return ListKey(event);
     }
     if (watched == ListView1->viewport()) {
+        if (event->type() == QEvent::ContextMenu) {
+            PopupMenu1->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        }
         return ListMouse(event);
     }
     return TPublishedForm::eventFilter(watched, event);
