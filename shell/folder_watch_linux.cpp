@@ -88,6 +88,19 @@ class FolderWatch::Impl {
         }
     }
 
+    // Stops watching a folder that has left the tree, with everything below it.
+    void RemoveTree(const fs::path& dir) {
+        const std::string prefix = dir.string() + "/";
+        for (auto it = dirs_.begin(); it != dirs_.end();) {
+            if (it->second == dir || it->second.string().starts_with(prefix)) {
+                (void)::inotify_rm_watch(inotify_, it->first);
+                it = dirs_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     void Arm() {
         if (parentWd_ < 0) {
             parentWd_ = ::inotify_add_watch(inotify_, folder_.parent_path().c_str(), kParentEvents);
@@ -125,6 +138,9 @@ class FolderWatch::Impl {
             if (name != folder_.filename().string()) {
                 return false;
             }
+            if (ev.mask & IN_MOVED_FROM) {
+                RemoveTree(folder_); // the whole tree was moved away
+            }
             if (ev.mask & (IN_CREATE | IN_MOVED_TO)) {
                 AddTree(folder_);
             }
@@ -137,6 +153,11 @@ class FolderWatch::Impl {
         const auto it = dirs_.find(ev.wd);
         if (it == dirs_.end()) {
             return false;
+        }
+        if ((ev.mask & IN_ISDIR) && (ev.mask & IN_MOVED_FROM) && ev.len) {
+            // Moved out of the tree (to the trash, say), or renamed inside
+            // it, when a MOVED_TO for its new name follows and watches it again.
+            RemoveTree(it->second / ev.name);
         }
         if ((ev.mask & IN_ISDIR) && (ev.mask & (IN_CREATE | IN_MOVED_TO)) && ev.len) {
             AddTree(it->second / ev.name);

@@ -65,6 +65,28 @@ TEST_F(FolderWatchTest, ReportsNamesAppearingGoingAndMovingAtEveryDepth) {
     }
 }
 
+TEST_F(FolderWatchTest, AFolderMovedOutOfTheTreeIsNoLongerWatched) {
+    fs::create_directories(dir_ / "Trash");
+    fs::create_directories(tree_ / "12" / "5" / "deep");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Reported([&] { fs::rename(tree_ / "12", dir_ / "Trash" / "12"); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Quiet([&] {
+        WriteFile(dir_ / "Trash" / "12" / "3" / "gone.lnk", "");
+        fs::create_directory(dir_ / "Trash" / "12" / "5" / "deep" / "new");
+        fs::remove_all(dir_ / "Trash" / "12" / "5");
+    }));
+    // Moved back in, and renamed inside the tree: watched under its new name.
+    EXPECT_TRUE(Reported([&] { fs::rename(dir_ / "Trash" / "12", tree_ / "12"); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Reported([&] { fs::rename(tree_ / "12", tree_ / "13"); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Reported([&] { WriteFile(tree_ / "13" / "3" / "back.lnk", ""); }));
+    EXPECT_TRUE(Reported([&] { fs::create_directory(tree_ / "13" / "3" / "sub"); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Reported([&] { WriteFile(tree_ / "13" / "3" / "sub" / "x.lnk", ""); }));
+}
+
 TEST_F(FolderWatchTest, WritesIntoFilesAreNoChange) {
     WriteFile(tree_ / "12" / "3" / "a.lnk", "one");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
