@@ -13,7 +13,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTimeEdit>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -80,6 +83,60 @@ struct EditorRig {
     std::vector<std::string> launched;
     std::vector<fs::path> properties;
     std::vector<std::string> opened;
+};
+
+// A person's view of the editor: clicks on rows, check boxes and tool-bar
+// buttons, keys to the in-place editor.
+struct EditorHands {
+    EditorRig& rig;
+
+    void clickBatch(QListWidgetItem* row) {
+        rig.batches()->scrollToItem(row);
+        QTest::mouseClick(rig.batches()->viewport(), Qt::LeftButton, {},
+                          rig.batches()->visualItemRect(row).center());
+    }
+    void clickItem(int index) {
+        QTreeWidgetItem* row = rig.items()->topLevelItem(index);
+        rig.items()->scrollToItem(row);
+        const QRect r = rig.items()->visualItemRect(row);
+        QTest::mouseClick(rig.items()->viewport(), Qt::LeftButton, {},
+                          QPoint(r.left() + 120, r.center().y()));
+    }
+    void clickCheckBox(int index) {
+        QTreeWidgetItem* row = rig.items()->topLevelItem(index);
+        rig.items()->scrollToItem(row);
+        QStyleOptionViewItem opt;
+        opt.initFrom(rig.items());
+        opt.rect = rig.items()->visualItemRect(row);
+        opt.rect.setWidth(rig.items()->columnWidth(0));
+        opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+        const QRect box = rig.items()->style()->subElementRect(
+            QStyle::SE_ItemViewItemCheckIndicator, &opt, rig.items());
+        QTest::mouseClick(rig.items()->viewport(), Qt::LeftButton, {}, box.center());
+    }
+    // A tool-bar button, as the idle update leaves it enabled or not.
+    void clickTool(QAction* action) {
+        rig.form->UpdateActions();
+        auto* button = rig.form->toolBar()->widgetForAction(action);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // F2 on the selected batch, the name typed, then Return or Escape.
+    void typeBatchName(const QString& name, bool commit) {
+        QListWidget* list = rig.batches();
+        if (!list->viewport()->findChild<QLineEdit*>()) {
+            QTest::keyClick(list, Qt::Key_F2);
+        }
+        auto* editor = list->viewport()->findChild<QLineEdit*>();
+        if (!editor) {
+            return; // nothing selected to edit
+        }
+        editor->selectAll();
+        for (const QChar c : name) { // typed one key at a time, letters of any script
+            QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), {});
+        }
+        QTest::keyClick(editor, commit ? Qt::Key_Return : Qt::Key_Escape);
+        QCoreApplication::processEvents(); // the delegate commits from a queued call
+    }
 };
 
 } // namespace
@@ -427,6 +484,127 @@ class EditorWindowTest : public QObject {
                  std::string("Interval;0:00:01;Active"));
         QCOMPARE(korvane::CurrentBatchName(), std::string("Evening"));
         QVERIFY(messages.isEmpty());
+    }
+
+    // Random sequences of what a person does in the editor. After every
+    // step the batch list holds the catalogue's batches, and the item list
+    // mirrors the catalogue entries of the batch the selection shows.
+    void randomEditingKeepsTheWindowAndTheCatalogueTogether() {
+        const QStringList names = {
+            "Evening ", " Morning", "A[b]", "x=y",    "Ünïcode",  "work",
+            "WORK",     "",         "  ",   "a;b\\c", "'quoted'", QString(300, QLatin1Char('n'))};
+        for (unsigned seed : {1u, 2u, 3u, 4u}) {
+            EditorRig rig("[Work]\r\nID=1\r\nItem0=Interval;0:00:01;Active\r\n"
+                          "[Play]\r\nID=2\r\n");
+            WriteFile(rig.dir / "src" / "Tool.lnk", "[Shell Link]\nTarget=/bin/true\n");
+            EditorHands hands{rig};
+            std::mt19937 random(seed);
+            QStringList log;
+            for (int step = 0; step < 40; ++step) {
+                const int what = static_cast<int>(random() % 11);
+                QListWidget* list = rig.batches();
+                const int batches = list->count();
+                const int items = rig.items()->topLevelItemCount();
+                switch (what) {
+                case 0:
+                case 1:
+                    if (batches > 0) {
+                        QListWidgetItem* row = list->item(static_cast<int>(random() % batches));
+                        log << "click batch " + row->text();
+                        hands.clickBatch(row);
+                    }
+                    break;
+                case 2:
+                    log << "add batch";
+                    hands.clickTool(rig.form->aAddBatch);
+                    hands.typeBatchName(names[random() % names.size()], random() % 2);
+                    break;
+                case 3:
+                    log << "rename";
+                    hands.typeBatchName(names[random() % names.size()], true);
+                    break;
+                case 4:
+                    log << "delete batch";
+                    rig.run(rig.form->aDeleteBatch);
+                    break;
+                case 5:
+                    log << "add application";
+                    rig.picked =
+                        random() % 2
+                            ? QStringLiteral("/bin/true")
+                            : QString::fromStdString((rig.dir / "src" / "Tool.lnk").string());
+                    hands.clickTool(rig.form->aAddApplication);
+                    break;
+                case 6:
+                    log << "add pause";
+                    rig.pauseLength = static_cast<int>(random() % 100);
+                    hands.clickTool(rig.form->aAddPause);
+                    break;
+                case 7:
+                    if (items > 0) {
+                        const int i = static_cast<int>(random() % items);
+                        log << "switch item " + QString::number(i);
+                        const bool before =
+                            rig.items()->topLevelItem(i)->checkState(0) == Qt::Checked;
+                        hands.clickCheckBox(i);
+                        QCOMPARE(rig.items()->topLevelItem(i)->checkState(0) == Qt::Checked,
+                                 !before);
+                    }
+                    break;
+                case 8:
+                    if (items > 0) {
+                        const int i = static_cast<int>(random() % items);
+                        log << "move item " + QString::number(i);
+                        hands.clickItem(i);
+                        hands.clickTool(random() % 2 ? rig.form->aUp : rig.form->aDown);
+                    }
+                    break;
+                default:
+                    if (items > 0) {
+                        const int i = static_cast<int>(random() % items);
+                        log << "delete item " + QString::number(i);
+                        hands.clickItem(i);
+                        hands.clickTool(rig.form->aDeleteApplication);
+                    }
+                    break;
+                }
+                const QString trail = QStringLiteral("seed %1: %2").arg(seed).arg(log.join(", "));
+                // The batch list: the catalogue's batches, by name.
+                QStringList shown, stored;
+                for (int i = 0; i < list->count(); ++i) {
+                    shown << list->item(i)->text();
+                }
+                for (const auto& name : rig.files.catalogue.AllSections()) {
+                    stored << QString::fromStdString(name);
+                }
+                shown.sort();
+                stored.sort();
+                QVERIFY2(shown == stored, qPrintable(trail));
+                // The item list: the entries of the selected batch.
+                const auto selected = list->selectedItems();
+                if (selected.isEmpty()) {
+                    QVERIFY2(rig.items()->topLevelItemCount() == 0, qPrintable(trail));
+                    continue;
+                }
+                const std::string batch = selected.front()->text().toStdString();
+                QVERIFY2(korvane::CurrentBatchName() == batch, qPrintable(trail));
+                const int count = korvane::ItemCount(rig.files.catalogue, batch);
+                QVERIFY2(rig.items()->topLevelItemCount() == count, qPrintable(trail));
+                for (int i = 0; i < count; ++i) {
+                    korvane::tqAppInfo item;
+                    korvane::DecodeItemEntry(
+                        rig.files.catalogue.ReadText(batch, korvane::ItemKey(i), ""), item);
+                    QTreeWidgetItem* row = rig.items()->topLevelItem(i);
+                    QVERIFY2((row->checkState(0) == Qt::Checked) == item.Active, qPrintable(trail));
+                    const bool pause = item.Kind == korvane::TItemKind::ikInterval;
+                    QVERIFY2((row->text(2) == "Pause") == pause, qPrintable(trail));
+                    if (pause) {
+                        QVERIFY2(row->text(0).toStdString() == korvane::FormatClockTime(item.Time),
+                                 qPrintable(trail));
+                    }
+                }
+            }
+        }
     }
 
     void droppedFilesBecomeItemsInTheirOrder() {
