@@ -7,4 +7,7 @@ namespace korvane::test {
 // Makes an empty file from a separate process (the platform's shell).
 bool CreateFileInAnotherProcess(const std::filesystem::path& file);
 
+// Whether the tests run under Wine rather than the system they were built for.
+bool RunningUnderWine();
+
 } // namespace korvane::test

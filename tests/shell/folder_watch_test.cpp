@@ -66,6 +66,11 @@ TEST_F(FolderWatchTest, ReportsNamesAppearingGoingAndMovingAtEveryDepth) {
 }
 
 TEST_F(FolderWatchTest, AFolderMovedOutOfTheTreeIsNoLongerWatched) {
+    if (korvane::test::RunningUnderWine()) {
+        // Wine's subtree watch (on inotify) keeps reporting a moved folder's
+        // changes under its old name; Windows reports them where they are.
+        GTEST_SKIP() << "Wine reports moved folders under their old names";
+    }
     fs::create_directories(dir_ / "Trash");
     fs::create_directories(tree_ / "12" / "5" / "deep");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
