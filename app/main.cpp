@@ -1,6 +1,5 @@
-#include "app/fatal_error_box.h"
 #include "app/program.h"
-#include "app/window_modes.h"
+#include "app/window_layer.h"
 #include "shell/shell.h"
 
 #include <string>
@@ -8,13 +7,5 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments = korvane::shell::ProgramArguments(argc, argv);
-    korvane::WindowModes modes;
-    modes.showFatalError = korvane::ShowFatalErrorBox;
-    modes.startupMenu = [&](korvane::ProgramFiles& files) {
-        return korvane::RunStartupMenu(files, argc, argv);
-    };
-    modes.editor = [&](korvane::ProgramFiles& files) {
-        return korvane::RunEditor(files, argc, argv);
-    };
-    return korvane::RunProgram(arguments, modes);
+    return korvane::RunProgram(arguments, korvane::GetWindowLayer(argc, argv));
 }

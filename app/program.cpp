@@ -4,6 +4,7 @@
 #include "app/error_text.h"
 #include "app/runner.h"
 #include "shell/shell.h"
+#include "store/catalogue.h"
 #include "store/utf8.h"
 
 #include <cstdio>
@@ -13,13 +14,14 @@ namespace korvane {
 
 namespace {
 
-int ReportFatal(const std::exception& error, const std::string& module, const WindowModes& modes) {
+int ReportFatal(const std::exception& error, const std::string& module,
+                const WindowLayer& windows) {
     const std::string text = FatalErrorText(error, module);
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
-    if (modes.showFatalError) {
+    if (windows.showFatalError) {
         try {
-            modes.showFatalError(text);
+            windows.showFatalError(text);
         } catch (...) {
         }
     }
@@ -28,26 +30,22 @@ int ReportFatal(const std::exception& error, const std::string& module, const Wi
 
 } // namespace
 
-int RunProgram(std::span<const std::string> arguments, const WindowModes& modes) {
+int RunProgram(std::span<const std::string> arguments, const WindowLayer& windows) {
     const ModeChoice choice = ChooseRunMode(arguments);
+    if (choice.mode != RunMode::DirectLaunch) {
+        // The windows read the command line themselves.
+        return windows.run ? windows.run() : 0;
+    }
     const std::filesystem::path exe = shell::ExecutablePath();
     const std::string module = utf8::FromPath(exe.filename());
     try {
+        // No window and no event loop: this must work from a terminal or a service.
         ProgramFiles files(exe);
-        switch (choice.mode) {
-        case RunMode::DirectLaunch:
-            // No window and no event loop: this must work from a terminal or a service.
-            LaunchBatch(files, choice.batchName);
-            return 0;
-        case RunMode::StartupMenu:
-            return modes.startupMenu ? modes.startupMenu(files) : 0;
-        case RunMode::Editor:
-            return modes.editor ? modes.editor(files) : 0;
-        }
+        LaunchBatch(files, choice.batchName);
+        return 0;
     } catch (const std::exception& error) {
-        return ReportFatal(error, module, modes);
+        return ReportFatal(error, module, windows);
     }
-    return 0;
 }
 
 } // namespace korvane

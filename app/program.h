@@ -1,8 +1,7 @@
 #pragma once
 
-#include "store/catalogue.h"
+#include "app/window_layer.h"
 
-#include <functional>
 #include <span>
 #include <string>
 
@@ -10,17 +9,8 @@ namespace korvane {
 
 inline constexpr const char* kApplicationTitle = "Korvane";
 
-// What the window modes plug in; each runs its window until it closes and
-// returns the exit code.
-struct WindowModes {
-    std::function<int(ProgramFiles&)> editor;
-    std::function<int(ProgramFiles&)> startupMenu;
-    // Shows a fatal error's text to a user who may not be at a terminal; the
-    // text has already gone to stderr.
-    std::function<void(const std::string&)> showFatalError;
-};
-
-// Program entry: picks the mode by the first argument and runs it.
-int RunProgram(std::span<const std::string> arguments, const WindowModes& modes);
+// Program entry: picks the mode by the first argument. A direct launch runs
+// here, with no window; the window modes are the window layer's.
+int RunProgram(std::span<const std::string> arguments, const WindowLayer& windows);
 
 } // namespace korvane

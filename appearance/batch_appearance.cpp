@@ -1,7 +1,7 @@
 #include "appearance/batch_appearance.h"
 
-#include "app/dialog_buttons.h"
-#include "app/error_report.h"
+#include "gui/dialog_buttons.h"
+#include "gui/error_report.h"
 #include "shell/icon_source.h"
 #include "shell/icons.h"
 #include "shell/shell.h"

@@ -9,6 +9,7 @@ need=()
 command -v dex >/dev/null || need+=(dex)
 command -v gio >/dev/null || need+=(libglib2.0-bin)
 command -v xdg-open >/dev/null || need+=(xdg-utils)
+[ -x /usr/bin/time ] || need+=(time)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
   $sudo apt-get install -y --no-install-recommends "${need[@]}"
@@ -20,7 +21,7 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 
 # A program folder with a batch of 100 items whose target exits at once.
 prog=$work/prog; mkdir -p "$prog" "$work/apps"
-cp build/program/korvane "$prog/"
+cp build/program/korvane build/program/*.so "$prog/"
 printf '#!/bin/sh\nexit 0\n' > "$work/tiny"; chmod +x "$work/tiny"
 {
   printf '[Hundred]\r\nID=1\r\n'
@@ -61,6 +62,34 @@ measure "xdg-open loop" xdg_loop >> "$csv"
 base=$(awk -F, 'NR==3 {print $2}' "$csv")
 echo; echo "Direct launch of 100 items (median of $repeat; per item; ratio to the shell script)"
 awk -F, -v b="$base" 'NR>1 { printf "  %-24s %9.1f ms  (%.1f-%.1f)  %7.2f ms/item  x%.2f\n", $1, $2/1000, $3/1000, $4/1000, $2/100000, $2/b }' "$csv"
+
+# One item, the common case: process start-up is most of the cost.
+one=$work/one; mkdir -p "$one/Shortcuts/2/0" "$one/Shortcuts/2/1"
+cp build/program/korvane build/program/*.so "$one/"
+printf '[Shell Link]\nTarget=%s\n' "$work/tiny" > "$one/Shortcuts/2/0/tiny.lnk"
+cp "$work/apps/tiny0.desktop" "$one/Shortcuts/2/1/tiny.desktop"
+printf '[One]\r\nID=2\r\nItem0=File;0\\;Active\r\n[Entry]\r\nID=2\r\nItem0=File;1\\;Active\r\n' > "$one/batches.lst"
+printf '#!/bin/sh\n(cd %s && %s &)\n' "$one/Shortcuts/2/0" "$work/tiny" > "$work/one.sh"; chmod +x "$work/one.sh"
+rone=${REPEAT_ONE:-51}
+ocsv=bench/results/one_item.csv
+echo "tool,median_us,min_us,max_us" > "$ocsv"
+repeat_saved=$repeat; repeat=$rone
+measure "korvane one program" "$one/korvane" One >> "$ocsv"
+measure "shell script one program" "$work/one.sh" >> "$ocsv"
+measure "gio launch one entry" gio launch "$work/apps/tiny0.desktop" >> "$ocsv"
+measure "korvane one desktop entry" "$one/korvane" Entry >> "$ocsv"
+repeat=$repeat_saved
+peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
+mk=$(peak "$one/korvane" One); ms_=$(peak "$work/one.sh")
+echo "peak_kb_korvane,$mk" >> "$ocsv"; echo "peak_kb_script,$ms_" >> "$ocsv"
+echo; echo "Direct launch of one item (median of $rone)"
+awk -F, 'NR>1 && $1 !~ /^peak/ { v[$1]=$2; printf "  %-28s %7.2f ms\n", $1, $2/1000 }
+  END {
+    printf "  one program / shell script       x%.2f (goal <= 1.3)\n", v["korvane one program"]/v["shell script one program"]
+    printf "  one program / gio launch         x%.2f (goal <= 0.6)\n", v["korvane one program"]/v["gio launch one entry"]
+    printf "  desktop entry / gio launch       x%.2f (goal <= 1.0)\n", v["korvane one desktop entry"]/v["gio launch one entry"]
+  }' "$ocsv"
+echo "  peak memory: korvane ${mk} kB, shell script ${ms_} kB (x$(awk -v a="$mk" -v b="$ms_" 'BEGIN{printf "%.2f", a/b}'), goal <= 1.3)"
 
 echo; echo "Pause accuracy"
 pcsv=bench/results/pause.csv; echo "pause_s,measured_ms,error_ms" > "$pcsv"

@@ -1,6 +1,6 @@
 #include "editor/editor_window.h"
 
-#include "app/error_report.h"
+#include "gui/error_report.h"
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
 #include "editor/interval_dialog.h"

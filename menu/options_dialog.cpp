@@ -1,7 +1,7 @@
 #include "menu/options_dialog.h"
 
-#include "app/dialog_buttons.h"
-#include "app/error_report.h"
+#include "gui/dialog_buttons.h"
+#include "gui/error_report.h"
 #include "menu/startup_logic.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"

@@ -1,6 +1,6 @@
 #include "menu/startup_menu.h"
 
-#include "app/error_report.h"
+#include "gui/error_report.h"
 #include "app/runner.h"
 #include "layout/layout_file.h"
 #include "shell/icons.h"

@@ -1,13 +1,15 @@
-// The shell on freedesktop systems, through GIO.
+// The shell on freedesktop systems. Plain programs and links are started
+// with nothing but the C library; desktop entries, documents and addresses
+// go through the GIO module, loaded only when an item needs it.
 #include "shell/desktop_entry.h"
+#include "shell/gio_module.h"
+#include "shell/key_file.h"
 #include "shell/link_file.h"
 #include "shell/shell.h"
+#include "shell/shell_words.h"
 #include "shell/version.h"
 #include "shell/version_parts.h"
-
-#include <gio/gdesktopappinfo.h>
-#include <gio/gio.h>
-#include <glib.h>
+#include "store/utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +17,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <memory>
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -32,37 +33,8 @@ namespace korvane::shell {
 namespace {
 
 constexpr const char* kLinkGroup = "Shell Link";
+constexpr const char* kDesktopGroup = "Desktop Entry";
 constexpr int kMaxLinkDepth = 8;
-
-struct GFree {
-    void operator()(gpointer p) const { g_free(p); }
-};
-struct GObjectUnref {
-    void operator()(gpointer p) const {
-        if (p) {
-            g_object_unref(p);
-        }
-    }
-};
-struct KeyFileFree {
-    void operator()(GKeyFile* k) const { g_key_file_free(k); }
-};
-struct StrvFree {
-    void operator()(gchar** v) const { g_strfreev(v); }
-};
-template <class T> using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
-using GString_ = std::unique_ptr<gchar, GFree>;
-using KeyFile = std::unique_ptr<GKeyFile, KeyFileFree>;
-using Strv = std::unique_ptr<gchar*, StrvFree>;
-
-std::string ToString(const gchar* s) {
-    return s ? std::string(s) : std::string();
-}
-
-std::string KeyString(GKeyFile* kf, const char* group, const char* key) {
-    GString_ v(g_key_file_get_string(kf, group, key, nullptr));
-    return ToString(v.get());
-}
 
 // Key files hold UTF-8 text. A path that is not UTF-8 (file names are bytes
 // here) is kept twice: readable, with replacement characters, under its own
@@ -70,34 +42,69 @@ std::string KeyString(GKeyFile* kf, const char* group, const char* key) {
 // readers prefer.
 constexpr const char* kEscapedSuffix = "-Escaped";
 
-void PutPathKey(GKeyFile* kf, const char* group, const std::string& key, const std::string& value) {
-    if (g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) {
-        g_key_file_set_string(kf, group, key.c_str(), value.c_str());
-        return;
-    }
-    GString_ shown(g_filename_display_name(value.c_str()));
-    g_key_file_set_string(kf, group, key.c_str(), shown.get());
-    GString_ escaped(g_uri_escape_string(value.c_str(), "/", TRUE));
-    g_key_file_set_string(kf, group, (key + kEscapedSuffix).c_str(), escaped.get());
-}
-
-std::string PathKey(GKeyFile* kf, const char* group, const std::string& key) {
-    GString_ escaped(g_key_file_get_string(kf, group, (key + kEscapedSuffix).c_str(), nullptr));
-    if (escaped) {
-        GString_ bytes(g_uri_unescape_string(escaped.get(), nullptr));
-        if (bytes) {
-            return bytes.get();
+std::string PercentEscape(std::string_view bytes) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += ch;
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
         }
     }
-    return KeyString(kf, group, key.c_str());
+    return out;
 }
 
-KeyFile LoadKeyFile(const fs::path& file) {
-    KeyFile kf(g_key_file_new());
-    if (!g_key_file_load_from_file(kf.get(), file.c_str(), G_KEY_FILE_NONE, nullptr)) {
-        return nullptr;
+std::optional<std::string> PercentUnescape(std::string_view text) {
+    std::string out;
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) {
+            return std::nullopt;
+        }
+        const int hi = digit(text[i + 1]), lo = digit(text[i + 2]);
+        if (hi < 0 || lo < 0) {
+            return std::nullopt;
+        }
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
     }
-    return kf;
+    return out;
+}
+
+void PutPathKey(KeyFile& kf, const char* group, const std::string& key, const std::string& value) {
+    if (utf8::IsValid(value)) {
+        kf.Set(group, key, value);
+        return;
+    }
+    kf.Set(group, key, utf8::Displayable(value));
+    kf.Set(group, key + kEscapedSuffix, PercentEscape(value));
+}
+
+std::string PathKey(const KeyFile& kf, const char* group, const std::string& key) {
+    if (const auto escaped = kf.Get(group, key + kEscapedSuffix)) {
+        if (const auto bytes = PercentUnescape(*escaped)) {
+            return *bytes;
+        }
+    }
+    return kf.Get(group, key).value_or("");
+}
+
+std::string KeyString(const KeyFile& kf, const char* group, const char* key) {
+    return kf.Get(group, key).value_or("");
 }
 
 std::string LowerExtension(const fs::path& file) {
@@ -108,65 +115,7 @@ std::string LowerExtension(const fs::path& file) {
 }
 
 std::vector<std::string> SplitArguments(std::string_view text) {
-    std::vector<std::string> args;
-    if (text.find_first_not_of(" \t") == std::string_view::npos) {
-        return args;
-    }
-    gint argc = 0;
-    gchar** argv = nullptr;
-    if (g_shell_parse_argv(std::string(text).c_str(), &argc, &argv, nullptr)) {
-        Strv hold(argv);
-        args.assign(argv, argv + argc);
-    }
-    return args;
-}
-
-struct ChildDirectory {
-    const char* path;
-};
-
-// Runs in the child between fork and exec: only async-signal-safe calls.
-void EnterDirectory(gpointer data) {
-    const auto* dir = static_cast<const ChildDirectory*>(data);
-    if (dir->path && dir->path[0] != '\0') {
-        (void)::chdir(dir->path);
-    }
-}
-
-void LaunchDesktopApp(GAppInfo* app, const std::vector<std::string>& uris, const fs::path& dir) {
-    std::vector<GString_> owned;
-    GList* list = nullptr;
-    for (const std::string& uri : uris) {
-        owned.emplace_back(g_strdup(uri.c_str()));
-        list = g_list_append(list, owned.back().get());
-    }
-    if (G_IS_DESKTOP_APP_INFO(app)) {
-        auto* info = G_DESKTOP_APP_INFO(app);
-        // An entry's own Path= wins over the folder we were given.
-        const std::string path =
-            g_desktop_app_info_has_key(info, "Path") ? std::string() : dir.string();
-        ChildDirectory child{path.c_str()};
-        (void)g_desktop_app_info_launch_uris_as_manager(info, list, nullptr, G_SPAWN_SEARCH_PATH,
-                                                        EnterDirectory, &child, nullptr, nullptr,
-                                                        nullptr);
-    } else {
-        (void)g_app_info_launch_uris(app, list, nullptr, nullptr);
-    }
-    g_list_free(list);
-}
-
-std::vector<std::string> AsUris(const std::vector<std::string>& args) {
-    std::vector<std::string> uris;
-    for (const std::string& a : args) {
-        if (a.find("://") != std::string::npos) {
-            uris.push_back(a);
-        } else {
-            GObjectPtr<GFile> f(g_file_new_for_commandline_arg(a.c_str()));
-            GString_ uri(g_file_get_uri(f.get()));
-            uris.push_back(ToString(uri.get()));
-        }
-    }
-    return uris;
+    return SplitShellWords(text).value_or(std::vector<std::string>{});
 }
 
 void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
@@ -212,44 +161,26 @@ void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
     }
 }
 
-void OpenWithDefaultApp(const fs::path& file, const fs::path& dir) {
-    GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-    GObjectPtr<GFileInfo> info(g_file_query_info(gfile.get(),
-                                                 G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
-                                                 G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
-    if (!info) {
-        return;
-    }
-    const char* type = g_file_info_get_content_type(info.get());
-    if (!type) {
-        return;
-    }
-    GObjectPtr<GAppInfo> app(g_app_info_get_default_for_type(type, FALSE));
-    if (!app) {
-        return;
-    }
-    GString_ uri(g_file_get_uri(gfile.get()));
-    LaunchDesktopApp(app.get(), {ToString(uri.get())}, dir);
-}
-
 void OpenResolved(fs::path file, const std::vector<std::string>& args, const fs::path& dir,
                   int depth) {
     if (depth > kMaxLinkDepth || file.empty()) {
         return;
     }
     if (const std::string text = file.string(); text.find("://") != std::string::npos) {
-        (void)g_app_info_launch_default_for_uri(text.c_str(), nullptr, nullptr);
+        if (const KorvaneGio* gio = GioServices()) {
+            (void)gio->openUri(text.c_str());
+        }
         return;
     }
     std::error_code ec;
     if (file.is_relative() && !dir.empty() && fs::exists(dir / file, ec)) {
         file = dir / file;
     } else if (!file.has_parent_path() && !fs::exists(file, ec)) {
-        GString_ found(g_find_program_in_path(file.c_str()));
+        const auto found = FindProgramInPath(file.string());
         if (!found) {
             return;
         }
-        file = found.get();
+        file = *found;
     }
     const std::string ext = LowerExtension(file);
     if (ext == ".lnk") {
@@ -261,9 +192,13 @@ void OpenResolved(fs::path file, const std::vector<std::string>& args, const fs:
         return;
     }
     if (ext == ".desktop") {
-        GObjectPtr<GDesktopAppInfo> app(g_desktop_app_info_new_from_filename(file.c_str()));
-        if (app) {
-            LaunchDesktopApp(G_APP_INFO(app.get()), AsUris(args), dir);
+        if (const KorvaneGio* gio = GioServices()) {
+            std::vector<const char*> argv;
+            for (const std::string& a : args) {
+                argv.push_back(a.c_str());
+            }
+            (void)gio->launchEntry(file.c_str(), argv.data(), static_cast<int>(argv.size()),
+                                   dir.c_str());
         }
         return;
     }
@@ -275,7 +210,9 @@ void OpenResolved(fs::path file, const std::vector<std::string>& args, const fs:
         SpawnProgram(file, args, dir);
         return;
     }
-    OpenWithDefaultApp(file, dir);
+    if (const KorvaneGio* gio = GioServices()) {
+        (void)gio->openWithDefault(file.c_str(), dir.c_str());
+    }
 }
 
 fs::path HomeFolder() {
@@ -321,15 +258,13 @@ std::optional<fs::path> UserDirsDesktop() {
 // A desktop entry of type Application that runs exec.
 KeyFile NewApplicationEntry(const std::string& name, const std::string& comment,
                             const std::string& exec) {
-    constexpr const char* group = G_KEY_FILE_DESKTOP_GROUP;
-    KeyFile kf(g_key_file_new());
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TYPE,
-                          G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_VERSION, "1.0");
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_NAME, name.c_str());
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_COMMENT, comment.c_str());
-    g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_EXEC, exec.c_str());
-    g_key_file_set_boolean(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_TERMINAL, FALSE);
+    KeyFile kf = *KeyFile::Parse("");
+    kf.Set(kDesktopGroup, "Type", "Application");
+    kf.Set(kDesktopGroup, "Version", "1.0");
+    kf.Set(kDesktopGroup, "Name", name);
+    kf.Set(kDesktopGroup, "Comment", comment);
+    kf.Set(kDesktopGroup, "Exec", exec);
+    kf.Set(kDesktopGroup, "Terminal", "false");
     return kf;
 }
 
@@ -346,25 +281,25 @@ std::string FolderPart(const std::string& path) {
 }
 
 std::optional<LinkInfo> ReadLinkFile(const fs::path& file) {
-    KeyFile kf = LoadKeyFile(file);
-    if (!kf || !g_key_file_has_group(kf.get(), kLinkGroup)) {
+    const auto kf = KeyFile::Load(file);
+    if (!kf || !kf->HasGroup(kLinkGroup)) {
         return std::nullopt;
     }
     LinkInfo link;
-    link.target = PathKey(kf.get(), kLinkGroup, "Target");
-    link.workingDirectory = PathKey(kf.get(), kLinkGroup, "WorkingDirectory");
-    link.arguments = PathKey(kf.get(), kLinkGroup, "Arguments");
-    link.description = KeyString(kf.get(), kLinkGroup, "Description");
-    link.iconFile = PathKey(kf.get(), kLinkGroup, "IconFile");
-    link.iconIndex = g_key_file_get_integer(kf.get(), kLinkGroup, "IconIndex", nullptr);
+    link.target = PathKey(*kf, kLinkGroup, "Target");
+    link.workingDirectory = PathKey(*kf, kLinkGroup, "WorkingDirectory");
+    link.arguments = PathKey(*kf, kLinkGroup, "Arguments");
+    link.description = KeyString(*kf, kLinkGroup, "Description");
+    link.iconFile = PathKey(*kf, kLinkGroup, "IconFile");
+    link.iconIndex = kf->GetInteger(kLinkGroup, "IconIndex").value_or(0);
     return link;
 }
 
 bool WriteLinkFile(const fs::path& file, const LinkInfo& link) {
-    KeyFile kf(g_key_file_new());
+    KeyFile kf = *KeyFile::Parse("");
     const auto put = [&](const char* key, const std::string& value) {
         if (!value.empty()) {
-            PutPathKey(kf.get(), kLinkGroup, key, value);
+            PutPathKey(kf, kLinkGroup, key, value);
         }
     };
     put("Target", link.target);
@@ -373,10 +308,10 @@ bool WriteLinkFile(const fs::path& file, const LinkInfo& link) {
     put("Description", link.description);
     put("IconFile", link.iconFile);
     if (!link.iconFile.empty()) {
-        g_key_file_set_integer(kf.get(), kLinkGroup, "IconIndex", link.iconIndex);
+        kf.Set(kLinkGroup, "IconIndex", std::to_string(link.iconIndex));
     }
     // Saved through a temporary and a rename: never half a link.
-    return g_key_file_save_to_file(kf.get(), file.c_str(), nullptr);
+    return kf.Save(file);
 }
 
 void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory,
@@ -412,42 +347,39 @@ void CreateDesktopLink(const std::string& name, const fs::path& target,
     const fs::path file = DesktopLinkPath(name);
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    constexpr const char* group = G_KEY_FILE_DESKTOP_GROUP;
     KeyFile kf = NewApplicationEntry(name, name, ExecLine(target.string(), arguments));
     const std::string folder = FolderPart(target.string());
     if (!folder.empty()) {
-        g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_PATH, folder.c_str());
+        kf.Set(kDesktopGroup, "Path", folder);
     }
     if (!iconFile.empty()) {
-        g_key_file_set_string(kf.get(), group, G_KEY_FILE_DESKTOP_KEY_ICON, iconFile.c_str());
-        g_key_file_set_integer(kf.get(), group, "X-Korvane-IconIndex", iconIndex);
+        kf.Set(kDesktopGroup, "Icon", iconFile);
+        kf.Set(kDesktopGroup, "X-Korvane-IconIndex", std::to_string(iconIndex));
     }
-    if (!g_key_file_save_to_file(kf.get(), file.c_str(), nullptr)) {
+    if (!kf.Save(file)) {
         return;
     }
     // Desktops run only entries that are executable, and some also ask for
     // the trusted mark before they launch one.
     fs::permissions(file, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add, ec);
-    GObjectPtr<GFile> gfile(g_file_new_for_path(file.c_str()));
-    (void)g_file_set_attribute_string(gfile.get(), "metadata::trusted", "true",
-                                      G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
+    if (const KorvaneGio* gio = GioServices()) {
+        (void)gio->markTrusted(file.c_str());
+    }
 }
 
 std::string ReadLinkTarget(const fs::path& linkFile) {
     if (LowerExtension(linkFile) == ".desktop") {
-        KeyFile kf = LoadKeyFile(linkFile);
+        const auto kf = KeyFile::Load(linkFile);
         if (!kf) {
             return "";
         }
-        const std::string exec =
-            KeyString(kf.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC);
-        const std::vector<std::string> argv = SplitArguments(exec);
+        const std::vector<std::string> argv = SplitArguments(KeyString(*kf, kDesktopGroup, "Exec"));
         if (argv.empty()) {
             return "";
         }
-        GString_ found(g_find_program_in_path(argv[0].c_str()));
-        return found ? std::string(found.get()) : argv[0];
+        const auto found = FindProgramInPath(argv[0]);
+        return found ? found->string() : argv[0];
     }
     const auto link = ReadLinkFile(linkFile);
     return link ? link->target : std::string();
@@ -455,9 +387,8 @@ std::string ReadLinkTarget(const fs::path& linkFile) {
 
 std::string ReadLinkIconLocation(const fs::path& linkFile) {
     if (LowerExtension(linkFile) == ".desktop") {
-        KeyFile kf = LoadKeyFile(linkFile);
-        return kf ? KeyString(kf.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_ICON)
-                  : std::string();
+        const auto kf = KeyFile::Load(linkFile);
+        return kf ? KeyString(*kf, kDesktopGroup, "Icon") : std::string();
     }
     const auto link = ReadLinkFile(linkFile);
     return link ? link->iconFile : std::string();
@@ -482,9 +413,8 @@ fs::path AutostartFile() {
 }
 
 std::string ReadAutostartCommand() {
-    KeyFile kf = LoadKeyFile(AutostartFile());
-    return kf ? KeyString(kf.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC)
-              : std::string();
+    const auto kf = KeyFile::Load(AutostartFile());
+    return kf ? KeyString(*kf, kDesktopGroup, "Exec") : std::string();
 }
 
 bool WriteAutostartCommand(const std::string& command) {
@@ -492,9 +422,9 @@ bool WriteAutostartCommand(const std::string& command) {
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     KeyFile kf = NewApplicationEntry("Korvane", "Korvane startup menu", command);
-    g_key_file_set_boolean(kf.get(), G_KEY_FILE_DESKTOP_GROUP, "X-GNOME-Autostart-enabled", TRUE);
+    kf.Set(kDesktopGroup, "X-GNOME-Autostart-enabled", "true");
     // Saved through a temporary and a rename, so a session never reads half an entry.
-    return g_key_file_save_to_file(kf.get(), file.c_str(), nullptr);
+    return kf.Save(file);
 }
 
 void RemoveAutostart() {

@@ -193,7 +193,9 @@ std::int64_t DayFractionToMilliseconds(double dayFraction) {
         return 0;
     }
     double frac = dayFraction - std::floor(dayFraction);
-    auto ms = static_cast<std::int64_t>(std::llround(frac * static_cast<double>(kDayMs)));
+    // Rounded half up by hand: frac is never negative, and a direct launch
+    // then needs no maths library.
+    auto ms = static_cast<std::int64_t>(frac * static_cast<double>(kDayMs) + 0.5);
     return ms % kDayMs;
 }
 

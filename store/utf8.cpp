@@ -71,6 +71,32 @@ std::size_t CharLength(std::string_view text, std::size_t pos) {
     return Decode(text, pos, cp);
 }
 
+bool IsValid(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        pos += Decode(text, pos, cp);
+        if (cp == 0xFFFFFFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Displayable(std::string_view text) {
+    std::string out;
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        const std::size_t len = Decode(text, pos, cp);
+        if (cp == 0xFFFFFFFF) {
+            Encode(0xFFFD, out);
+        } else {
+            out.append(text.substr(pos, len));
+        }
+        pos += len;
+    }
+    return out;
+}
+
 std::string_view FirstChars(std::string_view text, std::size_t maxChars) {
     std::size_t pos = 0;
     for (std::size_t n = 0; n < maxChars && pos < text.size(); ++n) {

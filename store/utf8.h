@@ -17,6 +17,12 @@ std::string_view FirstChars(std::string_view text, std::size_t maxChars);
 // The longest prefix of at most maxBytes bytes that does not split a character.
 std::string_view FirstBytes(std::string_view text, std::size_t maxBytes);
 
+// Whether text is well-formed UTF-8.
+bool IsValid(std::string_view text);
+
+// text with every malformed byte shown as U+FFFD, for display.
+std::string Displayable(std::string_view text);
+
 // Simple Unicode case folding (lower case); malformed bytes are kept as they are.
 std::string FoldCase(std::string_view text);
 

@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "gui/error_report.h"
 #include "appearance/batch_appearance.h"
 #include "shell/icons.h"
 #include "store/errors.h"

@@ -221,6 +221,30 @@ TEST_F(DirectLaunchTest, TheWindowModesSayWhyThereIsNoWindowWithoutADisplay) {
     }
 }
 
+// A direct launch maps no window-system library, and for plain programs no
+// GIO either: both are loaded only when something needs them.
+TEST_F(DirectLaunchTest, ADirectLaunchMapsNeitherQtNorGio) {
+    WriteBatch("Plain", {App(1, "A"), "Interval;0:00:02;Active"});
+    std::vector<std::string> argv{(dir_ / "korvane").string(), "Plain"};
+    std::vector<char*> args;
+    for (std::string& a : argv) {
+        args.push_back(a.data());
+    }
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ), 0);
+    ASSERT_EQ(Marks(1).size(), 1u); // the item is out; the pause holds the process
+    const std::string maps = ReadFile("/proc/" + std::to_string(pid) + "/maps");
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_FALSE(maps.empty());
+    for (const char* library : {"libQt6", "libgio-2.0", "libglib-2.0", "libgobject", "libX11",
+                                "libxcb", "korvane-windows", "korvane-gio"}) {
+        EXPECT_EQ(maps.find(library), std::string::npos) << library << " is mapped";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 TEST_F(DirectLaunchTest, AnUnknownBatchDoesNothingQuietly) {
     WriteBatch("B", {App(1, "A")});
     for (const char* name : {"Nobody", "-Startup"}) {

@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "gui/error_report.h"
 #include "editor/editor_window.h"
 #include "editor/interval_dialog.h"
 #include "layout/layout_file.h"

@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "gui/error_report.h"
 #include "menu/options_dialog.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"

@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "gui/error_report.h"
 #include "menu/startup_logic.h"
 #include "menu/startup_menu.h"
 #include "store/clock_time.h"

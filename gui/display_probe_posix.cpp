@@ -1,4 +1,4 @@
-#include "app/display_probe.h"
+#include "gui/display_probe.h"
 
 #include <cstdlib>
 #include <cstring>

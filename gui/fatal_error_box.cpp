@@ -1,6 +1,6 @@
-#include "app/fatal_error_box.h"
+#include "gui/fatal_error_box.h"
 
-#include "app/display_probe.h"
+#include "gui/display_probe.h"
 
 #include <QApplication>
 #include <QMessageBox>

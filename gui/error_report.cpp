@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "gui/error_report.h"
 
 #include "app/error_text.h"
 #include "app/program.h"

@@ -1,4 +1,4 @@
-#include "app/dialog_buttons.h"
+#include "gui/dialog_buttons.h"
 
 namespace korvane {
 

@@ -1,9 +1,9 @@
-#include "app/window_modes.h"
+#include "gui/window_modes.h"
 
-#include "app/display_probe.h"
-#include "app/error_report.h"
 #include "app/program.h"
 #include "editor/editor_window.h"
+#include "gui/display_probe.h"
+#include "gui/error_report.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "menu/startup_menu.h"

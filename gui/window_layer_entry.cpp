@@ -1,0 +1,37 @@
+#include "gui/window_layer_entry.h"
+
+#include "app/command_line.h"
+#include "app/error_text.h"
+#include "gui/fatal_error_box.h"
+#include "gui/window_modes.h"
+#include "shell/shell.h"
+#include "store/catalogue.h"
+#include "store/utf8.h"
+
+#include <cstdio>
+#include <exception>
+
+extern "C" __attribute__((visibility("default"))) int korvane_window_layer(int argc, char** argv,
+                                                                           const char* fatalError) {
+    using namespace korvane;
+    if (fatalError) {
+        ShowFatalErrorBox(fatalError);
+        return 1;
+    }
+    const std::filesystem::path exe = shell::ExecutablePath();
+    try {
+        ProgramFiles files(exe);
+        const ModeChoice choice = ChooseRunMode(shell::ProgramArguments(argc, argv));
+        return choice.mode == RunMode::StartupMenu ? RunStartupMenu(files, argc, argv)
+                                                   : RunEditor(files, argc, argv);
+    } catch (const std::exception& error) {
+        const std::string text = FatalErrorText(error, utf8::FromPath(exe.filename()));
+        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fflush(stderr);
+        try {
+            ShowFatalErrorBox(text);
+        } catch (...) {
+        }
+        return 1;
+    }
+}
