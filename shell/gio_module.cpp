@@ -4,6 +4,7 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
+#include <fcntl.h>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -24,17 +25,32 @@ struct GFree {
 template <class T> using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 using GString_ = std::unique_ptr<gchar, GFree>;
 
-struct ChildDirectory {
-    const char* path;
-};
-
-// Runs in the child between fork and exec: only async-signal-safe calls.
-void EnterDirectory(gpointer data) {
-    const auto* dir = static_cast<const ChildDirectory*>(data);
-    if (dir->path && dir->path[0] != '\0') {
-        (void)::chdir(dir->path);
+// Makes dir the working folder for as long as it lives, so that a program
+// started meanwhile starts there. A child setup function would do the same
+// in the child, but it keeps GLib from its fast posix_spawn path.
+class InFolder {
+  public:
+    explicit InFolder(const char* dir) {
+        if (dir && *dir) {
+            saved_ = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (saved_ >= 0 && ::chdir(dir) != 0) {
+                ::close(saved_);
+                saved_ = -1;
+            }
+        }
     }
-}
+    ~InFolder() {
+        if (saved_ >= 0) {
+            (void)::fchdir(saved_);
+            ::close(saved_);
+        }
+    }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+  private:
+    int saved_ = -1;
+};
 
 int LaunchApp(GAppInfo* app, const std::vector<std::string>& uris, const char* dir) {
     GList* list = nullptr;
@@ -45,11 +61,11 @@ int LaunchApp(GAppInfo* app, const std::vector<std::string>& uris, const char* d
     if (G_IS_DESKTOP_APP_INFO(app)) {
         auto* info = G_DESKTOP_APP_INFO(app);
         // An entry's own Path= wins over the folder we were given.
-        ChildDirectory child{g_desktop_app_info_has_key(info, "Path") ? "" : dir};
+        const InFolder folder(g_desktop_app_info_has_key(info, "Path") ? "" : dir);
         ok = g_desktop_app_info_launch_uris_as_manager(info, list, nullptr, G_SPAWN_SEARCH_PATH,
-                                                       EnterDirectory, &child, nullptr, nullptr,
-                                                       nullptr);
+                                                       nullptr, nullptr, nullptr, nullptr, nullptr);
     } else {
+        const InFolder folder(dir);
         ok = g_app_info_launch_uris(app, list, nullptr, nullptr);
     }
     g_list_free(list);
