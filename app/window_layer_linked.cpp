@@ -2,7 +2,7 @@
 // launch shows the system's own box, which needs no Qt.
 #include "app/fatal_error_box.h"
 #include "app/window_layer.h"
-#include "gui/window_layer_entry.h"
+#include "app/window_layer_entry.h"
 
 namespace korvane {
 

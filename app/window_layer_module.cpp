@@ -2,7 +2,7 @@
 // window mode starts or a fatal error wants its box. The seam is one call
 // carrying the command line.
 #include "app/window_layer.h"
-#include "gui/window_layer_entry.h"
+#include "app/window_layer_entry.h"
 #include "shell/module_path.h"
 
 #include <cstdio>

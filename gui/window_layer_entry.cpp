@@ -1,4 +1,4 @@
-#include "gui/window_layer_entry.h"
+#include "app/window_layer_entry.h"
 
 #include "app/command_line.h"
 #include "app/error_text.h"
