@@ -1,9 +1,9 @@
 #include "editor/editor_window.h"
 
-#include "gui/error_report.h"
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
 #include "editor/interval_dialog.h"
+#include "gui/error_report.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "menu/options_dialog.h"
@@ -26,6 +26,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMimeDatabase>
@@ -38,6 +39,8 @@
 #include <QVBoxLayout>
 
 #include <chrono>
+
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -164,6 +167,8 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     // Files dropped from a file manager onto the item list.
     AppList->setAcceptDrops(true);
     AppList->viewport()->setAcceptDrops(true);
+    AppList->setDragEnabled(true); // rows are dragged up and down to reorder them
+    AppList->setDragDropMode(QAbstractItemView::DragDrop);
     AppList->viewport()->installEventFilter(this);
     // The watch works on its own thread and hands each (folded) change to
     // this thread; one reload is queued at a time.
@@ -217,20 +222,20 @@ void TForm1::ProcessDroppedFiles(const QStringList& paths) {
         throw;
     }
     Reload();
+    SelectLastItemRow();
 }
 
 QAction* TForm1::MakeAction(const char* name, const QString& caption, int image,
                             void (TForm1::*handler)()) {
-    static const QStyle::StandardPixmap images[] = {
-        QStyle::SP_MediaPause, QStyle::SP_FileDialogNewFolder,
-        QStyle::SP_FileIcon,   QStyle::SP_TrashIcon,
-        QStyle::SP_ArrowUp,    QStyle::SP_ArrowDown,
-        QStyle::SP_MediaPlay,  QStyle::SP_DesktopIcon};
+    // The program's own pictures: they look the same, enabled and disabled,
+    // under any icon theme or none.
+    static const char* const images[] = {"pause", "add-batch", "add-application", "delete",
+                                         "up",    "down",      "launch",          "shortcut"};
     auto* action = new QAction(caption, this);
     action->setObjectName(QString::fromLatin1(name));
     action->setToolTip(caption);
     if (image >= 0) {
-        action->setIcon(style()->standardIcon(images[image]));
+        action->setIcon(ProgramPicture(images[image]));
     }
     connect(action, &QAction::triggered, this,
             [this, handler] { Guarded(this, [&] { (this->*handler)(); }); });
@@ -262,6 +267,19 @@ void TForm1::BuildActions() {
     aTB_List = MakeAction("aTB_List", "List captions", -1, &TForm1::aTB_ListExecute);
     for (QAction* a : {aTB_Show, aTB_Captions, aTB_List}) {
         a->setCheckable(true);
+    }
+    // Keys, shown in the menus. Delete acts on the list that has the focus
+    // (not on an open in-place editor); the others work anywhere in the window.
+    aAddBatch->setShortcuts({QKeySequence(Qt::Key_Insert), QKeySequence(Qt::CTRL | Qt::Key_N)});
+    aLaunchBatch->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    aDeleteBatch->setShortcut(QKeySequence(Qt::Key_Delete));
+    aDeleteApplication->setShortcut(QKeySequence(Qt::Key_Delete));
+    aUp->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Up), QKeySequence(Qt::ALT | Qt::Key_Up)});
+    aDown->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Down), QKeySequence(Qt::ALT | Qt::Key_Down)});
+    for (QAction* a : {aDeleteBatch, aDeleteApplication, aUp, aDown}) {
+        a->setShortcutContext(Qt::WidgetShortcut);
     }
     Exit1 = new QAction(QStringLiteral("Exit"), this);
     Exit1->setObjectName(QStringLiteral("Exit1"));
@@ -318,6 +336,8 @@ void TForm1::BuildWindow() {
     AppList->setHeaderLabels(
         {QStringLiteral("File"), QStringLiteral("Order"), QStringLiteral("Type")});
     AppList->setRootIsDecorated(false);
+    // Every row has a 16 px icon, so uniform rows are as high as any of them.
+    AppList->setIconSize(QSize(16, 16));
     AppList->setUniformRowHeights(true);
     AppList->setSelectionBehavior(QAbstractItemView::SelectRows);
     AppList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -339,9 +359,24 @@ void TForm1::BuildWindow() {
     StatusBar1->addWidget(StatusText, 1);
     layout->addWidget(StatusBar1);
 
+    BatchList->addAction(aDeleteBatch);
+    AppList->addActions({aDeleteApplication, aUp, aDown});
     connect(BatchList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
         Guarded(this, [&] { BatchListSelectItem(current); });
     });
+    // A confirmed in-place edit renames even when the text is unchanged (the
+    // batch then lists last); a changed text has renamed through itemChanged.
+    connect(BatchList->itemDelegate(), &QAbstractItemDelegate::commitData, this,
+            [this](QWidget* editor) {
+                if (std::exchange(renamedByEdit_, false)) {
+                    return;
+                }
+                auto* line = qobject_cast<QLineEdit*>(editor);
+                QListWidgetItem* row = BatchList->currentItem();
+                if (line && row) {
+                    Guarded(this, [&] { RenameRow(row, S(line->text())); });
+                }
+            });
     connect(BatchList, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* row) { Guarded(this, [&] { BatchListEdited(row); }); });
     connect(BatchList, &QListWidget::itemDoubleClicked, aLaunchBatch, &QAction::trigger);
@@ -457,6 +492,7 @@ void TForm1::BatchListSelectItem(QListWidgetItem* row) {
             // stay aligned with the item numbers.
             auto* unknown = new QTreeWidgetItem(
                 AppList, {Q(item.Fields[0]), QString::number(n + 1), QStringLiteral("Undefined")});
+            unknown->setIcon(0, ProgramPicture("document"));
             unknown->setData(0, kCheckedRole, false);
         }
         return true;
@@ -518,7 +554,7 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
     const int order = AppList->topLevelItemCount() + 1;
     auto* row = new QTreeWidgetItem(AppList,
                                     {QP(utf8::ToPath(found).stem()), QString::number(order), type});
-    row->setIcon(0, icon);
+    row->setIcon(0, icon.isNull() ? ProgramPicture("document") : icon); // never a row without one
     row->setData(0, kFolderRole, folder ? QP(*folder / "") : QString());
     row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
     row->setCheckState(0, active ? Qt::Checked : Qt::Unchecked);
@@ -549,6 +585,24 @@ void TForm1::SelectItemRow(int index) {
     if (QTreeWidgetItem* row = AppList->topLevelItem(index)) {
         AppList->setCurrentItem(row);
         row->setSelected(true);
+        AppList->scrollToItem(row);
+    }
+}
+
+void TForm1::SelectLastItemRow() {
+    SelectItemRow(AppList->topLevelItemCount() - 1);
+}
+
+void TForm1::DropItemRow(const QPoint& pos) {
+    const int from = SelectedIndex();
+    QTreeWidgetItem* target = AppList->itemAt(pos);
+    const int to = target ? AppList->indexOfTopLevelItem(target) : AppList->topLevelItemCount() - 1;
+    if (from < 0 || to < 0 || from == to) {
+        return;
+    }
+    if (MoveItemTo(files_, CurrentBatchName(), from, to)) {
+        Reload();
+        SelectItemRow(to);
     }
 }
 
@@ -582,6 +636,7 @@ void TForm1::BatchListEdited(QListWidgetItem* row) {
     if (S(row->data(kNameRole).toString()) == newName) {
         return; // an icon or a programmatic change, not an edit
     }
+    renamedByEdit_ = true;
     RenameRow(row, newName);
 }
 
@@ -680,6 +735,7 @@ void TForm1::aAddApplicationExecute() {
     }
     AddApplicationItem(files_, CurrentBatchName(), P(picked), random_, shell::CreateItemLink);
     Reload();
+    SelectLastItemRow();
 }
 
 void TForm1::aAddPauseExecute() {
@@ -690,6 +746,7 @@ void TForm1::aAddPauseExecute() {
     if (runIntervalDialog(*Form3)) {
         AddPauseItem(files_, CurrentBatchName(), Form3->Time());
         Reload();
+        SelectLastItemRow();
     }
 }
 
@@ -800,6 +857,11 @@ Qt::DropAction ItemDropAction(Qt::DropActions offered) {
     return offered & Qt::LinkAction ? Qt::LinkAction : Qt::IgnoreAction;
 }
 
+// A row of the item list dragged within it (the view's own drag data).
+bool IsItemDrag(const QMimeData* data) {
+    return data && data->hasFormat(QStringLiteral("application/x-qabstractitemmodeldatalist"));
+}
+
 // The local files of a drop, in the order given; empty when it holds none.
 QStringList LocalFiles(const QMimeData* data) {
     QStringList files;
@@ -821,6 +883,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (IsItemDrag(drag->mimeData())) { // a row dragged up or down
+                drag->setDropAction(Qt::MoveAction);
+                drag->accept();
+                return true;
+            }
             const Qt::DropAction action = ItemDropAction(drag->possibleActions());
             if (action != Qt::IgnoreAction && !LocalFiles(drag->mimeData()).isEmpty()) {
                 drag->setDropAction(action);
@@ -832,6 +899,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
+            if (IsItemDrag(drop->mimeData())) {
+                // Written as Up/Down steps; the list is rebuilt from the catalogue.
+                drop->setDropAction(Qt::IgnoreAction);
+                drop->accept();
+                const QPoint pos = drop->position().toPoint();
+                Guarded(this, [&] { DropItemRow(pos); });
+                return true;
+            }
             const QStringList files = LocalFiles(drop->mimeData());
             const Qt::DropAction action = ItemDropAction(drop->possibleActions());
             if (files.isEmpty() || action == Qt::IgnoreAction) {
@@ -848,8 +923,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (watched == AppList && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const int key = keyEvent->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+            !(keyEvent->modifiers() & Qt::ControlModifier)) {
             aFileProperties->trigger();
             return true;
         }

@@ -85,6 +85,9 @@ class TForm1 : public TPublishedForm {
     QTreeWidgetItem* SelectedRow() const;
     int SelectedIndex() const;
     void SelectItemRow(int index);
+    void SelectLastItemRow();
+    // An item dragged within the item list to the row at pos.
+    void DropItemRow(const QPoint& pos);
     void BatchListEdited(QListWidgetItem* row);
     void RenameRow(QListWidgetItem* row, const std::string& newName);
     QListWidgetItem* CurrentBatchRow() const;
@@ -115,6 +118,7 @@ class TForm1 : public TPublishedForm {
     std::atomic<bool> reloadPending_{false};
     bool closing_ = false;
     bool appListReady_ = false;
+    bool renamedByEdit_ = false;               // the in-place edit being committed renamed already
     std::map<std::string, QIcon> iconCache_;   // per fill
     std::map<std::string, QString> typeCache_; // per fill
 

@@ -55,7 +55,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     auto* title = new QHBoxLayout;
     auto* image = new QLabel(group);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setPixmap(DefaultBatchIcon().pixmap(32, 32));
+    image->setPixmap(ProductIcon().pixmap(32, 32));
     auto* name = new QLabel(QStringLiteral("Korvane"), group);
     name->setObjectName(QStringLiteral("Label5"));
     QFont font(QStringLiteral("Arial"));

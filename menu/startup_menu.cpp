@@ -1,7 +1,7 @@
 #include "menu/startup_menu.h"
 
-#include "gui/error_report.h"
 #include "app/runner.h"
+#include "gui/error_report.h"
 #include "layout/layout_file.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
@@ -165,8 +165,7 @@ void TForm2::BuildControls() {
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    Launch1 = PopupMenu1->addAction(style()->standardIcon(QStyle::SP_MediaPlay),
-                                    QStringLiteral("Launch"));
+    Launch1 = PopupMenu1->addAction(ProgramPicture("launch"), QStringLiteral("Launch"));
     Launch1->setObjectName(QStringLiteral("Launch1"));
     PopupMenu1->setDefaultAction(Launch1);
     connect(Launch1, &QAction::triggered, this, [this] { ListView1DblClick(); });

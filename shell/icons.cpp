@@ -131,27 +131,19 @@ bool IsIcoFormat(QImageReader& reader) {
 
 } // namespace
 
+QIcon ProgramPicture(const char* name) {
+    return QIcon(QStringLiteral(":/pictures/") + QLatin1String(name) + QStringLiteral(".svg"));
+}
+
+QIcon ProductIcon() {
+    static const QIcon icon(QStringLiteral(":/pictures/korvane.svg"));
+    return icon;
+}
+
 QIcon DefaultBatchIcon() {
-    static const QIcon icon = [] {
-        QIcon themed = QIcon::fromTheme(QStringLiteral("folder-open"));
-        if (!themed.isNull()) {
-            return Icon32(themed);
-        }
-        // No icon theme installed: draw a simple stack of windows.
-        QPixmap pm(32, 32);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QColor colours[] = {QColor(0x3b, 0x6e, 0xa8), QColor(0x4f, 0x8f, 0xd6),
-                                  QColor(0x7f, 0xb4, 0xf0)};
-        for (int i = 0; i < 3; ++i) {
-            p.setPen(QPen(QColor(0x1d, 0x3a, 0x5c), 1));
-            p.setBrush(colours[i]);
-            p.drawRoundedRect(QRectF(3 + i * 5, 3 + i * 5, 18, 16), 2, 2);
-        }
-        p.end();
-        return QIcon(pm);
-    }();
+    // The program's own, whatever the theme: a theme's folder picture would
+    // read as "open a folder".
+    static const QIcon icon = Icon32(ProductIcon());
     return icon;
 }
 
@@ -242,10 +234,21 @@ QIcon FileTypeIcon(const QString& file) {
         }
     }
     static QMimeDatabase db;
+    const QFileInfo info(file);
+    if (info.isDir()) {
+        const QIcon themed = QIcon::fromTheme(QStringLiteral("folder"));
+        return themed.isNull() ? ProgramPicture("folder") : themed;
+    }
     const QMimeType type = db.mimeTypeForFile(file, QMimeDatabase::MatchExtension);
     QIcon icon = QIcon::fromTheme(type.iconName());
     if (icon.isNull()) {
         icon = QIcon::fromTheme(type.genericIconName());
+    }
+    if (icon.isNull()) {
+        const bool program = type.inherits(QStringLiteral("application/x-executable")) ||
+                             type.inherits(QStringLiteral("application/x-shellscript")) ||
+                             (info.isFile() && info.isExecutable());
+        icon = ProgramPicture(program ? "executable" : "document");
     }
     return icon;
 }

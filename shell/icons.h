@@ -9,7 +9,15 @@
 
 namespace korvane {
 
-// The picture a batch without an icon of its own shows.
+// One of the program's own pictures, compiled in (icons/pictures/<name>.svg):
+// "add-application", "add-batch", "delete", "document", "down",
+// "executable", "folder", "launch", "pause", "shortcut", "up".
+QIcon ProgramPicture(const char* name);
+
+// The program's own icon (icons/korvane.svg, compiled in).
+QIcon ProductIcon();
+
+// The picture a batch without an icon of its own shows: the program's own.
 QIcon DefaultBatchIcon();
 
 // The icon kept in an icon source at index, drawn 32 x 32: image files and
@@ -28,7 +36,9 @@ int IconCount(const QString& source);
 QString DefaultIconLibrary();
 
 // The icon the desktop shows for a file of this name and type, judged from
-// the name alone (the file is not opened).
+// the name alone (the file is not opened); when the icon theme has none (or
+// there is no theme), the program's generic folder, program or document
+// picture. Never null.
 QIcon FileTypeIcon(const QString& file);
 
 // The icons of batch rows for one fill of a list: a batch's own icon, or the

@@ -212,6 +212,18 @@ bool MoveItem(ProgramFiles& files, const std::string& batch, int index, int delt
     return true;
 }
 
+bool MoveItemTo(ProgramFiles& files, const std::string& batch, int from, int to) {
+    const int count = ItemCount(files.catalogue, batch);
+    if (from < 0 || from >= count || to < 0 || to >= count) {
+        return false;
+    }
+    const int step = to > from ? 1 : -1;
+    for (int at = from; at != to; at += step) {
+        MoveItem(files, batch, at, step);
+    }
+    return true;
+}
+
 void SetItemActive(ProgramFiles& files, const std::string& batch, int index, bool active) {
     const std::string entry = files.catalogue.ReadText(batch, ItemKey(index), "");
     if (entry.empty()) {

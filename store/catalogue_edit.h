@@ -53,6 +53,10 @@ void DeleteItem(ProgramFiles& files, const std::string& batch, int index);
 // when there is no such neighbour.
 bool MoveItem(ProgramFiles& files, const std::string& batch, int index, int delta);
 
+// Moves item from to position to, as that many "Up" or "Down" steps would,
+// each one swap of neighbours; false when either is no item.
+bool MoveItemTo(ProgramFiles& files, const std::string& batch, int from, int to);
+
 // Switches item index on or off, keeping its kind and folder or time.
 void SetItemActive(ProgramFiles& files, const std::string& batch, int index, bool active);
 

@@ -1,6 +1,6 @@
-#include "gui/error_report.h"
 #include "editor/editor_window.h"
 #include "editor/interval_dialog.h"
+#include "gui/error_report.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "shell/shell.h"
@@ -66,6 +66,10 @@ struct EditorRig {
     void selectItem(int row) {
         items()->setCurrentItem(items()->topLevelItem(row));
         items()->topLevelItem(row)->setSelected(true);
+    }
+    int selectedRow() {
+        const auto selected = items()->selectedItems();
+        return selected.isEmpty() ? -1 : items()->indexOfTopLevelItem(selected.front());
     }
     QStringList itemCaptions() {
         QStringList c;
@@ -605,6 +609,155 @@ class EditorWindowTest : public QObject {
                 }
             }
         }
+    }
+
+    // The keys of the menus, sent to the widget that has the focus.
+    void keyboardCommands() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:01;Active\r\n"
+                      "Item1=Interval;0:00:02;Active\r\nItem2=Interval;0:00:03;Active\r\n"
+                      "[B]\r\nID=2\r\n");
+        QApplication::setActiveWindow(rig.form.get()); // keys go to the focused list
+        QTreeWidget* items = rig.items();
+        items->setFocus();
+        rig.selectItem(0);
+        rig.form->UpdateActions();
+        QTest::keyClick(items, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(rig.itemCaptions(), QStringList({"0:00:02", "0:00:01", "0:00:03"}));
+        QCOMPARE(rig.selectedRow(), 1); // the moved row stays selected
+        QTest::keyClick(items, Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(rig.itemCaptions(), QStringList({"0:00:02", "0:00:03", "0:00:01"}));
+        QTest::keyClick(items, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(rig.itemCaptions(), QStringList({"0:00:02", "0:00:01", "0:00:03"}));
+        QTest::keyClick(items, Qt::Key_Delete);
+        QCOMPARE(rig.itemCaptions(), QStringList({"0:00:02", "0:00:03"}));
+        QCOMPARE(rig.files.catalogue.ReadText("A", "Item2", "-"), std::string("-"));
+        QCOMPARE(rig.files.catalogue.ListSections(), (std::vector<std::string>{"A", "B"}));
+
+        QTest::keyClick(items, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(rig.launched, std::vector<std::string>{"A"});
+        QVERIFY(rig.properties.empty()); // Ctrl+Enter launches; Enter alone opens properties
+        QApplication::setActiveWindow(rig.form.get()); // it was hidden for the launch
+
+        QListWidget* batches = rig.batches();
+        batches->setFocus();
+        QTest::keyClick(batches, Qt::Key_Insert);
+        QCOMPARE(batches->count(), 3);
+        if (auto* editor = batches->viewport()->findChild<QLineEdit*>()) {
+            QTest::keyClick(editor, Qt::Key_Delete); // edits the name, deletes no batch
+            QTest::keyClick(editor, Qt::Key_Escape);
+        }
+        QCOMPARE(batches->count(), 3);
+        batches->setFocus();
+        QTest::keyClick(batches, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(batches->count(), 4);
+        if (auto* editor = batches->viewport()->findChild<QLineEdit*>()) {
+            QTest::keyClick(editor, Qt::Key_Escape);
+        }
+        batches->setFocus();
+        QCoreApplication::processEvents();
+        rig.form->UpdateActions(); // as the idle update does
+        QTest::keyClick(batches, Qt::Key_Delete);
+        QCOMPARE(batches->count(), 3);
+        QCOMPARE(rig.files.catalogue.AllSections().size(), std::size_t(3));
+        // Each key is shown in its menu entry.
+        QCOMPARE(rig.form->aAddBatch->shortcuts().value(0), QKeySequence(Qt::Key_Insert));
+        QCOMPARE(rig.form->aUp->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Up));
+    }
+
+    void aNewRowIsSelectedAndShown() {
+        std::string catalogue = "[A]\r\nID=1\r\n";
+        for (int i = 0; i < 60; ++i) {
+            catalogue += "Item" + std::to_string(i) + "=Interval;0:00:01;Active\r\n";
+        }
+        EditorRig rig(catalogue);
+        rig.pauseLength = 42;
+        rig.run(rig.form->aAddPause);
+        QCOMPARE(rig.selectedRow(), 60);
+        QTreeWidgetItem* added = rig.items()->topLevelItem(60);
+        QCOMPARE(added->text(0), QString("0:00:42"));
+        QVERIFY(rig.items()->viewport()->rect().intersects(rig.items()->visualItemRect(added)));
+        rig.picked = QStringLiteral("/bin/true");
+        rig.run(rig.form->aAddApplication);
+        QCOMPARE(rig.selectedRow(), 61);
+    }
+
+    // A row dragged onto another takes its place, written as Up/Down steps.
+    void rowsAreDraggedIntoPlace() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:01;Active\r\n"
+                      "Item1=Interval;0:00:02;Disabled\r\nItem2=Interval;0:00:03;Active\r\n"
+                      "Item3=Interval;0:00:04;Active\r\n");
+        const std::string before = ReadFile(rig.dir / "batches.lst");
+        // What Down, Down, Down from the first row writes.
+        {
+            TempDir other;
+            korvane::ProgramFiles files(other / "korvane");
+            WriteFile(other / "batches.lst", before);
+            for (int i = 0; i < 3; ++i) {
+                korvane::MoveItem(files, "A", i, +1);
+            }
+            rig.selectItem(0);
+            QTreeWidget* items = rig.items();
+            QMimeData* data = items->model()->mimeData({items->model()->index(0, 0)});
+            const QPoint target = items->visualItemRect(items->topLevelItem(3)).center();
+            QDragEnterEvent enter(target, Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton,
+                                  {});
+            QApplication::sendEvent(items->viewport(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(target), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton,
+                            {});
+            QApplication::sendEvent(items->viewport(), &drop);
+            delete data;
+            QCOMPARE(ReadFile(rig.dir / "batches.lst"), ReadFile(other / "batches.lst"));
+        }
+        QCOMPARE(rig.itemCaptions(), QStringList({"0:00:02", "0:00:03", "0:00:04", "0:00:01"}));
+        QCOMPARE(rig.selectedRow(), 3);
+        QCOMPARE(rig.items()->topLevelItem(0)->checkState(0), Qt::Unchecked); // states travel
+    }
+
+    // Rows are as high whether the first row has an icon of the theme or
+    // not: every row has a 16 px icon of some kind.
+    void everyRowHasAnIconAndOneHeight() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Odd;x;Active\r\nItem1=File;9\\;Active\r\n"
+                      "Item2=File;3\\;Active\r\nItem3=Interval;0:00:05;Active\r\n"
+                      "Item4=File;4\\;Active\r\n");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "3" / "true.lnk",
+                  "[Shell Link]\nTarget=/bin/true\n");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "4" / "notes.txt.lnk",
+                  "[Shell Link]\nTarget=/nowhere/notes.txt\n");
+        rig.form->Reload();
+        QTreeWidget* items = rig.items();
+        QCOMPARE(items->topLevelItemCount(), 5);
+        const int height = items->visualItemRect(items->topLevelItem(0)).height();
+        QVERIFY(height >= 16);
+        for (int i = 0; i < items->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = items->topLevelItem(i);
+            QVERIFY2(!row->icon(0).isNull(), qPrintable(row->text(0)));
+            QVERIFY(!row->icon(0).pixmap(16, 16).isNull());
+            QCOMPARE(items->visualItemRect(row).height(), height);
+        }
+    }
+
+    // Return on the in-place editor renames even an unchanged name: the
+    // section is written anew and the batch lists last.
+    void aConfirmedUnchangedNameStillRewritesTheSection() {
+        EditorRig rig("[First]\r\nID=1\r\n[Second]\r\nID=2\r\n");
+        QListWidget* list = rig.batches();
+        list->setCurrentRow(0);
+        QTest::keyClick(list, Qt::Key_F2);
+        auto* editor = list->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.files.catalogue.AllSections(), (std::vector<std::string>{"Second", "First"}));
+        // Escape changes nothing.
+        list->setCurrentRow(1);
+        QTest::keyClick(list, Qt::Key_F2);
+        editor = list->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.files.catalogue.AllSections(), (std::vector<std::string>{"Second", "First"}));
+        QVERIFY(messages.isEmpty());
     }
 
     void droppedFilesBecomeItemsInTheirOrder() {
