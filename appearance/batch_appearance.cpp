@@ -46,12 +46,17 @@ TForm5::TForm5(ProgramFiles& files, BatchListLink link, QWidget* parent)
     PathEdit = new QLineEdit(this);
     PathEdit->setObjectName(QStringLiteral("PathEdit"));
     PathEdit->setReadOnly(true);
-    PathEdit->setBackgroundRole(QPalette::Button);
+    // Read-only: drawn on the button face, not as a field to type in.
+    QPalette face = PathEdit->palette();
+    face.setColor(QPalette::Base, face.color(QPalette::Button));
+    PathEdit->setPalette(face);
     layout->addWidget(PathEdit);
     layout->addWidget(new QLabel(QStringLiteral("1. Select from items:"), this));
     IconsCombo = new QComboBox(this);
     IconsCombo->setObjectName(QStringLiteral("IconsCombo"));
     IconsCombo->setMaxVisibleItems(8);
+    // A plain drop-down list, so that every style shows at most 8 rows.
+    IconsCombo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     layout->addWidget(IconsCombo);
     auto* browse = new QHBoxLayout;
     browse->addWidget(new QLabel(QStringLiteral("2. Browse file"), this));

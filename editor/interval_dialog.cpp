@@ -1,14 +1,19 @@
 #include "editor/interval_dialog.h"
 
+#include "gui/clock_time_edit.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
+#include "shell/version.h"
 #include "store/clock_time.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTime>
 #include <QTimeEdit>
 #include <QVBoxLayout>
@@ -23,7 +28,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     auto* label = new QLabel(QStringLiteral("Time:"), this);
     DateTimePicker1 = new QTimeEdit(this);
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
-    DateTimePicker1->setDisplayFormat(QStringLiteral("H:mm:ss"));
+    ShowUserTimeFormat(DateTimePicker1); // the format pause captions show
     row->addWidget(label);
     row->addWidget(DateTimePicker1, 1);
     layout->addLayout(row);
@@ -76,17 +81,19 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     notice->setObjectName(QStringLiteral("Label1"));
     notice->setAlignment(Qt::AlignCenter);
     inner->addWidget(notice);
-    // A rich-text link: hover shows the hand and the underline, a click opens
-    // the address with the user's browser.
-    auto* link = new QLabel(QStringLiteral("<a href=\"%1\" style=\"color:blue\">%1</a>")
-                                .arg(QString::fromLatin1(kWebAddress)),
-                            group);
-    link->setObjectName(QStringLiteral("Label4"));
-    link->setAlignment(Qt::AlignCenter);
-    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    connect(link, &QLabel::linkActivated, this, [](const QString& address) {
+    // A web link: blue, underlined only while the mouse is over it; a click
+    // opens the address with the user's browser.
+    link_ = new QLabel(group);
+    link_->setObjectName(QStringLiteral("Label4"));
+    link_->setAlignment(Qt::AlignCenter);
+    link_->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    link_->setCursor(Qt::PointingHandCursor);
+    link_->installEventFilter(this);
+    ShowLink(false);
+    connect(link_, &QLabel::linkActivated, this, [](const QString& address) {
         shell::ShellOpen(address.toStdString(), "", "", shell::SW_SHOWNORMAL);
     });
+    auto* link = link_;
     inner->addWidget(link);
     layout->addWidget(group);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -95,6 +102,32 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(ok, 0, Qt::AlignCenter);
     setFixedSize(sizeHint());
+}
+
+void TAboutBox::ShowLink(bool hovered) {
+    const QString address = QString::fromLatin1(version::kHomePage);
+    link_->setText(QStringLiteral("<a href=\"%1\" style=\"color:blue; text-decoration:%2\">%1</a>")
+                       .arg(address.toHtmlEscaped(),
+                            hovered ? QStringLiteral("underline") : QStringLiteral("none")));
+}
+
+bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == link_ && (event->type() == QEvent::Enter || event->type() == QEvent::Leave)) {
+        ShowLink(event->type() == QEvent::Enter);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TAboutBox::setVisible(bool visible) {
+    // Centred on the screen, not on the editor.
+    if (visible && !isVisible()) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect r(QPoint(0, 0), size());
+            r.moveCenter(screen->availableGeometry().center());
+            move(r.topLeft());
+        }
+    }
+    QDialog::setVisible(visible);
 }
 
 } // namespace korvane

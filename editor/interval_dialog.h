@@ -4,6 +4,8 @@
 
 class QTimeEdit;
 
+class QLabel;
+
 namespace korvane {
 
 // TForm3: asks for a pause length (hours, minutes, seconds).
@@ -25,7 +27,14 @@ class TAboutBox : public QDialog {
 
   public:
     explicit TAboutBox(QWidget* parent = nullptr);
-    static constexpr const char* kWebAddress = "https://korvane.example.org/";
+    void setVisible(bool visible) override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void ShowLink(bool hovered);
+    QLabel* link_ = nullptr;
 };
 
 } // namespace korvane

@@ -1,5 +1,6 @@
 #include "menu/options_dialog.h"
 
+#include "gui/clock_time_edit.h"
 #include "gui/dialog_buttons.h"
 #include "gui/error_report.h"
 #include "menu/startup_logic.h"
@@ -47,6 +48,8 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     BatchCombo->setObjectName(QStringLiteral("BatchCombo"));
     BatchCombo->setEditable(false);
     BatchCombo->setMaxVisibleItems(8);
+    // A plain drop-down list, so that every style shows at most 8 rows.
+    BatchCombo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     grid->addWidget(BatchCombo, 2, 0, 1, 2);
     DefaultStartCheck = new QCheckBox(QStringLiteral("Enable time countdown"), group);
     DefaultStartCheck->setObjectName(QStringLiteral("DefaultStartCheck"));
@@ -56,7 +59,7 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     grid->addWidget(Label1, 4, 0);
     DefaultStartInterval = new QTimeEdit(group);
     DefaultStartInterval->setObjectName(QStringLiteral("DefaultStartInterval"));
-    DefaultStartInterval->setDisplayFormat(QStringLiteral("H:mm:ss"));
+    ShowUserTimeFormat(DefaultStartInterval); // the format pause captions show
     DefaultStartInterval->setTime(QTime(0, 0, 0));
     grid->addWidget(DefaultStartInterval, 4, 1);
     TransCheck = new QCheckBox(QStringLiteral("Enable transparent"), group);
@@ -68,6 +71,9 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     TransVal->setTickInterval(10);
     TransVal->setTickPosition(QSlider::TicksBothSides);
     grid->addWidget(TransVal, 6, 0, 1, 2);
+    // Rows keep their natural height; the room left goes below the last.
+    grid->setRowStretch(7, 1);
+    grid->setVerticalSpacing(6);
     outer->addWidget(group);
 
     const DialogButtons buttons =

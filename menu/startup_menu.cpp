@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 
@@ -132,6 +133,11 @@ void TForm2::BuildControls() {
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setUniformItemSizes(true);
+    // One column, list width - 25: long names are cut with "..." at the
+    // right, never scrolled sideways.
+    ListView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListView1->setTextElideMode(Qt::ElideRight);
+    ListView1->setWordWrap(false);
     // The context menu opens where the event says, in screen coordinates:
     // mapping a local point through the window's position would trust a
     // position the window manager may have changed.
@@ -195,7 +201,9 @@ void TForm2::FormShow() {
     for (const BatchRow& row : ListBatchRows(files_.catalogue, true)) {
         const QIcon icon = icons.For(row.iconFile, row.iconIndex);
         ListView1->addItem(new QListWidgetItem(icon, QString::fromStdString(row.name)));
+        ListView1->item(ListView1->count() - 1)->setToolTip(QString::fromStdString(row.name));
     }
+    FitColumn();
     if (ListView1->count() > 0) {
         ListView1->setCurrentRow(0);
     }
@@ -214,12 +222,21 @@ void TForm2::FormShow() {
     countdownLength_ = DayFractionToMilliseconds(
         files_.settings.ReadClockTime(kSettingsSection, "DefaultStartInterval", 0.0));
     countdownStart_ = clock();
-    ProgressBar1->setRange(0, static_cast<int>(countdownLength_));
+    // At least 1: an empty range would draw the bar as an endless "busy" one.
+    ProgressBar1->setRange(0, std::max(1, static_cast<int>(countdownLength_)));
     ProgressBar1->setValue(static_cast<int>(countdownLength_));
     DefTimeLabel->setText(
         QString::fromStdString(FormatClockTime(MillisecondsToDayFraction(countdownLength_))));
     Panel2->show();
     Timer1->start();
+}
+
+void TForm2::FitColumn() {
+    const int width = std::max(0, ListView1->width() - 25);
+    const int height = std::max(36, ListView1->fontMetrics().height() + 4);
+    for (int i = 0; i < ListView1->count(); ++i) {
+        ListView1->item(i)->setSizeHint(QSize(width, height));
+    }
 }
 
 void TForm2::StopTimer() {
@@ -232,7 +249,7 @@ void TForm2::Timer1Timer() {
     DefTimeLabel->setText(QString::fromStdString(view.label));
     ProgressBar1->setValue(view.position);
     if (clock() - countdownStart_ > countdownLength_) {
-        Timer1->stop();
+        StopTimer(); // over an empty list nothing launches: no strip stays at 0:00:00
         RunBatch();
     }
 }
@@ -315,6 +332,9 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         return PanelMouse(event);
     }
     if (watched == ListView1) {
+        if (event->type() == QEvent::Resize) {
+            FitColumn();
+        }
         return ListKey(event);
     }
     if (watched == ListView1->viewport()) {

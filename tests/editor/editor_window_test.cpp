@@ -760,6 +760,30 @@ class EditorWindowTest : public QObject {
         QVERIFY(messages.isEmpty());
     }
 
+    // The pause picker shows the time as pause captions write it.
+    void thePausePickerShowsTheUsersTimeFormat_data() {
+        QTest::addColumn<bool>("twelveHour");
+        QTest::addColumn<bool>("leadingZero");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("24h") << false << false << "H:mm:ss";
+        QTest::newRow("24hZero") << false << true << "HH:mm:ss";
+        QTest::newRow("12h") << true << false << "h:mm:ss AP";
+    }
+    void thePausePickerShowsTheUsersTimeFormat() {
+        QFETCH(bool, twelveHour);
+        QFETCH(bool, leadingZero);
+        QFETCH(QString, format);
+        korvane::TimeFormat f;
+        f.twelveHour = twelveHour;
+        f.leadingZero = leadingZero;
+        korvane::SetUserTimeFormat(f);
+        korvane::TForm3 dialog;
+        auto* picker = dialog.findChild<QTimeEdit*>("DateTimePicker1");
+        QCOMPARE(picker->displayFormat(), format);
+        dialog.SetTime(5.0 / (24 * 60));
+        QCOMPARE(picker->text().toStdString(), korvane::FormatClockTime(5.0 / (24 * 60)));
+    }
+
     void droppedFilesBecomeItemsInTheirOrder() {
         EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:01;Active\r\n"
                       "Item1=Interval;0:00:02;Active\r\n[B]\r\nID=2\r\n");

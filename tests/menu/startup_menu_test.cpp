@@ -143,6 +143,36 @@ class StartupMenuTest : public QObject {
         QCOMPARE(rig.launched, std::vector<std::string>{"Weekend"});
     }
 
+    // A zero length never draws an endless "busy" bar, and a countdown that
+    // runs out with nothing to launch leaves no strip behind.
+    void aCountdownOverAnEmptyListStopsAndHides() {
+        MenuRig rig("[Hidden]\r\nID=2\r\nShowInStartup=0\r\n", Countdown("0:00:00"));
+        rig.show();
+        QVERIFY(rig.find<QProgressBar>("ProgressBar1")->maximum() >= 1);
+        QVERIFY(rig.stripShown());
+        rig.tick(100);
+        QVERIFY(!rig.form->CountdownRunning());
+        QVERIFY(!rig.stripShown());
+        QVERIFY(rig.launched.empty());
+        QVERIFY(rig.form->isVisible());
+    }
+
+    // Long names are cut with "..." at the right: one column, list width - 25,
+    // and no scrolling sideways.
+    void longNamesAreElidedNotScrolled() {
+        const std::string name(200, 'W');
+        MenuRig rig("[" + name + "]\r\nID=1\r\n[Short]\r\nID=2\r\n");
+        rig.show();
+        QListWidget* list = rig.list();
+        QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(list->textElideMode(), Qt::ElideRight);
+        QCOMPARE(list->item(0)->sizeHint().width(), list->width() - 25);
+        QVERIFY(list->visualItemRect(list->item(0)).right() < list->viewport()->width());
+        rig.form->resize(rig.form->width() + 60, rig.form->height());
+        QCoreApplication::processEvents();
+        QCOMPARE(list->item(1)->sizeHint().width(), list->width() - 25);
+    }
+
     void anyKeyStopsTheCountdownForGood() {
         MenuRig rig(kCatalogue, Countdown("0:00:10"));
         rig.show();
