@@ -1,8 +1,19 @@
 #include "layout/published_controls.h"
 
+#include "layout/flow_layout.h"
+
+#include <QActionEvent>
+#include <QFrame>
+#include <QToolButton>
+
 #include <QSplitter>
 
 namespace korvane {
+
+TPublishedToolBar::TPublishedToolBar(QWidget* parent) : QWidget(parent) {
+    setLayout(new FlowLayout);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
 
 void TPublishedToolBar::SetList(bool v) {
     list_ = v;
@@ -14,10 +25,72 @@ void TPublishedToolBar::SetShowCaptions(bool v) {
     ApplyStyle();
 }
 
+void TPublishedToolBar::setIconSize(const QSize& size) {
+    iconSize_ = size;
+    ApplyStyle();
+}
+
+QAction* TPublishedToolBar::addSeparator() {
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    addAction(separator);
+    return separator;
+}
+
+QWidget* TPublishedToolBar::widgetForAction(QAction* action) const {
+    const auto it = widgets_.find(action);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+Qt::ToolButtonStyle TPublishedToolBar::toolButtonStyle() const {
+    return !showCaptions_ ? Qt::ToolButtonIconOnly
+           : list_        ? Qt::ToolButtonTextBesideIcon
+                          : Qt::ToolButtonTextUnderIcon;
+}
+
+void TPublishedToolBar::actionEvent(QActionEvent* event) {
+    QAction* action = event->action();
+    if (event->type() == QEvent::ActionAdded && !widgets_.count(action)) {
+        QWidget* widget = nullptr;
+        if (action->isSeparator()) {
+            auto* line = new QFrame(this);
+            line->setFrameShape(QFrame::VLine);
+            line->setFrameShadow(QFrame::Sunken);
+            line->setFixedWidth(8);
+            widget = line;
+        } else {
+            auto* button = new QToolButton(this);
+            button->setObjectName(action->objectName() + QStringLiteral("Button"));
+            button->setDefaultAction(action);
+            button->setAutoRaise(true); // flat
+            widget = button;
+        }
+        layout()->addWidget(widget);
+        widgets_[action] = widget;
+        ApplyStyle();
+    } else if (event->type() == QEvent::ActionRemoved) {
+        if (const auto it = widgets_.find(action); it != widgets_.end()) {
+            delete it->second;
+            widgets_.erase(it);
+        }
+    }
+    QWidget::actionEvent(event);
+}
+
 void TPublishedToolBar::ApplyStyle() {
-    setToolButtonStyle(!showCaptions_ ? Qt::ToolButtonIconOnly
-                       : list_        ? Qt::ToolButtonTextBesideIcon
-                                      : Qt::ToolButtonTextUnderIcon);
+    const Qt::ToolButtonStyle style = toolButtonStyle();
+    for (const auto& [action, widget] : widgets_) {
+        if (auto* button = qobject_cast<QToolButton*>(widget)) {
+            button->setToolButtonStyle(style);
+            button->setIconSize(iconSize_);
+            // 100 wide with captions (wider where a caption needs it).
+            button->setMinimumWidth(style == Qt::ToolButtonIconOnly ? 0 : 100);
+        }
+    }
+    if (layout()) {
+        layout()->invalidate();
+    }
+    updateGeometry();
 }
 
 void TPublishedListView::SetWidth(int v) {

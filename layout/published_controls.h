@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QListWidget>
-#include <QToolBar>
+#include <QAction>
+#include <map>
 #include <QWidget>
 
 namespace korvane {
@@ -27,7 +28,10 @@ class TPublishedBar : public QWidget {
 };
 
 // ToolBar1: captions on or off, beside (List) or below the images.
-class TPublishedToolBar : public QToolBar {
+// The editor's tool bar: flat buttons, at least 100 wide with captions
+// beside their pictures, that wrap into a second row rather than hide behind
+// an overflow arrow when the window is narrow.
+class TPublishedToolBar : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int Tag READ Tag WRITE SetTag)
     Q_PROPERTY(bool List READ List WRITE SetList)
@@ -35,7 +39,7 @@ class TPublishedToolBar : public QToolBar {
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
 
   public:
-    using QToolBar::QToolBar;
+    explicit TPublishedToolBar(QWidget* parent = nullptr);
     int Tag() const { return tag_; }
     void SetTag(int v) { tag_ = v; }
     bool List() const { return list_; }
@@ -45,11 +49,22 @@ class TPublishedToolBar : public QToolBar {
     bool Visible() const { return !isHidden(); }
     void SetVisible(bool v) { setVisible(v); }
 
+    void setIconSize(const QSize& size);
+    QAction* addSeparator();
+    // The button that shows action; nullptr for none.
+    QWidget* widgetForAction(QAction* action) const;
+    Qt::ToolButtonStyle toolButtonStyle() const;
+
+  protected:
+    void actionEvent(QActionEvent* event) override;
+
   private:
     void ApplyStyle();
     int tag_ = 0;
     bool list_ = true;
     bool showCaptions_ = true;
+    QSize iconSize_{16, 16};
+    std::map<QAction*, QWidget*> widgets_;
 };
 
 // BatchList: its width is the left pane of the splitter it lives in.

@@ -760,6 +760,24 @@ class EditorWindowTest : public QObject {
         QVERIFY(messages.isEmpty());
     }
 
+    // At the window's first size every tool-bar button shows, each at least
+    // 100 wide with its caption: a narrow window wraps them into two rows.
+    void everyToolBarButtonShowsAtTheDefaultSize() {
+        EditorRig rig("[A]\r\nID=1\r\n");
+        QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+        QCOMPARE(rig.form->size(), QSize(658, 378));
+        auto* bar = rig.form->toolBar();
+        for (QAction* a : {rig.form->aAddBatch, rig.form->aLaunchBatch, rig.form->aMakeShortcut,
+                           rig.form->aAddApplication, rig.form->aAddPause,
+                           rig.form->aDeleteApplication, rig.form->aUp, rig.form->aDown}) {
+            QWidget* button = bar->widgetForAction(a);
+            QVERIFY2(button && button->isVisible(), qPrintable(a->text()));
+            QVERIFY(button->width() >= 100);
+            const QRect inWindow(button->mapTo(rig.form.get(), QPoint(0, 0)), button->size());
+            QVERIFY2(rig.form->rect().contains(inWindow), qPrintable(a->text()));
+        }
+    }
+
     // The pause picker shows the time as pause captions write it.
     void thePausePickerShowsTheUsersTimeFormat_data() {
         QTest::addColumn<bool>("twelveHour");

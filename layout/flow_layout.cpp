@@ -1,0 +1,99 @@
+#include "layout/flow_layout.h"
+
+#include <QWidget>
+
+#include <algorithm>
+
+namespace korvane {
+
+FlowLayout::FlowLayout(QWidget* parent) : QLayout(parent) {
+    setContentsMargins(0, 0, 0, 0);
+    setSpacing(2);
+}
+
+FlowLayout::~FlowLayout() {
+    while (QLayoutItem* item = takeAt(0)) {
+        delete item;
+    }
+}
+
+void FlowLayout::addItem(QLayoutItem* item) {
+    items_.append(item);
+}
+
+int FlowLayout::count() const {
+    return static_cast<int>(items_.size());
+}
+
+QLayoutItem* FlowLayout::itemAt(int index) const {
+    return items_.value(index);
+}
+
+QLayoutItem* FlowLayout::takeAt(int index) {
+    return index >= 0 && index < items_.size() ? items_.takeAt(index) : nullptr;
+}
+
+Qt::Orientations FlowLayout::expandingDirections() const {
+    return {};
+}
+
+bool FlowLayout::hasHeightForWidth() const {
+    return true;
+}
+
+int FlowLayout::heightForWidth(int width) const {
+    return Arrange(QRect(0, 0, width, 0), false);
+}
+
+QSize FlowLayout::minimumSize() const {
+    QSize size;
+    for (const QLayoutItem* item : items_) {
+        size = size.expandedTo(item->minimumSize());
+    }
+    const QMargins m = contentsMargins();
+    return size + QSize(m.left() + m.right(), m.top() + m.bottom());
+}
+
+QSize FlowLayout::sizeHint() const {
+    // One row of everything; the height follows the width it is given.
+    int width = 0;
+    int height = 0;
+    for (const QLayoutItem* item : items_) {
+        width += item->sizeHint().width() + spacing();
+        height = std::max(height, item->sizeHint().height());
+    }
+    const QMargins m = contentsMargins();
+    return QSize(width + m.left() + m.right(), height + m.top() + m.bottom());
+}
+
+void FlowLayout::setGeometry(const QRect& rect) {
+    QLayout::setGeometry(rect);
+    Arrange(rect, true);
+}
+
+int FlowLayout::Arrange(const QRect& rect, bool place) const {
+    const QRect area = rect.marginsRemoved(contentsMargins());
+    int x = area.x();
+    int y = area.y();
+    int rowHeight = 0;
+    for (QLayoutItem* item : items_) {
+        if (item->widget() && item->widget()->isHidden()) {
+            continue;
+        }
+        const QSize hint = item->sizeHint();
+        if (x > area.x() && x + hint.width() > area.right() + 1) {
+            x = area.x();
+            y += rowHeight + spacing();
+            rowHeight = 0;
+        }
+        if (place) {
+            item->setGeometry(QRect(QPoint(x, y), hint));
+        }
+        x += hint.width() + spacing();
+        rowHeight = std::max(rowHeight, hint.height());
+    }
+    const QMargins m = contentsMargins();
+    return y + rowHeight - rect.y() + m.bottom();
+}
+
+} // namespace korvane
