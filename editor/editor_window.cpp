@@ -4,6 +4,7 @@
 #include "appearance/batch_appearance.h"
 #include "editor/interval_dialog.h"
 #include "gui/error_report.h"
+#include "gui/one_column.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "menu/options_dialog.h"
@@ -330,6 +331,7 @@ void TForm1::BuildWindow() {
     BatchList->setEditTriggers(QAbstractItemView::EditKeyPressed |
                                QAbstractItemView::SelectedClicked);
     BatchList->setUniformItemSizes(true);
+    KeepOneColumn(BatchList, 2); // one column that fills the width
     BatchList->setContextMenuPolicy(Qt::CustomContextMenu);
     AppList = new QTreeWidget(Splitter1);
     AppList->setObjectName(QStringLiteral("AppList"));

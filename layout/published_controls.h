@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QListWidget>
 #include <QAction>
-#include <map>
+#include <QListWidget>
 #include <QWidget>
+#include <map>
 
 namespace korvane {
 

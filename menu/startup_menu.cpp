@@ -2,6 +2,7 @@
 
 #include "app/runner.h"
 #include "gui/error_report.h"
+#include "gui/one_column.h"
 #include "layout/layout_file.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
@@ -133,11 +134,7 @@ void TForm2::BuildControls() {
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setUniformItemSizes(true);
-    // One column, list width - 25: long names are cut with "..." at the
-    // right, never scrolled sideways.
-    ListView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ListView1->setTextElideMode(Qt::ElideRight);
-    ListView1->setWordWrap(false);
+    KeepOneColumn(ListView1, 25); // the one column is the list's width - 25
     // The context menu opens where the event says, in screen coordinates:
     // mapping a local point through the window's position would trust a
     // position the window manager may have changed.
@@ -203,7 +200,6 @@ void TForm2::FormShow() {
         ListView1->addItem(new QListWidgetItem(icon, QString::fromStdString(row.name)));
         ListView1->item(ListView1->count() - 1)->setToolTip(QString::fromStdString(row.name));
     }
-    FitColumn();
     if (ListView1->count() > 0) {
         ListView1->setCurrentRow(0);
     }
@@ -229,14 +225,6 @@ void TForm2::FormShow() {
         QString::fromStdString(FormatClockTime(MillisecondsToDayFraction(countdownLength_))));
     Panel2->show();
     Timer1->start();
-}
-
-void TForm2::FitColumn() {
-    const int width = std::max(0, ListView1->width() - 25);
-    const int height = std::max(36, ListView1->fontMetrics().height() + 4);
-    for (int i = 0; i < ListView1->count(); ++i) {
-        ListView1->item(i)->setSizeHint(QSize(width, height));
-    }
 }
 
 void TForm2::StopTimer() {
@@ -332,9 +320,6 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         return PanelMouse(event);
     }
     if (watched == ListView1) {
-        if (event->type() == QEvent::Resize) {
-            FitColumn();
-        }
         return ListKey(event);
     }
     if (watched == ListView1->viewport()) {

@@ -60,7 +60,6 @@ class TForm2 : public TPublishedForm {
     bool HeaderMouse(QEvent* event);
     bool PanelMouse(QEvent* event);
     bool ListKey(QEvent* event);
-    void FitColumn();
     bool ListMouse(QEvent* event);
     std::string SelectedBatch() const;
     void EndDrag();

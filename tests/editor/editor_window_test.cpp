@@ -395,8 +395,19 @@ class EditorWindowTest : public QObject {
         if (shots.isEmpty()) {
             QSKIP("KORVANE_SCREENSHOTS not set");
         }
-        EditorRig rig(
-            "[Monday morning]\r\nID=1\r\nItem0=Interval;0:05:00;Active\r\n[Weekend]\r\nID=2\r\n");
+        EditorRig rig("[Monday morning]\r\nID=1\r\nItem0=File;3\\;Active\r\n"
+                      "Item1=Interval;0:05:00;Active\r\nItem2=File;4\\;Disabled\r\n"
+                      "Item3=File;5\\;Active\r\nItem4=Odd;x;Active\r\n"
+                      "[Weekend with a rather long name]\r\nID=2\r\n"
+                      "IconFile=Icons/korvane.ico\r\nIconIndex=3\r\n");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "3" / "sh.lnk", "[Shell Link]\nTarget=/bin/sh\n");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "4" / "hosts.lnk",
+                  "[Shell Link]\nTarget=/etc/hosts\n");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "5" / "term.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Term\nExec=xterm\n"
+                  "Icon=utilities-terminal\n");
+        rig.form->Reload();
+        QTest::qWait(100);
         rig.form->grab().save(shots + "/editor.png");
         for (const char* name : {"AboutBox", "Form3"}) {
             auto* dialog = rig.form->findChild<QDialog*>(name);
