@@ -3,6 +3,7 @@
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
 #include "editor/interval_dialog.h"
+#include "editor/link_properties.h"
 #include "gui/error_report.h"
 #include "gui/one_column.h"
 #include "layout/layout_file.h"
@@ -122,7 +123,7 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
         LaunchBatch(files_, batch, hooks);
     };
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
-    showFileProperties = ShowPropertiesOverDBus;
+    showFileProperties = [this](const fs::path& file) { ShowLinkProperties(file); };
     shellOpen = [](const fs::path& file, const std::string& parameters, const fs::path& folder) {
         shell::ShellOpen(file, parameters, folder, shell::SW_SHOWNORMAL);
     };
@@ -195,6 +196,38 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     idle->setInterval(150);
     connect(idle, &QTimer::timeout, this, &TForm1::UpdateActions);
     idle->start();
+}
+
+void TForm1::ShowLinkProperties(const fs::path& file) {
+    const std::string ext = utf8::FoldCase(utf8::FromPath(file.extension()));
+    if (ext != ".lnk" && ext != ".desktop") {
+        ShowPropertiesOverDBus(file); // a file of another kind: the file manager's page
+        return;
+    }
+    // Our own link files and copied entries get our own sheet, as the
+    // shell's property sheet serves its shortcuts elsewhere.
+    auto* sheet = new TLinkPropertiesForm(file, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->chooseIcon = [this](std::string& iconFile, int& index) {
+        // The chooser edits the shared icon values; the batch's are put back.
+        const std::string savedFile = CurrentIconFile();
+        const int savedIndex = CurrentIconIndex();
+        const auto savedPreview = std::exchange(Form5->setPreview, nullptr);
+        CurrentIconFile() = iconFile;
+        CurrentIconIndex() = index;
+        const bool chosen = Form5->exec() == QDialog::Accepted;
+        if (chosen) {
+            iconFile = CurrentIconFile();
+            index = CurrentIconIndex();
+        }
+        CurrentIconFile() = savedFile;
+        CurrentIconIndex() = savedIndex;
+        Form5->setPreview = savedPreview;
+        return chosen;
+    };
+    connect(sheet, &TLinkPropertiesForm::applied, this,
+            [this] { Guarded(this, [this] { Reload(); }); });
+    sheet->show();
 }
 
 TForm1::~TForm1() {

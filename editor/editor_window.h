@@ -86,6 +86,7 @@ class TForm1 : public TPublishedForm {
     int SelectedIndex() const;
     void SelectItemRow(int index);
     void SelectLastItemRow();
+    void ShowLinkProperties(const std::filesystem::path& file);
     // An item dragged within the item list to the row at pos.
     void DropItemRow(const QPoint& pos);
     void BatchListEdited(QListWidgetItem* row);

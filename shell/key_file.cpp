@@ -254,4 +254,77 @@ void KeyFile::Remove(std::string_view group, std::string_view key) {
     }
 }
 
+namespace {
+
+// Key files hold UTF-8 text. A path that is not UTF-8 (file names are bytes
+// here) is kept twice: readable, with replacement characters, under its own
+// key, and byte for byte, percent-escaped, under key + "-Escaped", which
+// readers prefer.
+constexpr const char* kEscapedSuffix = "-Escaped";
+
+std::string PercentEscape(std::string_view bytes) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += ch;
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> PercentUnescape(std::string_view text) {
+    std::string out;
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) {
+            return std::nullopt;
+        }
+        const int hi = digit(text[i + 1]), lo = digit(text[i + 2]);
+        if (hi < 0 || lo < 0) {
+            return std::nullopt;
+        }
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
+} // namespace
+
+void SetPathValue(KeyFile& kf, std::string_view group, const std::string& key,
+                  const std::string& value) {
+    if (utf8::IsValid(value)) {
+        kf.Set(group, key, value);
+        kf.Remove(group, key + kEscapedSuffix); // an older byte form would win
+        return;
+    }
+    kf.Set(group, key, utf8::Displayable(value));
+    kf.Set(group, key + kEscapedSuffix, PercentEscape(value));
+}
+
+std::string GetPathValue(const KeyFile& kf, std::string_view group, const std::string& key) {
+    if (const auto escaped = kf.Get(group, key + kEscapedSuffix)) {
+        if (const auto bytes = PercentUnescape(*escaped)) {
+            return *bytes;
+        }
+    }
+    return kf.Get(group, key).value_or("");
+}
+
 } // namespace korvane::shell

@@ -56,4 +56,12 @@ std::string EscapeKeyFileValue(std::string_view value);
 // a lone one at the end is dropped, as desktops read them.
 std::string UnescapeKeyFileValue(std::string_view stored);
 
+// A path as a key file keeps it. Paths are bytes here and key files UTF-8:
+// one that is not UTF-8 is written readable (with replacement characters)
+// under key and byte for byte, percent-escaped, under key + "-Escaped",
+// which GetPathValue prefers.
+void SetPathValue(KeyFile& kf, std::string_view group, const std::string& key,
+                  const std::string& value);
+std::string GetPathValue(const KeyFile& kf, std::string_view group, const std::string& key);
+
 } // namespace korvane::shell

@@ -1,0 +1,232 @@
+#include "editor/link_properties.h"
+
+#include "gui/error_report.h"
+#include "shell/icons.h"
+#include "shell/shell.h"
+#include "store/errors.h"
+#include "store/utf8.h"
+
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string S(const QString& s) {
+    return s.toStdString();
+}
+
+QLineEdit* Field(QWidget* parent, const char* name) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    return edit;
+}
+
+QPushButton* Button(QWidget* parent, const QString& caption, const char* name) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
+// A line with a field and a button beside it.
+QWidget* WithButton(QWidget* parent, QLineEdit* edit, QPushButton* button) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(edit, 1);
+    layout->addWidget(button);
+    return row;
+}
+
+} // namespace
+
+TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
+    : QDialog(parent), file_(std::move(file)), sheet_(shell::ReadLinkSheet(file_)) {
+    setObjectName(QStringLiteral("LinkPropertiesForm"));
+    const fs::path name = file_.filename();
+    const bool link = utf8::EqualFolded(utf8::FromPath(name.extension()), ".lnk");
+    setWindowTitle(QString::fromStdString(utf8::FromPath(link ? name.stem() : name)) +
+                   QStringLiteral(" Properties"));
+
+    chooseTarget = [this] { return QFileDialog::getOpenFileName(this, QStringLiteral("Target")); };
+    chooseFolder = [this] {
+        return QFileDialog::getExistingDirectory(this, QStringLiteral("Start in"),
+                                                 StartInEdit->text());
+    };
+    openFolder = [](const fs::path& folder) {
+        shell::ShellOpen(folder, "", folder, shell::SW_SHOWNORMAL);
+    };
+
+    const bool entry = sheet_ && sheet_->kind == shell::LinkSheet::Kind::DesktopEntry;
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    if (entry) {
+        NameEdit = Field(this, "NameEdit");
+        form->addRow(QStringLiteral("Name:"), NameEdit);
+    }
+    TargetEdit = Field(this, "TargetEdit");
+    auto* browseTarget = Button(this, QStringLiteral("Browse..."), "BrowseTargetButton");
+    form->addRow(entry ? QStringLiteral("Command:") : QStringLiteral("Target:"),
+                 WithButton(this, TargetEdit, browseTarget));
+    if (!entry) {
+        ArgumentsEdit = Field(this, "ArgumentsEdit");
+        form->addRow(QStringLiteral("Arguments:"), ArgumentsEdit);
+    }
+    StartInEdit = Field(this, "StartInEdit");
+    auto* browseFolder = Button(this, QStringLiteral("Browse..."), "BrowseFolderButton");
+    form->addRow(QStringLiteral("Start in:"), WithButton(this, StartInEdit, browseFolder));
+    CommentEdit = Field(this, "CommentEdit");
+    form->addRow(QStringLiteral("Comment:"), CommentEdit);
+    IconImage = new QLabel(this);
+    IconImage->setObjectName(QStringLiteral("IconImage"));
+    IconImage->setFixedSize(32, 32);
+    auto* changeIcon = Button(this, QStringLiteral("Change Icon..."), "ChangeIconButton");
+    auto* iconRow = new QHBoxLayout;
+    iconRow->addWidget(IconImage);
+    iconRow->addWidget(changeIcon);
+    iconRow->addStretch(1);
+    form->addRow(QStringLiteral("Icon:"), iconRow);
+    layout->addLayout(form);
+    auto* openLocation = Button(this, QStringLiteral("Open file location"), "OpenLocationButton");
+    layout->addWidget(openLocation, 0, Qt::AlignLeft);
+    WarningLabel = new QLabel(this);
+    WarningLabel->setObjectName(QStringLiteral("WarningLabel"));
+    WarningLabel->setWordWrap(true);
+    WarningLabel->setStyleSheet(QStringLiteral("color: #a05a00;"));
+    layout->addWidget(WarningLabel);
+    layout->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    OKButton = Button(this, QStringLiteral("OK"), "OKButton");
+    OKButton->setDefault(true);
+    auto* cancel = Button(this, QStringLiteral("Cancel"), "CancelButton");
+    ApplyButton = Button(this, QStringLiteral("Apply"), "ApplyButton");
+    buttons->addWidget(OKButton);
+    buttons->addWidget(cancel);
+    buttons->addWidget(ApplyButton);
+    layout->addLayout(buttons);
+    resize(440, sizeHint().height());
+
+    if (sheet_) {
+        if (NameEdit) {
+            NameEdit->setText(Q(sheet_->name));
+        }
+        TargetEdit->setText(Q(sheet_->target));
+        if (ArgumentsEdit) {
+            ArgumentsEdit->setText(Q(sheet_->arguments));
+        }
+        StartInEdit->setText(Q(sheet_->startIn));
+        CommentEdit->setText(Q(sheet_->comment));
+        iconFile_ = sheet_->iconFile;
+        iconIndex_ = sheet_->iconIndex;
+    } else {
+        // Shown, never overwritten: what cannot be read cannot be written back whole.
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{TargetEdit, StartInEdit, CommentEdit, browseTarget,
+                                             browseFolder, changeIcon, OKButton, ApplyButton}) {
+            w->setEnabled(false);
+        }
+        if (ArgumentsEdit) {
+            ArgumentsEdit->setEnabled(false);
+        }
+        WarningLabel->setText(QStringLiteral("This file cannot be read as a link. It is shown "
+                                             "read-only, so that nothing overwrites it."));
+    }
+    ShowIcon();
+    UpdateWarning();
+
+    connect(TargetEdit, &QLineEdit::textChanged, this, [this] { UpdateWarning(); });
+    connect(browseTarget, &QPushButton::clicked, this, [this] {
+        if (const QString chosen = chooseTarget(); !chosen.isEmpty()) {
+            TargetEdit->setText(chosen);
+        }
+    });
+    connect(browseFolder, &QPushButton::clicked, this, [this] {
+        if (const QString chosen = chooseFolder(); !chosen.isEmpty()) {
+            StartInEdit->setText(chosen);
+        }
+    });
+    connect(changeIcon, &QPushButton::clicked, this, [this] {
+        std::string icon = iconFile_.empty() ? S(TargetEdit->text()) : iconFile_;
+        int index = iconIndex_;
+        if (chooseIcon && chooseIcon(icon, index)) {
+            iconFile_ = icon;
+            iconIndex_ = index;
+            ShowIcon();
+        }
+    });
+    connect(openLocation, &QPushButton::clicked, this, [this] {
+        const fs::path target = utf8::ToPath(S(TargetEdit->text()));
+        openFolder(target.has_parent_path() ? target.parent_path() : file_.parent_path());
+    });
+    connect(OKButton, &QPushButton::clicked, this, [this] {
+        if (Apply()) {
+            accept();
+        }
+    });
+    connect(ApplyButton, &QPushButton::clicked, this, [this] { Apply(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+shell::LinkSheet TLinkPropertiesForm::Collected() const {
+    shell::LinkSheet sheet = *sheet_;
+    if (NameEdit) {
+        sheet.name = S(NameEdit->text());
+    }
+    sheet.target = S(TargetEdit->text());
+    if (ArgumentsEdit) {
+        sheet.arguments = S(ArgumentsEdit->text());
+    }
+    sheet.startIn = S(StartInEdit->text());
+    sheet.comment = S(CommentEdit->text());
+    sheet.iconFile = iconFile_;
+    sheet.iconIndex = iconIndex_;
+    return sheet;
+}
+
+bool TLinkPropertiesForm::Apply() {
+    if (!sheet_) {
+        return false;
+    }
+    return Guarded(this, [this] {
+        const shell::LinkSheet sheet = Collected();
+        if (const std::string problem = shell::CheckLinkSheet(sheet); !problem.empty()) {
+            throw Error(problem); // nothing is written
+        }
+        if (!shell::WriteLinkSheet(file_, sheet)) {
+            throw WriteError("Unable to write to " + utf8::FromPath(file_));
+        }
+        sheet_ = sheet;
+        emit applied();
+    });
+}
+
+void TLinkPropertiesForm::ShowIcon() {
+    QIcon icon = iconFile_.empty() ? QIcon() : ExtractIcon(Q(iconFile_), iconIndex_);
+    if (icon.isNull()) {
+        icon = FileTypeIcon(TargetEdit->text());
+    }
+    IconImage->setPixmap(icon.pixmap(32, 32));
+}
+
+void TLinkPropertiesForm::UpdateWarning() {
+    if (!sheet_) {
+        return;
+    }
+    WarningLabel->setText(Q(shell::LinkSheetWarning(Collected())));
+}
+
+} // namespace korvane
