@@ -232,6 +232,11 @@ void TForm1::ShowLinkProperties(const fs::path& file) {
 
 TForm1::~TForm1() {
     watch_.reset();
+    // Hiding the children as the window goes commits an open in-place edit
+    // and moves the selection: nothing of that may reach a half-destroyed form.
+    BatchList->disconnect(this);
+    BatchList->itemDelegate()->disconnect(this);
+    AppList->disconnect(this);
 }
 
 void TForm1::DirChangeChange() {
