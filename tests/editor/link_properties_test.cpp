@@ -158,7 +158,8 @@ class LinkPropertiesTest : public QObject {
     void aDamagedLinkOpensReadOnly() {
         TempDir dir;
         const fs::path file = dir / "broken.lnk";
-        const std::string damaged("L\0\0\0\x01\x14\x02 not a key file", 24);
+        static const char bytes[] = "L\0\0\0\x01\x14\x02 not a key file";
+        const std::string damaged(bytes, sizeof bytes - 1);
         WriteFile(file, damaged);
         SheetRig rig(file);
         QVERIFY(!rig.find<QLineEdit>("TargetEdit")->isEnabled());
