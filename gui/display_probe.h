@@ -12,6 +12,11 @@ enum class DisplayKind {
 // Asked before Qt starts, since Qt ends the process when it cannot connect.
 DisplayKind ProbeDisplay();
 
+// The startup menu restores its position and stays on top, which a Wayland
+// client cannot: in a Wayland session that also offers X (XWayland), and
+// unless the user chose a platform, it runs through X.
+void PreferXForPlacedWindows();
+
 // The line printed when a window mode is asked for without a display.
 inline constexpr const char* kNoDisplayMessage =
     "korvane: the editor and the startup menu need a graphical session, and no display "

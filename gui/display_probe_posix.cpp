@@ -76,4 +76,10 @@ DisplayKind ProbeDisplay() {
     return ok ? DisplayKind::Visible : DisplayKind::None;
 }
 
+void PreferXForPlacedWindows() {
+    if (Env("QT_QPA_PLATFORM").empty() && !Env("WAYLAND_DISPLAY").empty() && XAnswers()) {
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+}
+
 } // namespace korvane

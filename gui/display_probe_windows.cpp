@@ -7,4 +7,6 @@ DisplayKind ProbeDisplay() {
     return DisplayKind::Visible;
 }
 
+void PreferXForPlacedWindows() {}
+
 } // namespace korvane

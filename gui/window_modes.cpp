@@ -33,6 +33,7 @@ bool DisplayUsable() {
 } // namespace
 
 int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
+    PreferXForPlacedWindows();
     if (!DisplayUsable()) {
         return 1;
     }

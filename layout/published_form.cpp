@@ -89,6 +89,26 @@ void TPublishedForm::KeepOnScreen() {
     }
 }
 
+namespace {
+
+std::optional<bool>& PositionsReportedOverride() {
+    static std::optional<bool> value;
+    return value;
+}
+
+} // namespace
+
+bool TPublishedForm::PositionsReported() {
+    if (PositionsReportedOverride()) {
+        return *PositionsReportedOverride();
+    }
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void TPublishedForm::SetPositionsReportedForTest(std::optional<bool> reported) {
+    PositionsReportedOverride() = reported;
+}
+
 void TPublishedForm::setVisible(bool visible) {
     // A centring placement applies once, before the window is mapped: a move
     // while it is being shown races the window manager, and Qt may then keep
@@ -104,6 +124,11 @@ void TPublishedForm::setVisible(bool visible) {
         }
         position_ = poDesigned;
     }
+    if (visible && !placedSet_) {
+        // What a layout saved where positions are not reported keeps.
+        placed_ = pos();
+    }
+    placedSet_ = placedSet_ || visible;
     QWidget::setVisible(visible);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QWidget>
 
 namespace korvane {
@@ -43,10 +45,26 @@ class TPublishedForm : public QWidget {
 
     int Tag() const { return tag_; }
     void SetTag(int v) { tag_ = v; }
-    int Left() const { return pos().x(); }
-    void SetLeft(int v) { move(v, pos().y()); }
-    int Top() const { return pos().y(); }
-    void SetTop(int v) { move(pos().x(), v); }
+    // Where the window system cannot tell a window's place (a native Wayland
+    // client is told (0,0)), Left and Top keep what was loaded or first
+    // placed, so a saved layout never loses its position.
+    int Left() const { return PositionsReported() ? pos().x() : placed_.x(); }
+    void SetLeft(int v) {
+        placed_.setX(v);
+        placedSet_ = true;
+        move(v, pos().y());
+    }
+    int Top() const { return PositionsReported() ? pos().y() : placed_.y(); }
+    void SetTop(int v) {
+        placed_.setY(v);
+        placedSet_ = true;
+        move(pos().x(), v);
+    }
+
+    // Whether the platform reports top-level window positions; tests may
+    // say otherwise.
+    static bool PositionsReported();
+    static void SetPositionsReportedForTest(std::optional<bool> reported);
     int Width() const { return frameGeometry().width(); }
     void SetWidth(int v);
     int Height() const { return frameGeometry().height(); }
@@ -84,6 +102,8 @@ class TPublishedForm : public QWidget {
     bool alphaBlend_ = false;
     int alphaBlendValue_ = 255;
     TPosition position_ = poDesigned;
+    QPoint placed_; // the position loaded or first placed
+    bool placedSet_ = false;
 };
 
 } // namespace korvane

@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <chrono>
@@ -69,6 +70,7 @@ TForm2::TForm2(ProgramFiles& files, QWidget* parent)
         LaunchBatch(files_, batch, hooks);
     };
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
+    startSystemMove = [this] { return windowHandle() && windowHandle()->startSystemMove(); };
     startEditor = [this] {
         shell::ShellOpen(files_.executable, "", files_.folder, shell::SW_SHOWNORMAL);
     };
@@ -339,6 +341,9 @@ bool TForm2::HeaderMouse(QEvent* event) {
     }
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+        if (mouse->button() == Qt::LeftButton && startSystemMove && startSystemMove()) {
+            return true; // the window system moves it from here
+        }
         press_ = mouse->globalPosition().toPoint();
         pressWindow_ = pos();
         moving_ = dragging_ = true;

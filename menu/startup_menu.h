@@ -33,6 +33,9 @@ class TForm2 : public TPublishedForm {
     std::function<void(const std::string& batch)> launchBatch;
     std::function<void(const std::string& batch, int index)> launchItem;
     std::function<void()> startEditor;
+    // Asks the window system to move the window with the pointer (the only
+    // way on Wayland); false when it cannot, and the drag moves it itself.
+    std::function<bool()> startSystemMove;
     std::function<std::int64_t()> clock; // milliseconds, monotonic
 
     void FormShow();

@@ -6,7 +6,8 @@ if [ "${1:-}" = windows ]; then
   packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64)
 else
   packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libglib2.0-dev
-            libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev libxcb1-dev xvfb xauth openbox)
+            libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev libxcb1-dev xvfb xauth openbox
+            weston xwayland qt6-wayland)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -258,6 +258,36 @@ class StartupMenuTest : public QObject {
         QCOMPARE(closed.count(), 1);
     }
 
+    // A press on the header (or its label) asks the window system to move
+    // the window; only when it cannot does the drag move it by itself.
+    void aHeaderPressAsksForASystemMove_data() {
+        QTest::addColumn<bool>("systemMoves");
+        QTest::addColumn<QString>("pressed");
+        QTest::newRow("systemMoveHeader") << true << "CoolBar1";
+        QTest::newRow("systemMoveLabel") << true << "Label1";
+        QTest::newRow("fallbackHeader") << false << "CoolBar1";
+    }
+    void aHeaderPressAsksForASystemMove() {
+        QFETCH(bool, systemMoves);
+        QFETCH(QString, pressed);
+        MenuRig rig(kCatalogue);
+        int asked = 0;
+        rig.form->startSystemMove = [&] {
+            ++asked;
+            return systemMoves;
+        };
+        rig.show();
+        rig.form->move(100, 100);
+        auto* header = rig.form->findChild<QWidget*>(pressed);
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(5, 5));
+        QMouseEvent move(QEvent::MouseMove, QPointF(35, 25), header->mapToGlobal(QPointF(35, 25)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(header, &move);
+        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(35, 25));
+        QCOMPARE(asked, 1);
+        QCOMPARE(rig.form->pos(), systemMoves ? QPoint(100, 100) : QPoint(130, 120));
+    }
+
     void dragsMoveAndResizeTheWindow() {
         MenuRig rig(kCatalogue);
         rig.show();
