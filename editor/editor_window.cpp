@@ -878,7 +878,8 @@ void TForm1::aTB_ListExecute() {
 }
 
 void TForm1::Help2Click() {
-    shellOpen(files_.folder / "_Help" / "kv.chm", "", files_.folder / "_Help");
+    const fs::path help = shell::ProgramDataFolder() / "_Help"; // shipped with the program
+    shellOpen(help / "kv.chm", "", help);
 }
 
 void TForm1::AboutClick() {

@@ -11,7 +11,9 @@ namespace fs = std::filesystem;
 namespace korvane::shell {
 
 fs::path ProgramDataFolder() {
-    return ExecutablePath().parent_path();
+    // An installed program names its data folder; a portable one has it beside itself.
+    const fs::path installed = utf8::ToPath(KORVANE_DATA_DIR);
+    return installed.empty() ? ExecutablePath().parent_path() : installed;
 }
 
 fs::path ProgramIconFile() {

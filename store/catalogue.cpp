@@ -1,5 +1,7 @@
 #include "store/catalogue.h"
 
+#include <cstdlib>
+
 #include "store/clock_time.h"
 #include "store/utf8.h"
 
@@ -10,10 +12,47 @@ namespace fs = std::filesystem;
 
 namespace korvane {
 
-ProgramFiles::ProgramFiles(const fs::path& exe)
-    : executable(exe), folder(exe.parent_path()),
-      layoutFile(fs::path(exe).replace_extension(".prm")), catalogue(folder / "batches.lst"),
-      settings(fs::path(exe).replace_extension(".ini")) {}
+bool IsInstalledBuild() {
+    return KORVANE_INSTALLED != 0;
+}
+
+fs::path InstalledStateFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && *data && fs::path(data).is_absolute()) {
+        return fs::path(data) / "korvane";
+    }
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : ".") / ".local" / "share" / "korvane";
+}
+
+fs::path StateFolder(const fs::path& exe) {
+    return IsInstalledBuild() ? InstalledStateFolder() : exe.parent_path();
+}
+
+namespace {
+
+// An installed program's state folder appears on first use, private to the user.
+fs::path MadeStateFolder(const fs::path& exe) {
+    fs::path folder = StateFolder(exe);
+    std::error_code ec;
+    if (IsInstalledBuild() && !fs::exists(folder, ec)) {
+        fs::create_directories(folder, ec);
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
+    }
+    return folder;
+}
+
+fs::path Beside(const fs::path& folder, const fs::path& exe, const char* extension) {
+    return folder / fs::path(exe.filename()).replace_extension(extension);
+}
+
+} // namespace
+
+ProgramFiles::ProgramFiles(const fs::path& exe) : ProgramFiles(exe, MadeStateFolder(exe)) {}
+
+ProgramFiles::ProgramFiles(const fs::path& exe, const fs::path& stateFolder)
+    : executable(exe), folder(stateFolder), layoutFile(Beside(stateFolder, exe, ".prm")),
+      catalogue(stateFolder / "batches.lst"), settings(Beside(stateFolder, exe, ".ini")) {}
 
 void DecodeItemEntry(std::string_view text, tqAppInfo& record) {
     record.Folder.clear();

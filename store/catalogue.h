@@ -13,15 +13,26 @@
 
 namespace korvane {
 
-// The files every mode works on, all beside the executable.
+// Where a copy of the program keeps its state (the program folder): a
+// portable copy beside its executable; an installed program (a build made
+// for installing, never judged by what is writable) in the user's data
+// folder, $XDG_DATA_HOME/korvane/ or ~/.local/share/korvane/.
+std::filesystem::path StateFolder(const std::filesystem::path& executable);
+std::filesystem::path InstalledStateFolder(); // the rule for an installed program
+bool IsInstalledBuild();
+
+// The files every mode works on, all in the state folder.
 struct ProgramFiles {
+    // The state folder of the executable, made (mode 0700) when an
+    // installed program runs for the first time.
     explicit ProgramFiles(const std::filesystem::path& executable);
+    ProgramFiles(const std::filesystem::path& executable, const std::filesystem::path& folder);
 
     std::filesystem::path executable;
     std::filesystem::path folder;     // the program folder
-    std::filesystem::path layoutFile; // <executable>.prm
+    std::filesystem::path layoutFile; // <executable name>.prm
     TIniFile catalogue;               // batches.lst
-    TIniFile settings;                // <executable>.ini, section "Basic"
+    TIniFile settings;                // <executable name>.ini, section "Basic"
 };
 
 inline constexpr std::string_view kSettingsSection = "Basic";
