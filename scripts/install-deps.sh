@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need, if any are missing.
-# With the argument "windows": what the MinGW-w64 cross build and Wine need.
+# With the argument "windows": what the MinGW-w64 cross build and Wine need;
+# with "package": what building and checking the Debian package needs.
 set -euo pipefail
-if [ "${1:-}" = windows ]; then
+if [ "${1:-}" = package ]; then
+  packages=(dpkg-dev fakeroot file lintian desktop-file-utils appstream man-db)
+elif [ "${1:-}" = windows ]; then
   packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64)
 else
   packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libglib2.0-dev
