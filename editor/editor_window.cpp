@@ -41,7 +41,6 @@
 #include <QVBoxLayout>
 
 #include <chrono>
-
 #include <utility>
 
 namespace fs = std::filesystem;

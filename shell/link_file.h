@@ -6,6 +6,10 @@
 
 namespace korvane::shell {
 
+// The groups of this platform's link files and of desktop entries.
+inline constexpr const char* kLinkGroup = "Shell Link";
+inline constexpr const char* kDesktopGroup = "Desktop Entry";
+
 // What an item's link file holds. On this platform a link file is a small
 // key file with the group [Shell Link].
 struct LinkInfo {

@@ -1,6 +1,7 @@
 #include "shell/link_sheet.h"
 
 #include "shell/key_file.h"
+#include "shell/link_file.h"
 #include "shell/shell_words.h"
 
 #include <system_error>
@@ -10,9 +11,6 @@ namespace fs = std::filesystem;
 namespace korvane::shell {
 
 namespace {
-
-constexpr const char* kLinkGroup = "Shell Link";
-constexpr const char* kDesktopGroup = "Desktop Entry";
 
 bool Blank(const std::string& text) {
     return text.find_first_not_of(" \t\n") == std::string::npos;
@@ -39,14 +37,14 @@ std::optional<LinkSheet> ReadLinkSheet(const fs::path& file) {
         return std::nullopt;
     }
     LinkSheet sheet;
-    if (kf->HasGroup(kLinkGroup)) {
+    if (const auto link = kf->HasGroup(kLinkGroup) ? ReadLinkFile(file) : std::nullopt) {
         sheet.kind = LinkSheet::Kind::Link;
-        sheet.target = GetPathValue(*kf, kLinkGroup, "Target");
-        sheet.arguments = GetPathValue(*kf, kLinkGroup, "Arguments");
-        sheet.startIn = GetPathValue(*kf, kLinkGroup, "WorkingDirectory");
-        sheet.comment = kf->Get(kLinkGroup, "Description").value_or("");
-        sheet.iconFile = GetPathValue(*kf, kLinkGroup, "IconFile");
-        sheet.iconIndex = kf->GetInteger(kLinkGroup, "IconIndex").value_or(0);
+        sheet.target = link->target;
+        sheet.arguments = link->arguments;
+        sheet.startIn = link->workingDirectory;
+        sheet.comment = link->description;
+        sheet.iconFile = link->iconFile;
+        sheet.iconIndex = link->iconIndex;
         return sheet;
     }
     if (kf->HasGroup(kDesktopGroup)) {

@@ -32,8 +32,6 @@ namespace korvane::shell {
 
 namespace {
 
-constexpr const char* kLinkGroup = "Shell Link";
-constexpr const char* kDesktopGroup = "Desktop Entry";
 constexpr int kMaxLinkDepth = 8;
 
 std::string KeyString(const KeyFile& kf, const char* group, const char* key) {

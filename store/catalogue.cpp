@@ -1,11 +1,10 @@
 #include "store/catalogue.h"
 
-#include <cstdlib>
-
 #include "store/clock_time.h"
 #include "store/utf8.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <system_error>
 
 namespace fs = std::filesystem;
