@@ -1,5 +1,6 @@
 # korvane_add_test(NAME [QTEST] SOURCES src... LIBS lib... [LABELS label...])
-# One test executable per class; every test runs without a display. QTEST
+# One test executable per class; every test runs without a display (on
+# Windows, under Wine, on the X display Wine is given). QTEST
 # makes it a QtTest program (windows), else it is a GoogleTest one.
 function(korvane_add_test name)
   cmake_parse_arguments(T "QTEST" "" "SOURCES;LIBS;LABELS" ${ARGN})
@@ -12,9 +13,14 @@ function(korvane_add_test name)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;GIO_USE_VFS=local;GSETTINGS_BACKEND=memory"
-    TIMEOUT 120)
+  if(WIN32)
+    # Real windows (under Wine, on its X display). Copies of the program made
+    # elsewhere find the DLLs and Qt's plugins in the build's program folder.
+    set(env "WINEPATH=Z:${KORVANE_PROGRAM_DIR}" "QT_PLUGIN_PATH=Z:${KORVANE_PROGRAM_DIR}")
+  else()
+    set(env QT_QPA_PLATFORM=offscreen GIO_USE_VFS=local GSETTINGS_BACKEND=memory)
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 120)
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()

@@ -21,9 +21,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Self-contained executables: no MinGW runtime DLLs to ship or to find under Wine.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-
 find_program(KORVANE_WINE NAMES wine64 wine)
 if(KORVANE_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVANE_WINE})

@@ -2,6 +2,7 @@
 
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
+#include "editor/file_properties.h"
 #include "editor/interval_dialog.h"
 #include "editor/link_properties.h"
 #include "gui/error_report.h"
@@ -19,9 +20,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -77,26 +75,6 @@ fs::path FindIgnoringCase(const fs::path& folder, const std::string& name) {
         }
     }
     return {};
-}
-
-void ShowPropertiesOverDBus(const fs::path& file) {
-    const QString service = QStringLiteral("org.freedesktop.FileManager1");
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && bus.interface()) {
-        const auto registered = bus.interface()->isServiceRegistered(service);
-        const auto activatable = bus.interface()->activatableServiceNames();
-        if ((registered.isValid() && registered.value()) ||
-            (activatable.isValid() && activatable.value().contains(service))) {
-            QDBusMessage call = QDBusMessage::createMethodCall(
-                service, QStringLiteral("/org/freedesktop/FileManager1"), service,
-                QStringLiteral("ShowItemProperties"));
-            call << QStringList{QUrl::fromLocalFile(QP(file)).toString()} << QString();
-            bus.asyncCall(call);
-            return;
-        }
-    }
-    // No file manager to ask: show the item's folder instead.
-    shell::ShellOpen(file.parent_path(), "", file.parent_path(), shell::SW_SHOWNORMAL);
 }
 
 } // namespace
@@ -200,7 +178,7 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
 void TForm1::ShowLinkProperties(const fs::path& file) {
     const std::string ext = utf8::FoldCase(utf8::FromPath(file.extension()));
     if (ext != ".lnk" && ext != ".desktop") {
-        ShowPropertiesOverDBus(file); // a file of another kind: the file manager's page
+        ShowFileProperties(file); // a file of another kind: the file manager's page
         return;
     }
     // Our own link files and copied entries get our own sheet, as the

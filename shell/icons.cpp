@@ -132,11 +132,21 @@ bool IsIcoFormat(QImageReader& reader) {
 } // namespace
 
 QIcon ProgramPicture(const char* name) {
-    return QIcon(QStringLiteral(":/pictures/") + QLatin1String(name) + QStringLiteral(".svg"));
+    // A Qt without its SVG plugin (Qt for MinGW, say) gets the same pictures
+    // drawn at the sizes the windows use.
+    static const bool svg = QImageReader::supportedImageFormats().contains("svg");
+    if (svg) {
+        return QIcon(QStringLiteral(":/pictures/") + QLatin1String(name) + QStringLiteral(".svg"));
+    }
+    QIcon icon;
+    for (const int size : {16, 32, 48}) {
+        icon.addFile(QStringLiteral(":/pictures/png/%1-%2.png").arg(QLatin1String(name)).arg(size));
+    }
+    return icon;
 }
 
 QIcon ProductIcon() {
-    static const QIcon icon(QStringLiteral(":/pictures/korvane.svg"));
+    static const QIcon icon = ProgramPicture("korvane");
     return icon;
 }
 

@@ -1,6 +1,8 @@
 // The shell on Windows: ShellExecuteEx, the shell link object, the registry.
 #include "shell/shell.h"
 
+#include "shell/shell_link_windows.h"
+
 #include "shell/version_parts.h"
 #include "store/errors.h"
 #include "store/utf8.h"
@@ -25,67 +27,13 @@ namespace {
 
 using win32::Narrow;
 using win32::Widen;
+using namespace win32link;
 
 constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const wchar_t* kRunValue = L"Korvane";
 constexpr const wchar_t* kShellFoldersKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr DWORD kLongPath = 32768;
-
-// The shell's objects need COM on the calling thread; a thread that has it
-// already (the windows' thread) keeps its own apartment.
-class ComScope {
-  public:
-    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) {
-            CoUninitialize();
-        }
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-  private:
-    HRESULT hr_;
-};
-
-struct Release {
-    void operator()(IUnknown* p) const {
-        if (p) {
-            p->Release();
-        }
-    }
-};
-template <class T> using ComPtr = std::unique_ptr<T, Release>;
-
-ComPtr<IShellLinkW> NewShellLink() {
-    IShellLinkW* link = nullptr;
-    const HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_IShellLinkW, reinterpret_cast<void**>(&link));
-    if (FAILED(hr) || !link) {
-        throw Error("The shell's link object is not available (error " +
-                    std::to_string(static_cast<unsigned long>(hr)) + ")");
-    }
-    return ComPtr<IShellLinkW>(link);
-}
-
-ComPtr<IPersistFile> PersistOf(IShellLinkW* link) {
-    IPersistFile* file = nullptr;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        return nullptr;
-    }
-    return ComPtr<IPersistFile>(file);
-}
-
-// A loaded link, or nothing when the file is missing or not a link.
-ComPtr<IShellLinkW> LoadShellLink(const fs::path& linkFile) {
-    ComPtr<IShellLinkW> link = NewShellLink();
-    ComPtr<IPersistFile> file = PersistOf(link.get());
-    if (!file || FAILED(file->Load(fs::path(linkFile).make_preferred().c_str(), STGM_READ))) {
-        return nullptr;
-    }
-    return link;
-}
 
 // Windows file names may not hold these, nor be empty.
 bool ValidFileName(const std::string& name) {

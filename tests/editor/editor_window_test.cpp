@@ -32,8 +32,8 @@ namespace {
 // answered by the test.
 struct EditorRig {
     explicit EditorRig(const std::string& catalogue = "") : files(dir / "korvane") {
-        ::setenv("HOME", dir.path().c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        qputenv("HOME", QByteArray::fromStdString(dir.path().string()));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "config").string()));
         WriteFile(dir / "batches.lst", catalogue);
         form = std::make_unique<TForm1>(files);
         form->chooseFile = [this] { return picked; };

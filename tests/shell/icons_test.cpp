@@ -56,6 +56,18 @@ class IconsTest : public QObject {
     static QString P(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 
   private slots:
+    void theProgramsOwnPicturesAreThereWithOrWithoutSvg() {
+        // Without Qt's SVG plugin (the Windows build) the PNG drawings serve.
+        for (const char* name : {"add-application", "add-batch", "delete", "document", "down",
+                                 "executable", "folder", "launch", "pause", "shortcut", "up"}) {
+            for (const int size : {16, 32}) {
+                const QImage picture = korvane::ProgramPicture(name).pixmap(size, size).toImage();
+                QVERIFY2(!picture.isNull() && picture.width() == size, name);
+            }
+        }
+        QVERIFY(!korvane::ProductIcon().pixmap(32, 32).isNull());
+    }
+
     void theDefaultCollectionHoldsManyIcons() {
         const QString library = korvane::DefaultIconLibrary();
         QVERIFY2(QFileInfo::exists(library), qPrintable(library));

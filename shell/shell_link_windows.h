@@ -1,0 +1,75 @@
+#pragma once
+// The shell link object (COM) for the Windows shell backend and the link
+// property sheet.
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shobjidl.h>
+
+#include "store/errors.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace korvane::shell::win32link {
+
+// The shell's objects need COM on the calling thread; a thread that has it
+// already (the windows' thread) keeps its own apartment.
+class ComScope {
+  public:
+    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComScope() {
+        if (SUCCEEDED(hr_)) {
+            CoUninitialize();
+        }
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+  private:
+    HRESULT hr_;
+};
+
+struct Release {
+    void operator()(IUnknown* p) const {
+        if (p) {
+            p->Release();
+        }
+    }
+};
+template <class T> using ComPtr = std::unique_ptr<T, Release>;
+
+inline ComPtr<IShellLinkW> NewShellLink() {
+    IShellLinkW* link = nullptr;
+    const HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_IShellLinkW, reinterpret_cast<void**>(&link));
+    if (FAILED(hr) || !link) {
+        throw Error("The shell's link object is not available (error " +
+                    std::to_string(static_cast<unsigned long>(hr)) + ")");
+    }
+    return ComPtr<IShellLinkW>(link);
+}
+
+inline ComPtr<IPersistFile> PersistOf(IShellLinkW* link) {
+    IPersistFile* file = nullptr;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        return nullptr;
+    }
+    return ComPtr<IPersistFile>(file);
+}
+
+// A loaded link, or nothing when the file is missing or not a link.
+inline ComPtr<IShellLinkW> LoadShellLink(const std::filesystem::path& linkFile) {
+    ComPtr<IShellLinkW> link = NewShellLink();
+    ComPtr<IPersistFile> file = PersistOf(link.get());
+    if (!file ||
+        FAILED(file->Load(std::filesystem::path(linkFile).make_preferred().c_str(), STGM_READ))) {
+        return nullptr;
+    }
+    return link;
+}
+
+} // namespace korvane::shell::win32link
