@@ -2,6 +2,19 @@
 # One test executable per class; every test runs without a display (on
 # Windows, under Wine, on the X display Wine is given). QTEST
 # makes it a QtTest program (windows), else it is a GoogleTest one.
+if(WIN32)
+  # Real windows (under Wine, on its X display). Programs find the DLLs and
+  # Qt's plugins in the build's program folder, copies made elsewhere too.
+  set(KORVANE_TEST_ENVIRONMENT "WINEPATH=Z:${KORVANE_PROGRAM_DIR}"
+    "QT_PLUGIN_PATH=Z:${KORVANE_PROGRAM_DIR}")
+  # Wine is slower to start windows.
+  set(KORVANE_TEST_TIMEOUT 300)
+else()
+  set(KORVANE_TEST_TIMEOUT 120)
+  set(KORVANE_TEST_ENVIRONMENT QT_QPA_PLATFORM=offscreen GIO_USE_VFS=local
+    GSETTINGS_BACKEND=memory)
+endif()
+
 function(korvane_add_test name)
   cmake_parse_arguments(T "QTEST" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -13,14 +26,8 @@ function(korvane_add_test name)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
-  if(WIN32)
-    # Real windows (under Wine, on its X display). Copies of the program made
-    # elsewhere find the DLLs and Qt's plugins in the build's program folder.
-    set(env "WINEPATH=Z:${KORVANE_PROGRAM_DIR}" "QT_PLUGIN_PATH=Z:${KORVANE_PROGRAM_DIR}")
-  else()
-    set(env QT_QPA_PLATFORM=offscreen GIO_USE_VFS=local GSETTINGS_BACKEND=memory)
-  endif()
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 120)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${KORVANE_TEST_ENVIRONMENT}"
+    TIMEOUT ${KORVANE_TEST_TIMEOUT})
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()

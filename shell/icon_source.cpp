@@ -17,7 +17,7 @@ fs::path ProgramDataFolder() {
 }
 
 fs::path ProgramIconFile() {
-    return ProgramDataFolder() / "Icons" / "korvane.svg";
+    return ProgramDataFolder() / "Icons" / KORVANE_PROGRAM_ICON;
 }
 
 namespace {

@@ -13,6 +13,14 @@
 
 namespace korvane::test {
 
+// Link files are the freedesktop backend's key files ([Shell Link], desktop
+// entries) everywhere but on Windows, where they are the shell's own.
+#ifdef _WIN32
+inline constexpr bool kFreedesktop = false;
+#else
+inline constexpr bool kFreedesktop = true;
+#endif
+
 // A fresh folder removed with everything in it at the end of the test.
 class TempDir {
   public:

@@ -3,9 +3,11 @@
 #include "gui/error_report.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
+#include "shell/link_sheet.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
+#include "store/utf8.h"
 #include "test_support.h"
 
 #include <QAction>
@@ -323,6 +325,9 @@ class EditorWindowTest : public QObject {
     }
 
     void makesADesktopShortcutThatLaunchesTheBatch() {
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("desktop entries are the freedesktop backend's");
+        }
         EditorRig rig("[Work \"tools\"]\r\nID=2\r\nIconFile=/i/w.png\r\nIconIndex=1\r\n");
         rig.run(rig.form->aMakeShortcut);
         const fs::path shortcut = rig.dir / "Desktop" / "Work \"tools\".desktop";
@@ -343,6 +348,9 @@ class EditorWindowTest : public QObject {
     void desktopShortcutsShowTheBatchIconOrTheProgramIcon() {
         QFETCH(QString, iconKeys);
         QFETCH(QString, expected);
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("desktop entries are the freedesktop backend's");
+        }
         EditorRig rig("[Plain]\r\nID=3\r\n" + iconKeys.toStdString());
         rig.run(rig.form->aMakeShortcut);
         const std::string text = ReadFile(rig.dir / "Desktop" / "Plain.desktop");
@@ -350,6 +358,44 @@ class EditorWindowTest : public QObject {
         QVERIFY2(text.find("Icon=" + folder + expected.toStdString() + "\n") != std::string::npos,
                  text.c_str());
         QVERIFY(fs::exists(folder + expected.toStdString()));
+    }
+
+    // On Windows the shortcut is a shell link on the user's desktop that runs
+    // the program with the batch's name, under the batch's icon or the program's.
+    void makesAShellLinkOnTheDesktop_data() {
+        QTest::addColumn<QString>("iconKeys");
+        QTest::addColumn<QString>("icon"); // in the program's folder
+        QTest::addColumn<int>("index");
+        QTest::newRow("noIcon") << ""
+                                << "Icons/korvane-program.ico" << 0;
+        QTest::newRow("collection") << "IconFile=Icons/korvane.ico\r\nIconIndex=4\r\n"
+                                    << "Icons/korvane.ico" << 4;
+    }
+    void makesAShellLinkOnTheDesktop() {
+        QFETCH(QString, iconKeys);
+        QFETCH(QString, icon);
+        QFETCH(int, index);
+        if (korvane::test::kFreedesktop) {
+            QSKIP("shell links are Windows's own");
+        }
+        EditorRig rig("[Work tools]\r\nID=3\r\n" + iconKeys.toStdString());
+        const fs::path link = korvane::shell::DesktopLinkPath("Work tools");
+        rig.run(rig.form->aMakeShortcut);
+        const auto sheet = korvane::shell::ReadLinkSheet(link);
+        fs::remove(link);
+        QVERIFY(sheet);
+        const auto same = [](const std::string& a, fs::path b) { // as Windows compares paths
+            const auto folded = [](fs::path p) {
+                return korvane::utf8::FoldCase(
+                    korvane::utf8::FromPath(p.make_preferred().lexically_normal()));
+            };
+            return folded(korvane::utf8::ToPath(a)) == folded(std::move(b));
+        };
+        QVERIFY2(same(sheet->target, rig.files.executable), sheet->target.c_str());
+        QCOMPARE(sheet->arguments, std::string("\"Work tools\""));
+        const fs::path folder = korvane::shell::ExecutablePath().parent_path();
+        QVERIFY2(same(sheet->iconFile, folder / icon.toStdString()), sheet->iconFile.c_str());
+        QCOMPARE(sheet->iconIndex, index);
     }
 
     void toolBarSettingsAndOtherCommands() {

@@ -2,6 +2,7 @@
 #include "menu/startup_logic.h"
 #include "menu/startup_menu.h"
 #include "store/clock_time.h"
+#include "store/profile_encoding.h"
 #include "test_support.h"
 
 #include <QAction>
@@ -25,8 +26,9 @@ namespace {
 struct MenuRig {
     explicit MenuRig(const std::string& catalogue, const std::string& settings = "")
         : files(dir / "korvane") {
-        WriteFile(dir / "batches.lst", catalogue);
-        WriteFile(dir / "korvane.ini", settings);
+        // As the program's files hold text here (ANSI on Windows).
+        WriteFile(dir / "batches.lst", korvane::TextToProfileBytes(catalogue));
+        WriteFile(dir / "korvane.ini", korvane::TextToProfileBytes(settings));
         form = std::make_unique<TForm2>(files);
         form->clock = [this] { return now; };
         form->launchBatch = [this](const std::string& b) { launched.push_back(b); };
@@ -290,6 +292,7 @@ class StartupMenuTest : public QObject {
 
     void dragsMoveAndResizeTheWindow() {
         MenuRig rig(kCatalogue);
+        rig.form->startSystemMove = [] { return false; }; // the drag's own move
         rig.show();
         rig.form->move(100, 100);
         auto* header = rig.find<QWidget>("CoolBar1");

@@ -2,6 +2,7 @@
 #include "shell/icons.h"
 #include "test_support.h"
 
+#include <QDir>
 #include <QImage>
 #include <QtTest>
 
@@ -95,11 +96,14 @@ class IconsTest : public QObject {
                                "<rect width='16' height='16' fill='blue'/></svg>";
         QTest::newRow("png") << "a.png" << png << 1;
         QTest::newRow("svg") << "a.svg" << svg << 1;
-        QTest::newRow("desktopWithIconPath")
-            << "a.desktop" << QByteArray("[Desktop Entry]\nIcon=@PNG@\n") << 1;
-        QTest::newRow("linkWithIconFile")
-            << "a.lnk" << QByteArray("[Shell Link]\nIconFile=@PNG@\n") << 1;
-        QTest::newRow("linkWithoutIcon") << "b.lnk" << QByteArray("[Shell Link]\nTarget=/x\n") << 0;
+        if (korvane::test::kFreedesktop) {
+            QTest::newRow("desktopWithIconPath")
+                << "a.desktop" << QByteArray("[Desktop Entry]\nIcon=@PNG@\n") << 1;
+            QTest::newRow("linkWithIconFile")
+                << "a.lnk" << QByteArray("[Shell Link]\nIconFile=@PNG@\n") << 1;
+            QTest::newRow("linkWithoutIcon")
+                << "b.lnk" << QByteArray("[Shell Link]\nTarget=/x\n") << 0;
+        }
         // Broken files may still show their type's icon, when a theme has one.
         QTest::newRow("truncatedIco") << "t.ico" << QByteArray("\0\0\1\0\3\0", 6) << -1;
         QTest::newRow("emptyFile") << "e.ico" << QByteArray() << -1;
@@ -193,7 +197,10 @@ class IconsTest : public QObject {
         QCOMPARE(CentreOf(korvane::ExtractIcon("korvane-test-app", 0)), QColor(Qt::magenta));
         QCOMPARE(korvane::ExtractIcon("korvane-test-app", 0).availableSizes(),
                  QList<QSize>{QSize(32, 32)});
-        QCOMPARE(CentreOf(korvane::ExtractIcon(P(dir / "app.desktop"), 0)), QColor(Qt::magenta));
+        if (korvane::test::kFreedesktop) {
+            QCOMPARE(CentreOf(korvane::ExtractIcon(P(dir / "app.desktop"), 0)),
+                     QColor(Qt::magenta));
+        }
         QCOMPARE(korvane::IconCount("korvane-no-such-icon"), 0);
         QVERIFY(korvane::ExtractIcon("korvane-test-app", 1).isNull());
         QIcon::setThemeSearchPaths(oldPaths);
@@ -207,7 +214,8 @@ class IconsTest : public QObject {
         QCOMPARE(korvane::shell::StoredIconSource(library.toStdString()),
                  std::string("Icons/korvane.ico"));
         QCOMPARE(korvane::IconCount("Icons/korvane.ico"), 16);
-        QCOMPARE(korvane::IconCount("/old/place/of/korvane/Icons/korvane.ico"), 16);
+        QCOMPARE(korvane::IconCount(QDir::rootPath() + "old/place/of/korvane/Icons/korvane.ico"),
+                 16);
         QCOMPARE(korvane::shell::ResolveIconSource("Icons/korvane.ico"), library.toStdString());
         QCOMPARE(korvane::shell::StoredIconSource("/elsewhere/Icons/other.ico"),
                  std::string("/elsewhere/Icons/other.ico"));
