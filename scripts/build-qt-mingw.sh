@@ -20,9 +20,15 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
 if ! apt-cache showsrc qt6-base >/dev/null 2>&1 || [ -z "$(apt-cache showsrc qt6-base 2>/dev/null)" ]; then
-  # Source packages come from the same Debian archive as the binary ones.
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
-    $sudo tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  # Source packages come from the same Debian archive as the binary ones
+  # (deb822 sources, or the one-line sources.list of older set-ups).
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+      $sudo tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  else
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list |
+      $sudo tee /etc/apt/sources.list.d/debian-src.list >/dev/null
+  fi
   $sudo apt-get update
 fi
 $sudo apt-get install -y --no-install-recommends dpkg-dev cmake ninja-build g++-mingw-w64-x86-64-posix \
