@@ -25,7 +25,12 @@ function(korvane_add_test name)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name})
+  if(T_QTEST AND WIN32)
+    # QtTest on Windows writes to the console only when asked to.
+    add_test(NAME ${name} COMMAND ${name} -o -,txt)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${KORVANE_TEST_ENVIRONMENT}"
     TIMEOUT ${KORVANE_TEST_TIMEOUT})
   if(T_LABELS)
