@@ -14,18 +14,7 @@ namespace korvane::shell {
 namespace {
 
 using namespace win32link;
-using win32::Narrow;
 using win32::Widen;
-
-constexpr int kField = 32768;
-
-template <class Get> std::string Field(IShellLinkW* link, Get get) {
-    std::wstring buf(kField, L'\0');
-    if (FAILED(get(link, buf.data(), kField))) {
-        return {};
-    }
-    return Narrow(buf.c_str());
-}
 
 bool Blank(const std::string& text) {
     return text.find_first_not_of(" \t\n") == std::string::npos;
@@ -41,17 +30,17 @@ std::optional<LinkSheet> ReadLinkSheet(const fs::path& file) {
     }
     LinkSheet sheet;
     sheet.kind = LinkSheet::Kind::Link;
-    sheet.target = Field(link.get(), [](IShellLinkW* l, wchar_t* b, int n) {
+    sheet.target = LinkField(link.get(), [](IShellLinkW* l, wchar_t* b, int n) {
         return l->GetPath(b, n, nullptr, SLGP_RAWPATH);
     });
-    sheet.arguments =
-        Field(link.get(), [](IShellLinkW* l, wchar_t* b, int n) { return l->GetArguments(b, n); });
-    sheet.startIn = Field(
+    sheet.arguments = LinkField(
+        link.get(), [](IShellLinkW* l, wchar_t* b, int n) { return l->GetArguments(b, n); });
+    sheet.startIn = LinkField(
         link.get(), [](IShellLinkW* l, wchar_t* b, int n) { return l->GetWorkingDirectory(b, n); });
-    sheet.comment = Field(
+    sheet.comment = LinkField(
         link.get(), [](IShellLinkW* l, wchar_t* b, int n) { return l->GetDescription(b, n); });
     int index = 0;
-    sheet.iconFile = Field(link.get(), [&index](IShellLinkW* l, wchar_t* b, int n) {
+    sheet.iconFile = LinkField(link.get(), [&index](IShellLinkW* l, wchar_t* b, int n) {
         return l->GetIconLocation(b, n, &index);
     });
     sheet.iconIndex = sheet.iconFile.empty() ? 0 : index;

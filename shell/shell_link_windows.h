@@ -9,6 +9,7 @@
 #include <shobjidl.h>
 
 #include "store/errors.h"
+#include "store/wide_text_windows.h"
 
 #include <filesystem>
 #include <memory>
@@ -70,6 +71,17 @@ inline ComPtr<IShellLinkW> LoadShellLink(const std::filesystem::path& linkFile) 
         return nullptr;
     }
     return link;
+}
+
+// One text field of a loaded link, read by get(link, buffer, size); "" when
+// the call fails.
+template <class Get> std::string LinkField(IShellLinkW* link, Get get) {
+    constexpr int kSize = 32768; // the longest path Windows has
+    std::wstring buf(kSize, L'\0');
+    if (FAILED(get(link, buf.data(), kSize))) {
+        return {};
+    }
+    return win32::Narrow(buf.c_str());
 }
 
 } // namespace korvane::shell::win32link

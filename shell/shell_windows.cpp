@@ -228,14 +228,7 @@ namespace {
 template <class Get> std::string ReadLinkField(const fs::path& linkFile, Get get) {
     ComScope com;
     ComPtr<IShellLinkW> link = LoadShellLink(linkFile);
-    if (!link) {
-        return "";
-    }
-    std::wstring buf(kLongPath, L'\0');
-    if (FAILED(get(link.get(), buf.data(), static_cast<int>(buf.size())))) {
-        return "";
-    }
-    return Narrow(buf.c_str());
+    return link ? LinkField(link.get(), get) : std::string();
 }
 
 } // namespace
