@@ -153,7 +153,7 @@ std::string KeyFile::Serialize() const {
 
 bool KeyFile::Save(const std::filesystem::path& path) const {
     try {
-        ReplaceFileAtomically(path, Serialize());
+        ReplaceFileLocked(path, Serialize());
         return true;
     } catch (const std::system_error&) {
         return false;

@@ -1,6 +1,7 @@
 #include "store/catalogue.h"
 
 #include "store/clock_time.h"
+#include "store/ini_document.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -186,10 +187,10 @@ std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly)
     return rows;
 }
 
-int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& captions) {
+int FindDefaultBatch(const TIniFile& settings, const std::vector<std::string>& captions) {
     const std::string wanted = settings.ReadText(kSettingsSection, "DefaultBatch", "");
     if (wanted.empty()) {
-        return 0;
+        return -1;
     }
     const std::string folded = utf8::FoldCase(wanted);
     for (std::size_t i = 0; i < captions.size(); ++i) {
@@ -197,7 +198,18 @@ int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& 
             return static_cast<int>(i);
         }
     }
-    return 0;
+    return -1;
+}
+
+int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& captions) {
+    return std::max(0, FindDefaultBatch(settings, captions));
+}
+
+bool BatchExists(const TIniFile& catalogue, std::string_view batch) {
+    const std::string name(IniDocument::TrimName(batch));
+    const auto sections = catalogue.AllSections();
+    return std::any_of(sections.begin(), sections.end(),
+                       [&](const std::string& s) { return utf8::EqualFolded(s, name); });
 }
 
 } // namespace korvane

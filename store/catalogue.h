@@ -94,5 +94,12 @@ std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly)
 // The row to preselect: the first caption equal to DefaultBatch ignoring case,
 // else 0.
 int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& captions);
+// The row of DefaultBatch among captions; -1 when none is set or the batch it
+// names is not there (renamed or deleted by another program): then nothing
+// may be launched in its name.
+int FindDefaultBatch(const TIniFile& settings, const std::vector<std::string>& captions);
+// Whether the catalogue has a batch of this name (ignoring case and blanks
+// at either end).
+bool BatchExists(const TIniFile& catalogue, std::string_view batch);
 
 } // namespace korvane

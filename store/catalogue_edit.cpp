@@ -55,6 +55,35 @@ void RemoveItemFiles(const fs::path& batchFolder, const tqAppInfo& item) {
     fs::remove(*folder, ec); // only an empty folder goes
 }
 
+// Another process renamed or removed the batch since the editor read it.
+Error NoSuchBatch(const std::string& batch) {
+    return Error("There is no batch named \"" + batch +
+                 "\" any more: another program renamed or deleted it.");
+}
+
+// The batch's section must exist, and for its files it needs an ID: an item
+// folder of a batch without one would lie in no batch's folder.
+void RequireBatch(const ProgramFiles& files, const std::string& batch, bool needsId) {
+    if (!BatchExists(files.catalogue, batch)) {
+        throw NoSuchBatch(batch);
+    }
+    const std::string id = files.catalogue.ReadText(batch, "ID", "");
+    if (needsId && id.empty()) {
+        throw Error("The batch \"" + batch + "\" has no ID in " +
+                    utf8::FromPath(files.catalogue.FileName()) +
+                    ", so its applications have no folder.");
+    }
+}
+
+// One rewrite of the batch's section, refused when it no longer exists.
+void EditBatch(ProgramFiles& files, const std::string& batch,
+               const std::vector<std::pair<std::string, std::string>>& pairs,
+               const std::vector<std::string>& removed = {}) {
+    if (!files.catalogue.EditSection(batch, pairs, removed)) {
+        throw NoSuchBatch(batch);
+    }
+}
+
 } // namespace
 
 bool IsLinkFile(const fs::path& file) {
@@ -107,8 +136,19 @@ std::string RenameBatch(ProgramFiles& files, const std::string& oldName,
             }
         }
     }
-    if (!files.catalogue.RenameSection(oldName, name)) {
+    switch (files.catalogue.RenameSection(oldName, name)) {
+    case TIniFile::RenameResult::NameTaken:
         throw taken(name); // another process took the name a moment ago
+    case TIniFile::RenameResult::NoSection:
+        throw NoSuchBatch(oldName);
+    default:
+        break;
+    }
+    // What runs at logon follows the batch to its new name.
+    const std::string defaultBatch = files.settings.ReadText(kSettingsSection, "DefaultBatch", "");
+    if (!defaultBatch.empty() &&
+        utf8::EqualFolded(IniDocument::TrimName(defaultBatch), IniDocument::TrimName(oldName))) {
+        files.settings.WriteText(kSettingsSection, "DefaultBatch", name);
     }
     return name;
 }
@@ -123,6 +163,8 @@ int ItemCount(const TIniFile& catalogue, const std::string& batch) {
 
 void DeleteBatch(ProgramFiles& files, const std::string& name) {
     const fs::path batchFolder = BatchFolder(files, name);
+    const bool hasId = !files.catalogue.ReadText(name, "ID", "").empty();
+    std::vector<tqAppInfo> applications;
     tqAppInfo item;
     const int count = ItemCount(files.catalogue, name);
     for (int n = 0; n < count; ++n) {
@@ -132,20 +174,28 @@ void DeleteBatch(ProgramFiles& files, const std::string& name) {
             continue; // a broken pause holds no files
         }
         if (item.Kind == TItemKind::ikFile) {
-            RemoveItemFiles(batchFolder, item);
+            applications.push_back(item);
         }
     }
-    std::error_code ec;
-    if (!files.catalogue.ReadText(name, "ID", "").empty()) {
-        fs::remove(batchFolder, ec);
+    // The catalogue first: when it cannot be written, every file stays.
+    if (!files.catalogue.RemoveSection(name)) {
+        throw NoSuchBatch(name);
     }
-    files.catalogue.RemoveSection(name);
     files.catalogue.Flush();
+    if (!hasId) {
+        return; // its "folder" would be the whole Shortcuts tree
+    }
+    for (const tqAppInfo& application : applications) {
+        RemoveItemFiles(batchFolder, application);
+    }
+    std::error_code ec;
+    fs::remove(batchFolder, ec);
 }
 
 std::string AddApplicationItem(ProgramFiles& files, const std::string& batch,
                                const fs::path& source, std::mt19937& random,
                                const LinkMaker& makeLink) {
+    RequireBatch(files, batch, true);
     const fs::path batchFolder = BatchFolder(files, batch);
     // Drawn again until the folder is free, so that no two items share one.
     std::uniform_int_distribution<int> draw(0, 999);
@@ -166,14 +216,21 @@ std::string AddApplicationItem(ProgramFiles& files, const std::string& batch,
         makeLink(source, folder);
     }
     const std::string field = std::to_string(n) + "\\";
-    files.catalogue.WriteText(batch, ItemKey(ItemCount(files.catalogue, batch)),
-                              "File;" + field + ";Active");
+    try {
+        EditBatch(files, batch,
+                  {{ItemKey(ItemCount(files.catalogue, batch)), "File;" + field + ";Active"}});
+    } catch (...) {
+        // No entry names the new folder: it goes again.
+        fs::remove_all(folder, ec);
+        throw;
+    }
     return field;
 }
 
 void AddPauseItem(ProgramFiles& files, const std::string& batch, double length) {
-    files.catalogue.WriteText(batch, ItemKey(ItemCount(files.catalogue, batch)),
-                              "Interval;" + FormatClockTime(length) + ";Active");
+    EditBatch(files, batch,
+              {{ItemKey(ItemCount(files.catalogue, batch)),
+                "Interval;" + FormatClockTime(length) + ";Active"}});
 }
 
 void DeleteItem(ProgramFiles& files, const std::string& batch, int index) {
@@ -187,17 +244,15 @@ void DeleteItem(ProgramFiles& files, const std::string& batch, int index) {
     } catch (const ConvertError&) {
         item.Kind = TItemKind::ikUnknown; // a broken pause can still be removed
     }
-    if (item.Kind == TItemKind::ikFile) {
-        RemoveItemFiles(BatchFolder(files, batch), item);
-    }
     std::vector<std::pair<std::string, std::string>> shifted;
     for (int k = index; k < count - 1; ++k) {
         shifted.emplace_back(ItemKey(k), files.catalogue.ReadText(batch, ItemKey(k + 1), ""));
     }
-    if (!shifted.empty()) {
-        files.catalogue.WriteTexts(batch, shifted);
+    // The entry goes first, in one rewrite; its files only once that is written.
+    EditBatch(files, batch, shifted, {ItemKey(count - 1)});
+    if (item.Kind == TItemKind::ikFile && !files.catalogue.ReadText(batch, "ID", "").empty()) {
+        RemoveItemFiles(BatchFolder(files, batch), item);
     }
-    files.catalogue.RemoveKey(batch, ItemKey(count - 1));
 }
 
 bool MoveItem(ProgramFiles& files, const std::string& batch, int index, int delta) {
@@ -208,7 +263,7 @@ bool MoveItem(ProgramFiles& files, const std::string& batch, int index, int delt
     }
     const std::string a = files.catalogue.ReadText(batch, ItemKey(other), "");
     const std::string b = files.catalogue.ReadText(batch, ItemKey(index), "");
-    files.catalogue.WriteTexts(batch, {{ItemKey(other), b}, {ItemKey(index), a}});
+    EditBatch(files, batch, {{ItemKey(other), b}, {ItemKey(index), a}});
     return true;
 }
 
@@ -231,16 +286,21 @@ void SetItemActive(ProgramFiles& files, const std::string& batch, int index, boo
     }
     tqAppInfo item;
     DecodeItemEntry(entry, item);
-    files.catalogue.WriteText(batch, ItemKey(index),
-                              item.Fields[0] + ";" + item.Fields[1] + ";" +
-                                  (active ? "Active" : "Disabled"));
+    EditBatch(files, batch,
+              {{ItemKey(index),
+                item.Fields[0] + ";" + item.Fields[1] + ";" + (active ? "Active" : "Disabled")}});
 }
 
 void SetPauseLength(ProgramFiles& files, const std::string& batch, int index, double length,
                     bool active) {
-    files.catalogue.WriteText(batch, ItemKey(index),
-                              "Interval;" + FormatClockTime(length) + ";" +
-                                  (active ? "Active" : "Disabled"));
+    if (files.catalogue.ReadText(batch, ItemKey(index), "").empty()) {
+        RequireBatch(files, batch, false);
+        throw Error("The item is no longer in the batch \"" + batch +
+                    "\": another program changed it.");
+    }
+    EditBatch(files, batch,
+              {{ItemKey(index),
+                "Interval;" + FormatClockTime(length) + ";" + (active ? "Active" : "Disabled")}});
 }
 
 } // namespace korvane

@@ -22,12 +22,15 @@ int CreateBatch(ProgramFiles& files, const std::string& name, std::mt19937& rand
 
 // Moves every key of the batch to a section of the new name, at the end of
 // the catalogue, in one rewrite. Blanks at either end of the name are not
-// part of it; returns the name as stored. Throws Error for an all-blank name
-// or one another batch has.
+// part of it; returns the name as stored. Throws Error for an all-blank name,
+// one another batch has, or a batch that is no longer there. The default
+// batch setting follows a renamed batch.
 std::string RenameBatch(ProgramFiles& files, const std::string& oldName,
                         const std::string& newName);
 
-// Removes the batch's link files, item folders, batch folder and section.
+// Removes the batch's section, then its link files, item folders and batch
+// folder: a catalogue that cannot be written leaves every file. Edits of a
+// batch that another process renamed or removed throw Error and change nothing.
 void DeleteBatch(ProgramFiles& files, const std::string& name);
 
 // The number of items: Item0, Item1, ... up to the first empty one.

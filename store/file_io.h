@@ -35,8 +35,14 @@ std::optional<FileSnapshot> ReadFileSnapshot(const std::filesystem::path& path);
 // Replaces the file with contents in one step: other readers see either the
 // whole old or the whole new file. Returns the identity of the new file.
 // Throws std::system_error on failure, leaving the old file and no temporary;
-// a file the user made read-only counts as a failure.
+// a file the user made read-only counts as a failure. The caller holds the
+// FolderLock of the file's folder: temporaries left by a writer that died are
+// removed here, and only the lock tells them from another writer's live one.
 FileIdentity ReplaceFileAtomically(const std::filesystem::path& path, std::string_view contents);
+
+// ReplaceFileAtomically under the folder's lock, for files written whole
+// without a read-modify-write of their own (links, desktop entries).
+FileIdentity ReplaceFileLocked(const std::filesystem::path& path, std::string_view contents);
 
 // Holds an exclusive advisory lock on a folder, so that read-modify-write
 // cycles on files in it do not overwrite each other. Never fails: when the

@@ -267,6 +267,9 @@ IniDocument::RenameResult IniDocument::RenameSection(std::string_view from, std:
     if (utf8::FoldCase(to) != foldedFrom && FindSection(to)) {
         return RenameResult::NameTaken;
     }
+    if (!FindSection(from)) {
+        return RenameResult::NoSection; // a new empty section would be no rename
+    }
     std::vector<Line> moved;
     moved.push_back(ParseLine("[" + std::string(to) + "]"));
     if (const SectionIndex* s = FindSection(from)) {

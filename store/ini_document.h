@@ -30,13 +30,15 @@ class IniDocument {
     bool SetMany(std::string_view section,
                  const std::vector<std::pair<std::string, std::string>>& pairs);
     bool RemoveKey(std::string_view section, std::string_view key);
+    bool HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
     bool RemoveSection(std::string_view section);
 
-    enum class RenameResult { Renamed, NameTaken };
+    enum class RenameResult { Renamed, NameTaken, NoSection };
     // Moves every key of section from (the first copy counts) into a new
     // section named to at the end, and removes every copy of from; all in
     // this one document, so a file is never without either. NameTaken, with
-    // nothing changed, when another section is already named to.
+    // nothing changed, when another section is already named to; NoSection,
+    // with nothing changed, when there is no section from.
     RenameResult RenameSection(std::string_view from, std::string_view to);
 
   private:

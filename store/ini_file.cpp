@@ -207,21 +207,50 @@ void TIniFile::RemoveKey(std::string_view section, std::string_view key) {
     Modify([&](IniDocument& doc) { return doc.RemoveKey(section, key); }, false);
 }
 
-void TIniFile::RemoveSection(std::string_view section) {
-    Modify([&](IniDocument& doc) { return doc.RemoveSection(section); }, true);
+bool TIniFile::RemoveSection(std::string_view section) {
+    return Modify([&](IniDocument& doc) { return doc.RemoveSection(section); }, true);
 }
 
-bool TIniFile::RenameSection(std::string_view from, std::string_view to) {
-    CheckSection(to);
-    bool taken = false;
+bool TIniFile::EditSection(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& pairs,
+                           const std::vector<std::string>& removed) {
+    for (const auto& [key, value] : pairs) {
+        CheckEntry(section, key, value);
+    }
+    bool present = false;
     Modify(
         [&](IniDocument& doc) {
-            const auto result = doc.RenameSection(from, to);
-            taken = result == IniDocument::RenameResult::NameTaken;
-            return !taken;
+            present = doc.HasSection(section);
+            if (!present) {
+                return false;
+            }
+            bool changed = doc.SetMany(section, pairs);
+            for (const std::string& key : removed) {
+                changed = doc.RemoveKey(section, key) || changed;
+            }
+            return changed;
         },
         true);
-    return !taken;
+    return present;
+}
+
+TIniFile::RenameResult TIniFile::RenameSection(std::string_view from, std::string_view to) {
+    CheckSection(to);
+    auto result = IniDocument::RenameResult::Renamed;
+    Modify(
+        [&](IniDocument& doc) {
+            result = doc.RenameSection(from, to);
+            return result == IniDocument::RenameResult::Renamed;
+        },
+        true);
+    switch (result) {
+    case IniDocument::RenameResult::NameTaken:
+        return RenameResult::NameTaken;
+    case IniDocument::RenameResult::NoSection:
+        return RenameResult::NoSection;
+    default:
+        return RenameResult::Renamed;
+    }
 }
 
 namespace {

@@ -36,11 +36,21 @@ class TIniFile {
     void WriteTexts(std::string_view section,
                     const std::vector<std::pair<std::string, std::string>>& pairs);
     void RemoveKey(std::string_view section, std::string_view key); // never throws
-    void RemoveSection(std::string_view section);
+    // Whether there was such a section to remove.
+    bool RemoveSection(std::string_view section);
+    // Sets pairs and removes the keys named in removed, in one rewrite, but
+    // only while the section exists: another process may have renamed or
+    // removed it since it was read. False, with nothing written, when it
+    // does not exist. Throws as WriteTexts does.
+    bool EditSection(std::string_view section,
+                     const std::vector<std::pair<std::string, std::string>>& pairs,
+                     const std::vector<std::string>& removed = {});
+    enum class RenameResult { Renamed, NameTaken, NoSection };
     // Gives a section a new name in one rewrite: its keys move, in order and
-    // whole, to a section of that name at the end of the file. False, with
-    // nothing written, when another section already has the name.
-    bool RenameSection(std::string_view from, std::string_view to);
+    // whole, to a section of that name at the end of the file. Nothing is
+    // written when another section already has the name or there is no
+    // section to rename.
+    RenameResult RenameSection(std::string_view from, std::string_view to);
 
     std::vector<std::string> ListSections() const;
     // Every section name, without the list limit: for checks that must see

@@ -9,6 +9,9 @@
 #include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using korvane::shell::KeyFile;
 using korvane::shell::SplitShellWords;
 
@@ -152,4 +155,39 @@ TEST(ShellWordsTest, FindsProgramsOnThePath) {
               std::optional<std::filesystem::path>("/bin/sh"));
     EXPECT_EQ(korvane::shell::FindProgramInPath("/etc/passwd"), std::nullopt); // not executable
     EXPECT_EQ(korvane::shell::FindProgramInPath("/usr/bin"), std::nullopt);    // a folder
+}
+
+// Links, desktop shortcuts and the autostart entry are saved whole by
+// whichever process writes them: a second writer must never see its
+// temporary file taken away half-way.
+TEST(KeyFileTest, TwoProcessesSavingOneFileBothSucceedEveryTime) {
+    korvane::test::TempDir dir;
+    const std::filesystem::path file = dir / "Shared.desktop";
+    std::vector<pid_t> children;
+    for (int p = 0; p < 2; ++p) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int failures = 0;
+            for (int i = 0; i < 1000; ++i) {
+                KeyFile kf;
+                kf.Set("Desktop Entry", "Name", "writer " + std::to_string(p));
+                kf.Set("Desktop Entry", "X-Count", std::to_string(i));
+                failures += kf.Save(file) ? 0 : 1;
+            }
+            ::_exit(failures > 0 ? 1 : 0);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
+    }
+    ASSERT_TRUE(KeyFile::Load(file).has_value());
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1) << "a temporary file was left behind";
 }

@@ -179,16 +179,19 @@ struct ModelFile {
         std::erase_if(sections,
                       [&](const Section& s) { return Fold(s.name) == Fold(Trim(section)); });
     }
-    bool Rename(const std::string& from, const std::string& to) {
+    korvane::TIniFile::RenameResult Rename(const std::string& from, const std::string& to) {
         Section* target = Find(to);
         Section* source = Find(from);
         if (target && target != source) {
-            return false;
+            return korvane::TIniFile::RenameResult::NameTaken;
         }
-        Pairs keys = source ? source->keys : Pairs{};
+        if (!source) {
+            return korvane::TIniFile::RenameResult::NoSection;
+        }
+        Pairs keys = source->keys;
         RemoveSection(from);
         sections.push_back({Trim(to), std::move(keys)});
-        return true;
+        return korvane::TIniFile::RenameResult::Renamed;
     }
 };
 
@@ -220,14 +223,15 @@ void CheckAgainst(const fs::path& file, ModelFile& model) {
 }
 
 struct FileOp {
-    int kind = 0; // 0 WriteText, 1 WriteTexts, 2 RemoveKey, 3 RemoveSection, 4 RenameSection
+    // 0 WriteText, 1 WriteTexts, 2 RemoveKey, 3 RemoveSection, 4 RenameSection, 5 EditSection
+    int kind = 0;
     std::string section, key, value, other;
     Pairs pairs;
 };
 
 void Show(const FileOp& op, std::ostream& os) {
-    static const char* names[] = {"WriteText", "WriteTexts", "RemoveKey", "RemoveSection",
-                                  "RenameSection"};
+    static const char* names[] = {"WriteText",     "WriteTexts",    "RemoveKey",
+                                  "RemoveSection", "RenameSection", "EditSection"};
     os << names[op.kind] << "(" << rc::toString(op.section) << ", " << rc::toString(op.key) << ", "
        << rc::toString(op.value) << ", " << rc::toString(op.other) << ", " << rc::toString(op.pairs)
        << ")";
@@ -262,9 +266,25 @@ void Apply(korvane::TIniFile& ini, ModelFile& model, const FileOp& op) {
             ini.RemoveSection(op.section);
             model.RemoveSection(op.section);
             break;
+        case 5: {
+            for (const auto& [k, v] : op.pairs) {
+                refused = refused || RefusedEntry(op.section, k, v);
+            }
+            const bool present = ini.EditSection(op.section, op.pairs, {op.key});
+            RC_ASSERT(present == (model.Find(op.section) != nullptr));
+            if (present) {
+                for (const auto& [k, v] : op.pairs) {
+                    model.Write(op.section, k, v);
+                }
+                model.RemoveKey(op.section, op.key);
+            } else {
+                RC_ASSERT(ReadFile(ini.FileName()) == before);
+            }
+            break;
+        }
         default: {
             refused = HasLineBreak(op.other);
-            const bool renamed = ini.RenameSection(op.section, op.other);
+            const auto renamed = ini.RenameSection(op.section, op.other);
             RC_ASSERT(renamed == model.Rename(op.section, op.other));
             break;
         }
@@ -283,7 +303,7 @@ template <> struct Arbitrary<FileOp> {
     static Gen<FileOp> arbitrary() {
         return gen::build<FileOp>(
             gen::set(&FileOp::kind,
-                     gen::weightedElement<int>({{5, 0}, {2, 1}, {2, 2}, {1, 3}, {1, 4}})),
+                     gen::weightedElement<int>({{5, 0}, {2, 1}, {2, 2}, {1, 3}, {1, 4}, {2, 5}})),
             gen::set(&FileOp::section, HostileName()), gen::set(&FileOp::key, HostileName()),
             gen::set(&FileOp::value, HostileValue()), gen::set(&FileOp::other, HostileName()),
             gen::set(&FileOp::pairs, gen::mapcat(gen::inRange(0, 4), [](int n) {
@@ -326,6 +346,10 @@ TEST(ProfileFileModel, KnownCounterexamples) {
          {{1, "S", "", "", "", {{"Work", "1"}, {"WORK", "2"}}}}},
         {"rename onto another section changes nothing",
          {{0, "A", "k", "1", ""}, {0, "B", "k", "2", ""}, {4, "A", "", "", " b "}}},
+        {"rename of a section another program removed writes nothing",
+         {{0, "A", "k", "1", ""}, {4, "Gone", "", "", "New"}}},
+        {"edit of a removed section writes nothing",
+         {{0, "A", "k", "1", ""}, {3, "A", "", "", ""}, {5, "A", "k", "", "", {{"Item0", "x"}}}}},
         {"quoted long value moves whole",
          {{0, "A", "k", "'" + std::string(3000, 'q') + "'", ""}, {4, "A", "", "", "Z"}}},
     };
