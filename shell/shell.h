@@ -24,10 +24,15 @@ void ShellOpen(const std::filesystem::path& file, std::string_view parameters,
 void CreateItemLink(const std::filesystem::path& target, const std::filesystem::path& folder);
 
 // Makes a desktop shortcut named name that runs target with arguments, with
-// the icon iconFile (index iconIndex) when iconFile is not "".
-void CreateDesktopLink(const std::string& name, const std::filesystem::path& target,
+// the icon iconFile (index iconIndex) when iconFile is not ""; false when
+// name is no file name or the file could not be written.
+bool CreateDesktopLink(const std::string& name, const std::filesystem::path& target,
                        const std::vector<std::string>& arguments, int iconIndex,
                        const std::string& iconFile);
+
+// A file name for the shortcut of a batch: the characters a file name on this
+// system cannot hold become "-".
+std::string DesktopLinkName(const std::string& batch);
 
 // Where CreateDesktopLink puts the shortcut for a batch name.
 std::filesystem::path DesktopLinkPath(const std::string& name);
@@ -35,7 +40,8 @@ std::filesystem::path DesktopLinkPath(const std::string& name);
 // What a link file points at and where its icon comes from; "" for a file
 // that is missing or not a link.
 std::string ReadLinkTarget(const std::filesystem::path& linkFile);
-std::string ReadLinkIconLocation(const std::filesystem::path& linkFile);
+// The icon's index in its file goes to index when one is asked for.
+std::string ReadLinkIconLocation(const std::filesystem::path& linkFile, int* index = nullptr);
 
 // The program's version: parts selects 1 major, 2 minor, 4 release, 8 build,
 // joined by "." in that order.

@@ -14,9 +14,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <pthread.h>
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -49,6 +51,29 @@ std::vector<std::string> SplitArguments(std::string_view text) {
     return SplitShellWords(text).value_or(std::vector<std::string>{});
 }
 
+// Collects the exit of one started program as soon as it ends, so that a
+// long-running editor leaves no zombies; only this child is waited for, so
+// the children of anything else in the process (Qt, GLib) stay theirs.
+void ReapWhenItEnds(pid_t pid) {
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) {
+        return;
+    }
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    pthread_attr_setstacksize(&attr, 64 * 1024); // it only waits
+    pthread_t thread;
+    (void)pthread_create(
+        &thread, &attr,
+        [](void* arg) -> void* {
+            const auto child = static_cast<pid_t>(reinterpret_cast<std::intptr_t>(arg));
+            while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            return nullptr;
+        },
+        reinterpret_cast<void*>(static_cast<std::intptr_t>(pid)));
+    pthread_attr_destroy(&attr);
+}
+
 void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
                   const fs::path& dir) {
     // posix_spawn does not copy this (large) process as fork does, which
@@ -77,18 +102,18 @@ void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
     posix_spawnattr_setflags(&attr,
                              POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ) == ENOEXEC) {
+    int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    if (rc == ENOEXEC) {
         // An executable script without a "#!" line: the shell runs it, as
         // execvp and every shell do.
         static char shell[] = "/bin/sh";
         argv.insert(argv.begin(), shell);
-        (void)posix_spawn(&pid, shell, &actions, &attr, argv.data(), environ);
+        rc = posix_spawn(&pid, shell, &actions, &attr, argv.data(), environ);
     }
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
-    // Started programs are never waited for; the ones that have ended are
-    // reaped here so that a long-running editor collects no zombies.
-    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    if (rc == 0) {
+        ReapWhenItEnds(pid);
     }
 }
 
@@ -269,11 +294,18 @@ fs::path DesktopLinkPath(const std::string& name) {
     return DesktopFolder() / (name + ".desktop");
 }
 
-void CreateDesktopLink(const std::string& name, const fs::path& target,
+std::string DesktopLinkName(const std::string& batch) {
+    std::string name = batch;
+    std::replace(name.begin(), name.end(), '/', '-');
+    std::replace(name.begin(), name.end(), '\0', '-');
+    return name.empty() || name == "." || name == ".." ? "-" + name : name;
+}
+
+bool CreateDesktopLink(const std::string& name, const fs::path& target,
                        const std::vector<std::string>& arguments, int iconIndex,
                        const std::string& iconFile) {
     if (!ValidFileName(name)) {
-        return;
+        return false;
     }
     const fs::path file = DesktopLinkPath(name);
     std::error_code ec;
@@ -288,7 +320,7 @@ void CreateDesktopLink(const std::string& name, const fs::path& target,
         kf.Set(kDesktopGroup, "X-Korvane-IconIndex", std::to_string(iconIndex));
     }
     if (!kf.Save(file)) {
-        return;
+        return false;
     }
     // Desktops run only entries that are executable, and some also ask for
     // the trusted mark before they launch one.
@@ -297,6 +329,7 @@ void CreateDesktopLink(const std::string& name, const fs::path& target,
     if (const KorvaneGio* gio = GioServices()) {
         (void)gio->markTrusted(file.c_str());
     }
+    return true;
 }
 
 std::string ReadLinkTarget(const fs::path& linkFile) {
@@ -316,12 +349,18 @@ std::string ReadLinkTarget(const fs::path& linkFile) {
     return link ? link->target : std::string();
 }
 
-std::string ReadLinkIconLocation(const fs::path& linkFile) {
+std::string ReadLinkIconLocation(const fs::path& linkFile, int* index) {
+    if (index) {
+        *index = 0;
+    }
     if (LowerExtension(linkFile) == ".desktop") {
         const auto kf = KeyFile::Load(linkFile);
         return kf ? KeyString(*kf, kDesktopGroup, "Icon") : std::string();
     }
     const auto link = ReadLinkFile(linkFile);
+    if (link && index) {
+        *index = link->iconIndex;
+    }
     return link ? link->iconFile : std::string();
 }
 

@@ -197,13 +197,23 @@ fs::path DesktopLinkPath(const std::string& name) {
     return DesktopFolder() / utf8::ToPath(name + ".lnk");
 }
 
-void CreateDesktopLink(const std::string& name, const fs::path& target,
+std::string DesktopLinkName(const std::string& batch) {
+    std::string name = batch;
+    for (char& c : name) {
+        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos || c == '\0') {
+            c = '-';
+        }
+    }
+    return name.empty() || name == "." || name == ".." ? "-" + name : name;
+}
+
+bool CreateDesktopLink(const std::string& name, const fs::path& target,
                        const std::vector<std::string>& arguments, int iconIndex,
                        const std::string& iconFile) {
     ComScope com;
     ComPtr<IShellLinkW> link = NewShellLink();
-    if (!ValidFileName(name)) {
-        return;
+    if (!ValidFileName(name) || !link) {
+        return false;
     }
     const std::wstring path = fs::path(target).make_preferred().wstring();
     std::wstring args;
@@ -217,9 +227,8 @@ void CreateDesktopLink(const std::string& name, const fs::path& target,
     if (!iconFile.empty()) {
         link->SetIconLocation(Widen(iconFile).c_str(), iconIndex);
     }
-    if (ComPtr<IPersistFile> file = PersistOf(link.get())) {
-        file->Save(DesktopLinkPath(name).make_preferred().c_str(), TRUE);
-    }
+    ComPtr<IPersistFile> file = PersistOf(link.get());
+    return file && SUCCEEDED(file->Save(DesktopLinkPath(name).make_preferred().c_str(), TRUE));
 }
 
 namespace {
@@ -239,11 +248,15 @@ std::string ReadLinkTarget(const fs::path& linkFile) {
     });
 }
 
-std::string ReadLinkIconLocation(const fs::path& linkFile) {
-    return ReadLinkField(linkFile, [](IShellLinkW* link, wchar_t* buf, int size) {
-        int index = 0; // the index is not wanted, only the file
-        return link->GetIconLocation(buf, size, &index);
+std::string ReadLinkIconLocation(const fs::path& linkFile, int* index) {
+    int found = 0;
+    std::string file = ReadLinkField(linkFile, [&found](IShellLinkW* link, wchar_t* buf, int size) {
+        return link->GetIconLocation(buf, size, &found);
     });
+    if (index) {
+        *index = found;
+    }
+    return file;
 }
 
 std::string VersionText(unsigned parts) {

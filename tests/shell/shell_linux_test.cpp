@@ -7,7 +7,10 @@
 
 #include <glib.h>
 
+#include <cstdio>
 #include <cstdlib>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace korvane::shell;
@@ -231,3 +234,37 @@ TEST(ShellOpenTest, FailuresAreSilent) {
 }
 
 } // namespace
+
+namespace {
+
+// The children of this process that have ended and not been collected.
+int Zombies() {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string stat = ReadFile(entry.path() / "stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos) {
+            continue;
+        }
+        char state = 0;
+        int ppid = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) == 2 &&
+            ppid == ::getpid() && state == 'Z') {
+            ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+// A program the editor started and that ended is collected at once, not
+// when the next one starts.
+TEST_F(HomeFixture, StartedProgramsAreCollectedAsTheyEnd) {
+    const fs::path marker = home_ / "marker";
+    const fs::path script = MakeScript(home_ / "quick.sh", marker);
+    ShellOpen(script, "", home_.path(), SW_SHOWNORMAL);
+    WaitForLine(marker);
+    WaitFor([] { return Zombies() == 0; });
+    EXPECT_EQ(Zombies(), 0);
+}
