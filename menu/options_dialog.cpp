@@ -108,8 +108,12 @@ void TOptionsForm::FormShow() {
     for (const std::string& caption : captions) {
         BatchCombo->addItem(QString::fromStdString(caption));
     }
+    // A default batch that is no longer there is shown as none, so it is
+    // never saved as another batch the user did not choose.
+    const bool named = !files_.settings.ReadText(kSettingsSection, "DefaultBatch", "").empty();
     BatchCombo->setCurrentIndex(captions.empty() ? -1
-                                                 : DefaultBatchIndex(files_.settings, captions));
+                                : named          ? FindDefaultBatch(files_.settings, captions)
+                                                 : 0);
     DefaultStartCheck->setChecked(
         files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false));
     const auto ms = DayFractionToMilliseconds(

@@ -214,8 +214,9 @@ void TForm2::FormShow() {
         }
         ListView1->setCurrentRow(DefaultBatchIndex(files_.settings, captions));
     }
-    if (!files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false)) {
-        return;
+    if (!files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false) ||
+        !DefaultBatchListed()) {
+        return; // no countdown for a batch that is not there: the user chooses
     }
     countdownLength_ = DayFractionToMilliseconds(
         files_.settings.ReadClockTime(kSettingsSection, "DefaultStartInterval", 0.0));
@@ -244,14 +245,42 @@ void TForm2::Timer1Timer() {
     }
 }
 
+bool TForm2::DefaultBatchListed() const {
+    const std::string wanted = files_.settings.ReadText(kSettingsSection, "DefaultBatch", "");
+    if (wanted.empty()) {
+        return true; // none named: the first row, as ever
+    }
+    std::vector<std::string> captions;
+    for (int i = 0; i < ListView1->count(); ++i) {
+        captions.push_back(ListView1->item(i)->text().toStdString());
+    }
+    return FindDefaultBatch(files_.settings, captions) >= 0;
+}
+
 void TForm2::RunBatch() {
     const std::string batch = SelectedBatch();
     if (batch.empty()) {
         return; // nothing selected: nothing to launch, the menu stays
     }
+    if (!BatchExists(files_.catalogue, batch)) {
+        // Renamed or deleted by another program since the list was filled.
+        ShowMessage(this, QStringLiteral("There is no batch named \"%1\" any more: another "
+                                         "program renamed or deleted it.")
+                              .arg(QString::fromStdString(batch)));
+        return;
+    }
+    if (launching_) {
+        return;
+    }
+    launching_ = true;
+    StopTimer();
+    // An open item menu goes with the window: its entries would launch in
+    // the middle of this run.
+    PopupMenu1->close();
     hide();
     // Whatever the run ends with, the menu has done its work and closes.
     Guarded(this, [&] { launchBatch(batch); });
+    launching_ = false;
     close();
 }
 
@@ -289,7 +318,9 @@ void TForm2::ListView1SelectItem() {
         }
         connect(action, &QAction::triggered, this, [this, n] {
             // OpenClick: one application; the window and any countdown go on.
-            Guarded(this, [&] { launchItem(SelectedBatch(), n); });
+            if (!launching_) {
+                Guarded(this, [&] { launchItem(SelectedBatch(), n); });
+            }
         });
         return true;
     });
@@ -306,6 +337,10 @@ void TForm2::SpeedButton2Click() {
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
+    if (launching_) {
+        event->ignore(); // closed when the run is over
+        return;
+    }
     // FormClose: no selection handling while the window goes down.
     disconnect(ListView1, &QListWidget::itemSelectionChanged, this, nullptr);
     Timer1->stop();
@@ -325,7 +360,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         return ListKey(event);
     }
     if (watched == ListView1->viewport()) {
-        if (event->type() == QEvent::ContextMenu) {
+        if (event->type() == QEvent::ContextMenu && !launching_) {
             PopupMenu1->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
         }

@@ -65,9 +65,13 @@ class TForm2 : public TPublishedForm {
     bool ListKey(QEvent* event);
     bool ListMouse(QEvent* event);
     std::string SelectedBatch() const;
+    bool DefaultBatchListed() const;
     void EndDrag();
 
     ProgramFiles& files_;
+    // A run lets the window system work between items: nothing may start a
+    // second one, launch an item or close the menu under it meanwhile.
+    bool launching_ = false;
     QFrame* Panel1 = nullptr;
     QWidget* CoolBar1 = nullptr;
     QLabel* Label1 = nullptr;

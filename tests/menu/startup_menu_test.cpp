@@ -148,7 +148,8 @@ class StartupMenuTest : public QObject {
     // A zero length never draws an endless "busy" bar, and a countdown that
     // runs out with nothing to launch leaves no strip behind.
     void aCountdownOverAnEmptyListStopsAndHides() {
-        MenuRig rig("[Hidden]\r\nID=2\r\nShowInStartup=0\r\n", Countdown("0:00:00"));
+        MenuRig rig("[Hidden]\r\nID=2\r\nShowInStartup=0\r\n",
+                    "[Basic]\r\nDefaultStart=1\r\nDefaultStartInterval=0:00:00\r\n");
         rig.show();
         QVERIFY(rig.find<QProgressBar>("ProgressBar1")->maximum() >= 1);
         QVERIFY(rig.stripShown());
@@ -221,7 +222,8 @@ class StartupMenuTest : public QObject {
     void contextMenuListsTheApplicationsOfTheSelectedBatch() {
         MenuRig rig("[Work]\r\nID=1\r\nItem0=File;10\\;Active\r\nItem1=Interval;0:00:05;Active\r\n"
                     "Item2=File;11\\;Disabled\r\nItem3=File;12\\;Active\r\n",
-                    Countdown("0:01:00"));
+                    "[Basic]\r\nDefaultBatch=Work\r\nDefaultStart=1\r\n"
+                    "DefaultStartInterval=0:01:00\r\n");
         WriteFile(rig.dir / "Shortcuts" / "1" / "10" / "gedit.lnk", "");
         WriteFile(rig.dir / "Shortcuts" / "1" / "11" / "Word.pif", "");
         std::filesystem::create_directories(rig.dir / "Shortcuts" / "1" / "12");
@@ -349,6 +351,58 @@ class StartupMenuTest : public QObject {
         rig.show();
         QCOMPARE(rig.list()->count(), 500);
         QCOMPARE(rig.list()->currentRow(), 499);
+    }
+
+    // The countdown's batch was renamed: nothing runs that the user did not
+    // choose, neither at once nor when a batch renamed under the running
+    // countdown is due.
+    void noCountdownForADefaultBatchThatIsGone() {
+        MenuRig rig(kCatalogue, "[Basic]\r\nDefaultBatch=Gone\r\nDefaultStart=1\r\n"
+                                "DefaultStartInterval=0:00:01\r\n");
+        rig.show();
+        QVERIFY(!rig.form->CountdownRunning());
+        QVERIFY(!rig.stripShown());
+        QCOMPARE(rig.list()->currentRow(), 0); // preselected still, for the user's Enter
+    }
+    void aBatchRenamedUnderTheCountdownIsReportedNotLaunched() {
+        MenuRig rig(kCatalogue, Countdown("0:00:01"));
+        rig.show();
+        QVERIFY(rig.form->CountdownRunning());
+        WriteFile(rig.dir / "batches.lst", korvane::TextToProfileBytes("[Work]\r\nID=1\r\n"
+                                                                       "[Week end]\r\nID=3\r\n"));
+        rig.tick(1001);
+        QVERIFY(rig.launched.empty());
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors[0].contains("Weekend"));
+        QVERIFY(rig.form->isVisible()); // the menu stays for the user to choose
+    }
+
+    // A random soak found it: the countdown ran out while the item menu was
+    // open, and the menu's entries then launched in the middle of the run.
+    void nothingReentersARunningLaunch() {
+        MenuRig rig("[Work]\r\nID=1\r\nItem0=File;10\\;Active\r\n", "");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "10" / "gedit.lnk", "");
+        rig.show();
+        auto* popup = rig.form->findChild<QMenu*>("PopupMenu1");
+        bool popupShownDuringRun = true;
+        rig.form->launchBatch = [&](const std::string& b) {
+            rig.launched.push_back(b);
+            popupShownDuringRun = popup->isVisible();
+            // What a user (or the window system) could still do meanwhile.
+            for (QAction* action : popup->actions()) {
+                action->trigger();
+            }
+            QTest::keyClick(rig.list(), Qt::Key_Escape);
+            QTest::keyClick(rig.list(), Qt::Key_Return);
+            rig.form->close();
+        };
+        popup->popup(rig.form->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(popup->isVisible());
+        QTest::keyClick(rig.list(), Qt::Key_Return);
+        QCOMPARE(rig.launched, std::vector<std::string>{"Work"});
+        QVERIFY(rig.items.empty());
+        QVERIFY(!popupShownDuringRun);
+        QVERIFY(!rig.form->isVisible());
     }
 
   private:
