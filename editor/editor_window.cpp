@@ -16,12 +16,14 @@
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
+#include "store/errors.h"
 #include "store/utf8.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -30,6 +32,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMimeDatabase>
+#include <QPointer>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -48,6 +51,7 @@ namespace korvane {
 namespace {
 
 constexpr int kNameRole = Qt::UserRole;        // batch rows: the name in the catalogue
+constexpr int kIconRole = Qt::UserRole + 1;    // batch rows: icon file and index as read
 constexpr int kFolderRole = Qt::UserRole;      // item rows: the item folder
 constexpr int kCheckedRole = Qt::UserRole + 1; // item rows: the check state before a change
 
@@ -77,7 +81,28 @@ fs::path FindIgnoringCase(const fs::path& folder, const std::string& name) {
     return {};
 }
 
+QString IconKey(const BatchRow& row) {
+    return Q(row.iconFile) + QLatin1Char('\n') + QString::number(row.iconIndex);
+}
+
+QListWidgetItem* NewBatchRow(const QIcon& icon, const BatchRow& batch) {
+    auto* item = new QListWidgetItem(icon, Q(batch.name));
+    item->setData(kNameRole, Q(batch.name));
+    item->setData(kIconRole, IconKey(batch));
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    return item;
+}
+
 } // namespace
+
+template <class F> auto TForm1::Modal(F&& run) {
+    ++modal_;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{modal_};
+    return run();
+}
 
 TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     : TPublishedForm(parent), files_(files),
@@ -159,7 +184,7 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
                     this,
                     [this] {
                         reloadPending_ = false;
-                        Guarded(this, [this] { DirChangeChange(); });
+                        RequestReload(false);
                     },
                     Qt::QueuedConnection);
             }
@@ -169,10 +194,118 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
                 this, [this, message] { StatusBar1->showMessage(Q(message)); },
                 Qt::QueuedConnection);
         });
+    // batches.lst is replaced whole by every writer, this process or
+    // another: its folder tells of each new version. A burst of changes is
+    // taken as one.
+    auto* catalogueWatch = new QFileSystemWatcher(this);
+    catalogueWatch->setObjectName(QStringLiteral("CatalogueWatch"));
+    catalogueWatch->addPath(QP(files_.folder));
+    auto* settle = new QTimer(this);
+    settle->setSingleShot(true);
+    settle->setInterval(50);
+    connect(catalogueWatch, &QFileSystemWatcher::directoryChanged, settle,
+            qOverload<>(&QTimer::start));
+    connect(settle, &QTimer::timeout, this, [this] { RequestReload(true); });
     auto* idle = new QTimer(this);
     idle->setInterval(150);
-    connect(idle, &QTimer::timeout, this, &TForm1::UpdateActions);
+    connect(idle, &QTimer::timeout, this, [this] {
+        UpdateActions();
+        RunDeferredReloads();
+    });
     idle->start();
+}
+
+void TForm1::RequestReload(bool catalogue) {
+    if (closing_) {
+        return;
+    }
+    (catalogue ? catalogueReloadDeferred_ : itemsReloadDeferred_) = true;
+    RunDeferredReloads();
+}
+
+void TForm1::RunDeferredReloads() {
+    if (closing_ || (!itemsReloadDeferred_ && !catalogueReloadDeferred_)) {
+        return;
+    }
+    // Not under a dialog, a message box or an in-place edit: they refer to
+    // rows a reload would replace.
+    if (modal_ > 0 || QApplication::activeModalWidget() ||
+        BatchList->Editing()) {
+        return;
+    }
+    const bool catalogue = std::exchange(catalogueReloadDeferred_, false);
+    const bool items = std::exchange(itemsReloadDeferred_, false);
+    Guarded(this, [&] {
+        if (catalogue) {
+            CatalogueChanged();
+        }
+        if (items) {
+            DirChangeChange();
+        }
+    });
+}
+
+void TForm1::ShowWhatTheFilesHold() {
+    catalogueReloadDeferred_ = true;
+    itemsReloadDeferred_ = true;
+    RunDeferredReloads();
+}
+
+std::vector<std::string> TForm1::ItemEntries() const {
+    std::vector<std::string> entries;
+    for (int n = 0;; ++n) {
+        std::string entry = files_.catalogue.ReadText(CurrentBatchName(), ItemKey(n), "");
+        if (entry.empty()) {
+            return entries;
+        }
+        entries.push_back(std::move(entry));
+    }
+}
+
+void TForm1::CatalogueChanged() {
+    const std::vector<BatchRow> rows = ListBatchRows(files_.catalogue, false);
+    bool same = static_cast<int>(rows.size()) == BatchList->count();
+    for (int i = 0; same && i < BatchList->count(); ++i) {
+        const QListWidgetItem* item = BatchList->item(i);
+        same = item->data(kNameRole).toString() == Q(rows[i].name) &&
+               item->data(kIconRole).toString() == IconKey(rows[i]);
+    }
+    if (!same) {
+        const auto selected = BatchList->selectedItems();
+        const std::string was =
+            selected.isEmpty() ? std::string() : S(selected.front()->data(kNameRole).toString());
+        QListWidgetItem* keep = nullptr;
+        {
+            const QSignalBlocker block(BatchList);
+            BatchList->clear();
+            BatchIcons icons;
+            for (const BatchRow& row : rows) {
+                auto* item = NewBatchRow(icons.For(row.iconFile, row.iconIndex), row);
+                BatchList->addItem(item);
+                if (!keep && !was.empty() && utf8::EqualFolded(row.name, was)) {
+                    keep = item;
+                }
+            }
+            BatchList->setCurrentItem(keep);
+            if (keep) {
+                keep->setSelected(true);
+            }
+        }
+        if (!keep) {
+            // The batch shown is gone (renamed or deleted elsewhere): no row
+            // may go on standing for it.
+            CurrentBatchName().clear();
+            appListReady_ = false;
+            AppList->clear();
+            shownEntries_.clear();
+            StatusText->clear();
+            return;
+        }
+        CurrentBatchName() = S(keep->data(kNameRole).toString());
+    }
+    if (!CurrentBatchName().empty() && ItemEntries() != shownEntries_) {
+        Reload();
+    }
 }
 
 void TForm1::ShowLinkProperties(const fs::path& file) {
@@ -192,7 +325,7 @@ void TForm1::ShowLinkProperties(const fs::path& file) {
         const auto savedPreview = std::exchange(Form5->setPreview, nullptr);
         CurrentIconFile() = iconFile;
         CurrentIconIndex() = index;
-        const bool chosen = Form5->exec() == QDialog::Accepted;
+        const bool chosen = Modal([this] { return Form5->exec() == QDialog::Accepted; });
         if (chosen) {
             iconFile = CurrentIconFile();
             index = CurrentIconIndex();
@@ -224,14 +357,22 @@ void TForm1::DirChangeChange() {
 }
 
 void TForm1::ProcessDroppedFiles(const QStringList& paths) {
+    std::vector<fs::path> files;
+    for (const QString& path : paths) {
+        files.push_back(P(path));
+    }
+    AddDroppedFiles(files);
+}
+
+void TForm1::AddDroppedFiles(const std::vector<fs::path>& paths) {
     const auto selected = BatchList->selectedItems();
     if (selected.isEmpty()) {
         return; // no batch to add to: the drop is passed over
     }
     const std::string batch = S(selected.front()->data(kNameRole).toString());
     try {
-        for (const QString& path : paths) {
-            AddApplicationItem(files_, batch, P(path), random_, shell::CreateItemLink);
+        for (const fs::path& path : paths) {
+            AddApplicationItem(files_, batch, path, random_, shell::CreateItemLink);
         }
     } catch (...) {
         Reload(); // what was added before the failure shows
@@ -253,8 +394,13 @@ QAction* TForm1::MakeAction(const char* name, const QString& caption, int image,
     if (image >= 0) {
         action->setIcon(ProgramPicture(images[image]));
     }
-    connect(action, &QAction::triggered, this,
-            [this, handler] { Guarded(this, [&] { (this->*handler)(); }); });
+    connect(action, &QAction::triggered, this, [this, handler] {
+        if (!Guarded(this, [&] { (this->*handler)(); })) {
+            // A refused write: the lists show the files again, once the
+            // handler is out of the way.
+            QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
+        }
+    });
     return action;
 }
 
@@ -390,12 +536,15 @@ void TForm1::BuildWindow() {
                 }
                 auto* line = qobject_cast<QLineEdit*>(editor);
                 QListWidgetItem* row = BatchList->currentItem();
-                if (line && row) {
-                    Guarded(this, [&] { RenameRow(row, S(line->text())); });
+                if (line && row && !Guarded(this, [&] { RenameRow(row, S(line->text())); })) {
+                    QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
                 }
             });
-    connect(BatchList, &QListWidget::itemChanged, this,
-            [this](QListWidgetItem* row) { Guarded(this, [&] { BatchListEdited(row); }); });
+    connect(BatchList, &QListWidget::itemChanged, this, [this](QListWidgetItem* row) {
+        if (!Guarded(this, [&] { BatchListEdited(row); })) {
+            QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
+        }
+    });
     connect(BatchList, &QListWidget::itemDoubleClicked, aLaunchBatch, &QAction::trigger);
     connect(AppList, &QTreeWidget::itemDoubleClicked, aFileProperties, &QAction::trigger);
     connect(AppList, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* row, int column) {
@@ -410,7 +559,10 @@ void TForm1::BuildWindow() {
         }
         row->setData(0, kCheckedRole, now);
         const int index = AppList->indexOfTopLevelItem(row);
-        Guarded(this, [&] { SetItemActive(files_, CurrentBatchName(), index, now); });
+        if (!Guarded(this, [&] { SetItemActive(files_, CurrentBatchName(), index, now); })) {
+            // The box shows what the file holds, not the refused change.
+            QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
+        }
     });
 }
 
@@ -478,11 +630,7 @@ void TForm1::initList() {
     BatchList->clear();
     BatchIcons icons;
     for (const BatchRow& row : ListBatchRows(files_.catalogue, false)) {
-        const QIcon icon = icons.For(row.iconFile, row.iconIndex);
-        auto* item = new QListWidgetItem(icon, Q(row.name));
-        item->setData(kNameRole, Q(row.name));
-        item->setFlags(item->flags() | Qt::ItemIsEditable);
-        BatchList->addItem(item);
+        BatchList->addItem(NewBatchRow(icons.For(row.iconFile, row.iconIndex), row));
     }
     if (BatchList->count() > 0) {
         BatchList->setCurrentRow(0);
@@ -495,10 +643,12 @@ void TForm1::BatchListSelectItem(QListWidgetItem* row) {
     AppList->clear();
     iconCache_.clear();
     typeCache_.clear();
+    shownEntries_.clear();
     if (!row) {
         return;
     }
     CurrentBatchName() = S(row->data(kNameRole).toString());
+    shownEntries_ = ItemEntries();
     ForEachItem(files_.catalogue, CurrentBatchName(), [this](int n, const tqAppInfo& item) {
         if (item.Kind == TItemKind::ikFile) {
             AddAppRow(item.Folder, item.Active);
@@ -520,6 +670,11 @@ void TForm1::BatchListSelectItem(QListWidgetItem* row) {
 }
 
 void TForm1::Reload() {
+    // The selected item stays selected: an application by its folder, any
+    // other row by its place.
+    const int selectedIndex = SelectedIndex();
+    const QString selectedFolder =
+        selectedIndex >= 0 ? SelectedRow()->data(0, kFolderRole).toString() : QString();
     QListWidgetItem* row = BatchList->currentItem();
     if (!row || !row->isSelected()) {
         row = nullptr;
@@ -532,6 +687,24 @@ void TForm1::Reload() {
         }
     }
     BatchListSelectItem(row);
+    if (selectedIndex < 0) {
+        return;
+    }
+    int keep = selectedFolder.isEmpty() && selectedIndex < AppList->topLevelItemCount()
+                   ? selectedIndex
+                   : -1;
+    for (int i = 0; keep < 0 && !selectedFolder.isEmpty() && i < AppList->topLevelItemCount();
+         ++i) {
+        if (AppList->topLevelItem(i)->data(0, kFolderRole).toString() == selectedFolder) {
+            keep = i;
+        }
+    }
+    if (keep >= 0) {
+        const QSignalBlocker block(AppList);
+        QTreeWidgetItem* kept = AppList->topLevelItem(keep);
+        AppList->setCurrentItem(kept);
+        kept->setSelected(true);
+    }
 }
 
 void TForm1::AddAppRow(const std::string& folderField, bool active) {
@@ -555,9 +728,10 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
         }
     }
     if (!found.empty()) {
-        const std::string iconFile = shell::ReadLinkIconLocation(file);
+        int iconIndex = 0;
+        const std::string iconFile = shell::ReadLinkIconLocation(file, &iconIndex);
         if (!iconFile.empty()) {
-            icon = ExtractIcon(Q(iconFile), 0);
+            icon = ExtractIcon(Q(iconFile), iconIndex);
         }
         if (icon.isNull()) {
             const std::string key = target.empty() ? utf8::FromPath(file) : target;
@@ -675,14 +849,37 @@ void TForm1::RenameRow(QListWidgetItem* row, const std::string& newName) {
     if (utf8::EqualFolded(CurrentBatchName(), oldName)) {
         CurrentBatchName() = stored;
     }
+    MoveDesktopShortcut(oldName, stored);
+}
+
+void TForm1::MoveDesktopShortcut(const std::string& oldName, const std::string& newName) {
+    // Only this program's own shortcut of the batch: one that runs it.
+    const fs::path old = shell::DesktopLinkPath(shell::DesktopLinkName(oldName));
+    std::error_code ec;
+    if (oldName == newName || !fs::exists(old, ec) ||
+        !fs::equivalent(utf8::ToPath(shell::ReadLinkTarget(old)), files_.executable, ec)) {
+        return;
+    }
+    if (MakeDesktopShortcut(newName) &&
+        old != shell::DesktopLinkPath(shell::DesktopLinkName(newName))) {
+        fs::remove(old, ec);
+    }
+}
+
+bool TForm1::MakeDesktopShortcut(const std::string& batch) {
+    // A batch without an icon of its own shows the program's.
+    const std::string iconFile = files_.catalogue.ReadText(batch, "IconFile", "");
+    return shell::CreateDesktopLink(
+        shell::DesktopLinkName(batch), files_.executable, {batch},
+        iconFile.empty() ? 0 : files_.catalogue.ReadNumber(batch, "IconIndex", 0),
+        iconFile.empty() ? utf8::FromPath(shell::ProgramIconFile())
+                         : shell::ResolveIconSource(iconFile));
 }
 
 void TForm1::aAddBatchExecute() {
     const std::string name = NewBatchName(BatchCaptions());
     CreateBatch(files_, name, random_);
-    auto* row = new QListWidgetItem(DefaultBatchIcon(), Q(name));
-    row->setData(kNameRole, Q(name));
-    row->setFlags(row->flags() | Qt::ItemIsEditable);
+    auto* row = NewBatchRow(DefaultBatchIcon(), BatchRow{name, "", 0});
     {
         const QSignalBlocker block(BatchList);
         BatchList->addItem(row);
@@ -702,6 +899,7 @@ void TForm1::aDeleteBatchExecute() {
     CurrentBatchName().clear();
     appListReady_ = false;
     AppList->clear();
+    shownEntries_.clear();
     const QSignalBlocker block(BatchList);
     delete BatchList->takeItem(BatchList->row(row));
     BatchList->clearSelection();
@@ -715,17 +913,27 @@ void TForm1::aLaunchBatchExecute() {
     if (CurrentBatchName().empty() || AppList->topLevelItemCount() == 0) {
         return;
     }
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     hide();
-    // The window comes back whatever the run ended with.
+    // The window comes back whatever the run ended with, active and with
+    // the focus where it was, so that the keys of the lists work at once.
     struct ShowAgain {
         QWidget* w;
-        ~ShowAgain() { w->show(); }
-    } showAgain{this};
+        QPointer<QWidget> focus;
+        ~ShowAgain() {
+            w->show();
+            w->raise();
+            w->activateWindow();
+            if (focus) {
+                focus->setFocus(Qt::OtherFocusReason);
+            }
+        }
+    } showAgain{this, focus};
     launchBatch(CurrentBatchName());
 }
 
 void TForm1::aBatchPropertiesExecute() {
-    BatchPropertiesForm->exec();
+    Modal([this] { return BatchPropertiesForm->exec(); });
 }
 
 void TForm1::aMakeShortcutExecute() {
@@ -733,24 +941,23 @@ void TForm1::aMakeShortcutExecute() {
     if (batch.empty()) {
         return;
     }
-    // A batch without an icon of its own shows the program's.
-    const std::string iconFile = files_.catalogue.ReadText(batch, "IconFile", "");
-    shell::CreateDesktopLink(batch, files_.executable, {batch},
-                             iconFile.empty() ? 0
-                                              : files_.catalogue.ReadNumber(batch, "IconIndex", 0),
-                             iconFile.empty() ? utf8::FromPath(shell::ProgramIconFile())
-                                              : shell::ResolveIconSource(iconFile));
+    if (!MakeDesktopShortcut(batch)) {
+        throw Error("The shortcut " +
+                    utf8::FromPath(shell::DesktopLinkPath(shell::DesktopLinkName(batch))) +
+                    " could not be written");
+    }
 }
 
 void TForm1::aAddApplicationExecute() {
     if (CurrentBatchName().empty()) {
         return;
     }
-    const QString picked = chooseFile();
+    const std::string batch = CurrentBatchName();
+    const QString picked = Modal([this] { return chooseFile(); });
     if (picked.isEmpty()) {
         return;
     }
-    AddApplicationItem(files_, CurrentBatchName(), P(picked), random_, shell::CreateItemLink);
+    AddApplicationItem(files_, batch, P(picked), random_, shell::CreateItemLink);
     Reload();
     SelectLastItemRow();
 }
@@ -759,9 +966,10 @@ void TForm1::aAddPauseExecute() {
     if (CurrentBatchName().empty()) {
         return;
     }
+    const std::string batch = CurrentBatchName();
     Form3->SetTime(0.0);
-    if (runIntervalDialog(*Form3)) {
-        AddPauseItem(files_, CurrentBatchName(), Form3->Time());
+    if (Modal([this] { return runIntervalDialog(*Form3); })) {
+        AddPauseItem(files_, batch, Form3->Time());
         Reload();
         SelectLastItemRow();
     }
@@ -774,12 +982,20 @@ void TForm1::aFilePropertiesExecute() {
     }
     const int index = AppList->indexOfTopLevelItem(row);
     if (row->text(2) == QStringLiteral("Pause")) {
+        // Nothing of the row is used once the dialog is open: the list may
+        // be read again meanwhile.
+        const std::string batch = CurrentBatchName();
         Form3->SetTime(ParseClockTime(S(row->text(0))));
-        if (runIntervalDialog(*Form3)) {
-            const bool active = row->checkState(0) == Qt::Checked;
-            SetPauseLength(files_, CurrentBatchName(), index, Form3->Time(), active);
-            const QSignalBlocker block(AppList);
-            row->setText(0, Q(FormatClockTime(Form3->Time())));
+        row = nullptr;
+        if (Modal([this] { return runIntervalDialog(*Form3); })) {
+            tqAppInfo item;
+            DecodeItemEntry(files_.catalogue.ReadText(batch, ItemKey(index), ""), item);
+            if (item.Kind != TItemKind::ikInterval) {
+                throw Error("The pause is no longer in the batch \"" + batch +
+                            "\": another program changed it");
+            }
+            SetPauseLength(files_, batch, index, Form3->Time(), item.Active);
+            Reload();
         }
         return;
     }
@@ -802,6 +1018,7 @@ void TForm1::aDeleteApplicationExecute() {
         return;
     }
     DeleteItem(files_, CurrentBatchName(), index);
+    AppList->clearSelection();
     Reload();
 }
 
@@ -829,7 +1046,7 @@ void TForm1::aLaunchAppExecute() {
 }
 
 void TForm1::aOptionsExecute() {
-    OptionsForm->exec();
+    Modal([this] { return OptionsForm->exec(); });
 }
 
 void TForm1::aSwitchToDialogExecute() {
@@ -860,7 +1077,7 @@ void TForm1::Help2Click() {
 }
 
 void TForm1::AboutClick() {
-    AboutBox->exec();
+    Modal([this] { return AboutBox->exec(); });
 }
 
 namespace {
@@ -881,14 +1098,31 @@ bool IsItemDrag(const QMimeData* data) {
 }
 
 // The local files of a drop, in the order given; empty when it holds none.
-QStringList LocalFiles(const QMimeData* data) {
-    QStringList files;
-    if (data && data->hasUrls()) {
-        for (const QUrl& url : data->urls()) {
-            if (url.isLocalFile()) {
-                files << url.toLocalFile();
-            }
+// Taken from the URI list as bytes: a file name need not be UTF-8, and a
+// detour through text would change it.
+std::vector<fs::path> LocalFiles(const QMimeData* data) {
+    std::vector<fs::path> files;
+    if (!data || !data->hasUrls()) {
+        return files;
+    }
+    for (QByteArray line : data->data(QStringLiteral("text/uri-list")).split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#')) {
+            continue;
         }
+        // file:///path or file://localhost/path; other hosts are not here.
+        const QByteArray scheme = "file://";
+        if (!line.toLower().startsWith(scheme)) {
+            continue;
+        }
+        QByteArray rest = line.mid(scheme.size());
+        const int slash = rest.indexOf('/');
+        const QByteArray host = slash < 0 ? rest : rest.left(slash);
+        if (slash < 0 || (!host.isEmpty() && host.toLower() != "localhost")) {
+            continue;
+        }
+        const QByteArray bytes = QByteArray::fromPercentEncoding(rest.mid(slash));
+        files.emplace_back(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     }
     return files;
 }
@@ -907,7 +1141,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
             const Qt::DropAction action = ItemDropAction(drag->possibleActions());
-            if (action != Qt::IgnoreAction && !LocalFiles(drag->mimeData()).isEmpty()) {
+            if (action != Qt::IgnoreAction && !LocalFiles(drag->mimeData()).empty()) {
                 drag->setDropAction(action);
                 drag->accept();
             } else {
@@ -925,15 +1159,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
                 Guarded(this, [&] { DropItemRow(pos); });
                 return true;
             }
-            const QStringList files = LocalFiles(drop->mimeData());
+            const std::vector<fs::path> files = LocalFiles(drop->mimeData());
             const Qt::DropAction action = ItemDropAction(drop->possibleActions());
-            if (files.isEmpty() || action == Qt::IgnoreAction) {
+            if (files.empty() || action == Qt::IgnoreAction) {
                 drop->ignore();
                 return true;
             }
             drop->setDropAction(action);
             drop->accept();
-            Guarded(this, [&] { ProcessDroppedFiles(files); });
+            if (!Guarded(this, [&] { AddDroppedFiles(files); })) {
+                QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
+            }
             return true;
         }
         default:

@@ -6,11 +6,13 @@
 #include <QIcon>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -55,10 +57,15 @@ class TForm1 : public TPublishedForm {
     void initList();
     // Files dropped on the item list: application items of the selected batch, in order.
     void ProcessDroppedFiles(const QStringList& paths);
+    void AddDroppedFiles(const std::vector<std::filesystem::path>& paths);
     // A change in the Shortcuts tree: the shown batch is read again.
     void DirChangeChange();
     void BatchListSelectItem(QListWidgetItem* row);
+    // The item list read again, the selected item kept selected.
     void Reload();
+    // batches.lst changed (maybe by another process): the batch list follows
+    // it, keeping the selected batch, and so does the item list.
+    void CatalogueChanged();
     void UpdateActions();
 
     TPublishedBar* coolBar() const { return CoolBar1; }
@@ -91,7 +98,20 @@ class TForm1 : public TPublishedForm {
     void DropItemRow(const QPoint& pos);
     void BatchListEdited(QListWidgetItem* row);
     void RenameRow(QListWidgetItem* row, const std::string& newName);
+    // This program's desktop shortcut of a renamed batch follows the name.
+    void MoveDesktopShortcut(const std::string& oldName, const std::string& newName);
+    bool MakeDesktopShortcut(const std::string& batch);
     QListWidgetItem* CurrentBatchRow() const;
+    // Runs a modal dialog (or anything with an event loop of its own); a
+    // reload asked for meanwhile waits until it is over, so that no row or
+    // item the command still refers to goes away under it.
+    template <class F> auto Modal(F&& run);
+    // Reloads asked for by the watches: now, or once no dialog is open.
+    void RequestReload(bool catalogue);
+    void RunDeferredReloads();
+    // After a refused write: the lists show what the files hold.
+    void ShowWhatTheFilesHold();
+    std::vector<std::string> ItemEntries() const;
 
     void aAddBatchExecute();
     void aDeleteBatchExecute();
@@ -119,7 +139,11 @@ class TForm1 : public TPublishedForm {
     std::atomic<bool> reloadPending_{false};
     bool closing_ = false;
     bool appListReady_ = false;
-    bool renamedByEdit_ = false;               // the in-place edit being committed renamed already
+    bool renamedByEdit_ = false; // the in-place edit being committed renamed already
+    int modal_ = 0;              // dialogs and runs under way
+    bool itemsReloadDeferred_ = false;
+    bool catalogueReloadDeferred_ = false;
+    std::vector<std::string> shownEntries_;    // the item entries the item list shows
     std::map<std::string, QIcon> iconCache_;   // per fill
     std::map<std::string, QString> typeCache_; // per fill
 

@@ -76,6 +76,8 @@ class TPublishedListView : public QListWidget {
 
   public:
     using QListWidget::QListWidget;
+    // Whether a row's in-place editor is open.
+    bool Editing() const { return state() == QAbstractItemView::EditingState; }
     int Tag() const { return tag_; }
     void SetTag(int v) { tag_ = v; }
     int Width() const { return width(); }
