@@ -5,7 +5,7 @@
 
 namespace korvane {
 
-enum class RunMode { Editor, StartupMenu, DirectLaunch };
+enum class RunMode { Editor, StartupMenu, DirectLaunch, Help, Version };
 
 struct ModeChoice {
     RunMode mode = RunMode::Editor;
@@ -14,6 +14,13 @@ struct ModeChoice {
 
 // Chooses the mode by the first argument (the program's own path excluded).
 // Empty arguments before it count as none; later arguments are ignored.
+// "-h" and "--help" ask for the usage, "--version" for the version.
 ModeChoice ChooseRunMode(std::span<const std::string> arguments);
+// What "--help" prints.
+std::string UsageText(const std::string& program);
+// Exit codes of a direct launch.
+inline constexpr int kExitLaunched = 0;
+inline constexpr int kExitError = 1;   // a fatal error, said on stderr (and in a box)
+inline constexpr int kExitNoBatch = 2; // the catalogue holds no batch of that name
 
 } // namespace korvane

@@ -32,6 +32,14 @@ int ReportFatal(const std::exception& error, const std::string& module,
 
 int RunProgram(std::span<const std::string> arguments, const WindowLayer& windows) {
     const ModeChoice choice = ChooseRunMode(arguments);
+    if (choice.mode == RunMode::Help) {
+        std::fputs(UsageText("korvane").c_str(), stdout);
+        return 0;
+    }
+    if (choice.mode == RunMode::Version) {
+        std::printf("korvane %s\n", shell::VersionText(15).c_str());
+        return 0;
+    }
     if (choice.mode != RunMode::DirectLaunch) {
         // The windows read the command line themselves.
         return windows.run ? windows.run() : 0;
@@ -41,8 +49,16 @@ int RunProgram(std::span<const std::string> arguments, const WindowLayer& window
     try {
         // No window and no event loop: this must work from a terminal or a service.
         ProgramFiles files(exe);
+        // A catalogue that cannot be read is not one without batches.
+        CheckReadable(files.catalogue);
+        if (!BatchExists(files.catalogue, choice.batchName)) {
+            std::fprintf(stderr, "%s: no batch named \"%s\" in %s\n", module.c_str(),
+                         choice.batchName.c_str(),
+                         utf8::FromPath(files.catalogue.FileName()).c_str());
+            return kExitNoBatch;
+        }
         LaunchBatch(files, choice.batchName);
-        return 0;
+        return kExitLaunched;
     } catch (const std::exception& error) {
         return ReportFatal(error, module, windows);
     }

@@ -45,6 +45,7 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     Guarded(&form, [&] { LoadLayout(files.layoutFile, form); });
     form.show();
     form.KeepOnScreen();
+    Guarded(&form, [&] { CheckReadable(files.catalogue); });
     return app.exec();
 }
 
@@ -67,6 +68,8 @@ int RunEditor(ProgramFiles& files, int& argc, char** argv) {
     }
     form.show();
     form.KeepOnScreen();
+    // The lists would look as if there were no batches.
+    Guarded(&form, [&] { CheckReadable(files.catalogue); });
     return app.exec();
 }
 

@@ -1,6 +1,8 @@
 #include "store/catalogue.h"
 
 #include "store/clock_time.h"
+#include "store/errors.h"
+#include "store/file_io.h"
 #include "store/ini_document.h"
 #include "store/utf8.h"
 
@@ -203,6 +205,15 @@ int FindDefaultBatch(const TIniFile& settings, const std::vector<std::string>& c
 
 int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& captions) {
     return std::max(0, FindDefaultBatch(settings, captions));
+}
+
+void CheckReadable(const TIniFile& file) {
+    try {
+        (void)ReadFileSnapshot(file.FileName());
+    } catch (const std::system_error& error) {
+        throw Error("Unable to read " + utf8::FromPath(file.FileName()) + ": " +
+                    error.code().message());
+    }
 }
 
 bool BatchExists(const TIniFile& catalogue, std::string_view batch) {

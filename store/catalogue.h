@@ -98,6 +98,9 @@ int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& 
 // names is not there (renamed or deleted by another program): then nothing
 // may be launched in its name.
 int FindDefaultBatch(const TIniFile& settings, const std::vector<std::string>& captions);
+// Throws Error("Unable to read <file>: <reason>") when the file exists but
+// cannot be read: reads would take it for an empty one.
+void CheckReadable(const TIniFile& file);
 // Whether the catalogue has a batch of this name (ignoring case and blanks
 // at either end).
 bool BatchExists(const TIniFile& catalogue, std::string_view batch);

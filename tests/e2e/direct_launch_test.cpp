@@ -25,6 +25,7 @@ namespace {
 struct RunResult {
     int exitCode = -1;
     std::string stderrText;
+    std::string stdoutText;
 };
 
 class DirectLaunchTest : public ::testing::Test {
@@ -64,9 +65,13 @@ class DirectLaunchTest : public ::testing::Test {
 
     RunResult Run(std::vector<std::string> command, const std::vector<std::string>& extraEnv = {}) {
         static std::atomic<int> runs{0};
-        const fs::path errFile = dir_ / ("stderr-" + std::to_string(runs++) + ".txt");
+        const int run = runs++;
+        const fs::path errFile = dir_ / ("stderr-" + std::to_string(run) + ".txt");
+        const fs::path outFile = dir_ / ("stdout-" + std::to_string(run) + ".txt");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         // No display: a direct launch must not need one.
@@ -98,6 +103,7 @@ class DirectLaunchTest : public ::testing::Test {
         }
         posix_spawn_file_actions_destroy(&actions);
         result.stderrText = ReadFile(errFile);
+        result.stdoutText = ReadFile(outFile);
         return result;
     }
 
@@ -245,13 +251,48 @@ TEST_F(DirectLaunchTest, ADirectLaunchMapsNeitherQtNorGio) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST_F(DirectLaunchTest, AnUnknownBatchDoesNothingQuietly) {
+// A desktop shortcut or a script naming a batch that is gone learns so.
+TEST_F(DirectLaunchTest, AnUnknownBatchIsSaidAndEndsWithCodeTwo) {
     WriteBatch("B", {App(1, "A")});
     for (const char* name : {"Nobody", "-Startup"}) {
         const RunResult r = Run(name);
-        EXPECT_EQ(r.exitCode, 0) << name;
-        EXPECT_EQ(r.stderrText, "") << name;
+        EXPECT_EQ(r.exitCode, 2) << name;
+        EXPECT_NE(r.stderrText.find("no batch named \"" + std::string(name) + "\""),
+                  std::string::npos)
+            << r.stderrText;
+        EXPECT_EQ(std::count(r.stderrText.begin(), r.stderrText.end(), '\n'), 1) << name;
     }
+    EXPECT_TRUE(Marks(0).empty());
+}
+
+TEST_F(DirectLaunchTest, HelpAndVersionArePrintedNotLaunched) {
+    WriteBatch("B", {App(1, "A")});
+    for (const char* option : {"--help", "-h"}) {
+        const RunResult r = Run(option);
+        EXPECT_EQ(r.exitCode, 0) << option;
+        EXPECT_NE(r.stdoutText.find("Usage: korvane"), std::string::npos) << r.stdoutText;
+    }
+    const RunResult r = Run("--version");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.stdoutText, "korvane 1.0.0.0\n");
+    EXPECT_TRUE(Marks(0).empty());
+}
+
+// A catalogue the user cannot read is an error, not a catalogue without the
+// batch (run as an ordinary user: root reads any file).
+TEST_F(DirectLaunchTest, AnUnreadableCatalogueIsAnError) {
+    WriteBatch("B", {App(1, "A")});
+    fs::permissions(dir_ / "batches.lst", fs::perms::none);
+    fs::permissions(dir_ / "korvane", fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+    std::vector<std::string> command{(dir_ / "korvane").string(), "B"};
+    if (::geteuid() == 0) {
+        command.insert(command.begin(),
+                       {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    }
+    const RunResult r = Run(command);
+    EXPECT_EQ(r.exitCode, 1) << r.stderrText;
+    EXPECT_NE(r.stderrText.find("Unable to read "), std::string::npos) << r.stderrText;
     EXPECT_TRUE(Marks(0).empty());
 }
 
