@@ -37,6 +37,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
+#include <QWindow>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -229,8 +230,7 @@ void TForm1::RunDeferredReloads() {
     }
     // Not under a dialog, a message box or an in-place edit: they refer to
     // rows a reload would replace.
-    if (modal_ > 0 || QApplication::activeModalWidget() ||
-        BatchList->Editing()) {
+    if (modal_ > 0 || QApplication::activeModalWidget() || BatchList->Editing()) {
         return;
     }
     const bool catalogue = std::exchange(catalogueReloadDeferred_, false);
@@ -856,8 +856,12 @@ void TForm1::MoveDesktopShortcut(const std::string& oldName, const std::string& 
     // Only this program's own shortcut of the batch: one that runs it.
     const fs::path old = shell::DesktopLinkPath(shell::DesktopLinkName(oldName));
     std::error_code ec;
-    if (oldName == newName || !fs::exists(old, ec) ||
-        !fs::equivalent(utf8::ToPath(shell::ReadLinkTarget(old)), files_.executable, ec)) {
+    if (oldName == newName || !fs::exists(old, ec)) {
+        return;
+    }
+    const fs::path target = utf8::ToPath(shell::ReadLinkTarget(old));
+    if (target.lexically_normal() != files_.executable.lexically_normal() &&
+        !fs::equivalent(target, files_.executable, ec)) {
         return;
     }
     if (MakeDesktopShortcut(newName) &&
@@ -922,11 +926,21 @@ void TForm1::aLaunchBatchExecute() {
         QPointer<QWidget> focus;
         ~ShowAgain() {
             w->show();
-            w->raise();
-            w->activateWindow();
-            if (focus) {
-                focus->setFocus(Qt::OtherFocusReason);
-            }
+            // Activated once the window system has taken the show in: asked
+            // at once, a window shown again within one event stays inactive.
+            QTimer::singleShot(0, w, [w = w, focus = focus] {
+                w->raise();
+                w->activateWindow();
+                if (QApplication::activeWindow() != w && w->windowHandle() &&
+                    QGuiApplication::focusWindow() == w->windowHandle()) {
+                    // The window system still has the window focused, so it
+                    // sends no activation; the widgets must be told.
+                    QApplication::setActiveWindow(w);
+                }
+                if (focus) {
+                    focus->setFocus(Qt::OtherFocusReason);
+                }
+            });
         }
     } showAgain{this, focus};
     launchBatch(CurrentBatchName());
@@ -1122,7 +1136,8 @@ std::vector<fs::path> LocalFiles(const QMimeData* data) {
             continue;
         }
         const QByteArray bytes = QByteArray::fromPercentEncoding(rest.mid(slash));
-        files.emplace_back(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        files.push_back(utf8::ToPath(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
     }
     return files;
 }

@@ -1,0 +1,209 @@
+// The editor while other programs change its files, and after refused writes,
+// launches and drops: the lists always mirror the files.
+#include "editor_rig.h"
+#include "gui/error_report.h"
+#include "shell/icons.h"
+#include "shell/shell.h"
+#include "store/catalogue_edit.h"
+#include "store/clock_time.h"
+#include "test_support.h"
+
+#include <QMimeData>
+
+namespace fs = std::filesystem;
+using korvane::test::EditorHands;
+using korvane::test::EditorRig;
+using korvane::test::ReadFile;
+using korvane::test::WriteFile;
+
+namespace {
+
+QImage Picture(const QIcon& icon) {
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_RGBA8888);
+}
+
+} // namespace
+
+class EditorOutsideChangesTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        korvane::SetUserTimeFormat(korvane::TimeFormat{});
+        korvane::SetErrorSink([this](const QString& m) { messages << m; });
+        messages.clear();
+    }
+
+    // A change under Shortcuts/ while the pause dialog is open freed the row
+    // the dialog's OK then wrote through.
+    void noReloadUnderAnOpenDialog() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n");
+        fs::create_directories(rig.dir / "Shortcuts" / "1");
+        QTreeWidgetItem* before = rig.items()->topLevelItem(0);
+        QTreeWidgetItem* during = nullptr;
+        rig.form->runIntervalDialog = [&](korvane::TForm3& d) {
+            // Another program meanwhile: a folder appears, the catalogue changes.
+            fs::create_directories(rig.dir / "Shortcuts" / "1" / "77");
+            korvane::TIniFile(rig.files.catalogue.FileName()).WriteText("A", "Note", "x");
+            QTest::qWait(400); // the watches have spoken
+            during = rig.items()->topLevelItem(0);
+            d.findChild<QTimeEdit*>("DateTimePicker1")->setTime(QTime(0, 0, 9));
+            return true;
+        };
+        EditorHands{rig}.clickItem(0);
+        rig.form->UpdateActions(); // as the idle update does
+        QTest::keyClick(rig.items(), Qt::Key_Return); // Enter opens the properties
+        QCOMPARE(during, before);
+        QCOMPARE(rig.files.catalogue.ReadText("A", "Item0", ""),
+                 std::string("Interval;0:00:09;Active"));
+        QTRY_COMPARE(rig.itemCaptions(), QStringList{"0:00:09"});
+        QVERIFY(messages.isEmpty());
+    }
+
+    // Two editors on one catalogue: what one adds or renames, the other shows,
+    // keeping its own selection.
+    void twoEditorsStayInStep() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n[B]\r\nID=2\r\n");
+        korvane::ProgramFiles otherFiles(rig.dir / "korvane");
+        korvane::TForm1 other(otherFiles);
+        other.runIntervalDialog = [](korvane::TForm3&) { return true; };
+        other.show();
+        EditorHands hands{rig};
+        hands.clickBatch(rig.batches()->item(1)); // this editor shows B
+        other.aAddBatch->trigger(); // the other window is not the active one here
+        if (auto* name = other.batchList()->viewport()->findChild<QLineEdit*>()) {
+            QTest::keyClick(name, Qt::Key_Return);
+        }
+        QCoreApplication::processEvents();
+        QTRY_COMPARE(rig.form->BatchCaptions(), (std::vector<std::string>{"A", "B", "New batch"}));
+        QCOMPARE(rig.batches()->currentItem()->text(), QString("B"));
+        QCOMPARE(korvane::CurrentBatchName(), std::string("B"));
+        // The other editor renames the batch this one shows: it is gone here.
+        korvane::RenameBatch(otherFiles, "B", "Bee");
+        QTRY_COMPARE(rig.form->BatchCaptions(),
+                     (std::vector<std::string>{"A", "New batch", "Bee"}));
+        QCOMPARE(rig.items()->topLevelItemCount(), 0);
+        QVERIFY(rig.batches()->selectedItems().isEmpty());
+        // Adding to a batch that is gone is refused and writes nothing.
+        rig.form->UpdateActions();
+        QVERIFY(!rig.form->aAddApplication->isEnabled());
+        for (const auto& section : rig.files.catalogue.AllSections()) {
+            QVERIFY(!rig.files.catalogue.ReadText(section, "ID", "").empty());
+        }
+    }
+
+    // A refused change of a check box leaves the box as the file has it.
+    void aRefusedCheckBoxShowsWhatTheFileHolds() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n");
+        fs::permissions(rig.files.catalogue.FileName(),
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        EditorHands{rig}.clickCheckBox(0);
+        QCOMPARE(messages.size(), 1);
+        QTRY_COMPARE(rig.items()->topLevelItem(0)->checkState(0), Qt::Checked);
+        QCOMPARE(rig.files.catalogue.ReadText("A", "Item0", ""),
+                 std::string("Interval;0:00:05;Active"));
+    }
+
+    // After a launch the keys of the list that had the focus work at once.
+    void keysWorkAfterALaunch() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n"
+                      "Item1=Interval;0:00:06;Active\r\n");
+        QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+        EditorHands{rig}.clickItem(1);
+        QCOMPARE(rig.selectedRow(), 1);
+        QTest::keyClick(rig.items(), Qt::Key_Return, Qt::ControlModifier); // launch
+        QCOMPARE(rig.launched.size(), 1u);
+        QTRY_VERIFY(rig.form->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(rig.items()));
+        rig.form->UpdateActions(); // as the idle update does
+        QTest::keyClick(rig.items(), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(rig.files.catalogue.ReadText("A", "Item0", ""),
+                 std::string("Interval;0:00:06;Active"));
+    }
+
+    // The new row stays selected when its folder makes the watch reload, and
+    // so does any row across an outside change.
+    void theSelectedItemSurvivesReloads() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n");
+        WriteFile(rig.dir / "tools" / "tool", "#!/bin/sh\n");
+        rig.picked = QString::fromStdString((rig.dir / "tools" / "tool").string());
+        EditorHands{rig}.clickTool(rig.form->aAddApplication);
+        QCOMPARE(rig.selectedRow(), 1);
+        QTest::qWait(400); // the new folder's reload
+        QCOMPARE(rig.selectedRow(), 1);
+        EditorHands{rig}.clickItem(0);
+        WriteFile(rig.dir / "Shortcuts" / "1" / "other.txt", "");
+        korvane::TIniFile(rig.files.catalogue.FileName())
+            .WriteText("A", "Item2", "Interval;0:00:01;Active");
+        QTRY_COMPARE(rig.items()->topLevelItemCount(), 3);
+        QCOMPARE(rig.selectedRow(), 0);
+    }
+
+    void rowsShowTheIconALinkNames() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=File;3\\;Active\r\n");
+        const QString collection = QCoreApplication::applicationDirPath() + "/Icons/korvane.ico";
+        WriteFile(rig.dir / "Shortcuts" / "1" / "3" / "sh.lnk",
+                  "[Shell Link]\nTarget=/bin/sh\nIconFile=" + collection.toStdString() +
+                      "\nIconIndex=3\n");
+        rig.form->Reload();
+        const QImage shown = Picture(rig.items()->topLevelItem(0)->icon(0));
+        QCOMPARE(shown, Picture(korvane::ExtractIcon(collection, 3)));
+        QVERIFY(shown != Picture(korvane::ExtractIcon(collection, 0)));
+    }
+
+    // A "/" in a batch name cannot be in a file name: the shortcut still comes.
+    void shortcutsForNamesNoFileNameCanHold() {
+        EditorRig rig("[Work/Play]\r\nID=1\r\n");
+        EditorHands{rig}.clickTool(rig.form->aMakeShortcut);
+        QVERIFY(messages.isEmpty());
+        const fs::path link = korvane::shell::DesktopLinkPath("Work-Play");
+        QVERIFY(fs::exists(link));
+        QVERIFY(ReadFile(link).find("Work/Play") != std::string::npos);
+    }
+
+    // The desktop shortcut and the default batch follow a rename.
+    void aRenameTakesItsShortcutAndTheDefaultAlong() {
+        EditorRig rig("[Work]\r\nID=1\r\n");
+        rig.files.settings.WriteText("Basic", "DefaultBatch", "work");
+        EditorHands hands{rig};
+        hands.clickTool(rig.form->aMakeShortcut);
+        QVERIFY(fs::exists(korvane::shell::DesktopLinkPath("Work")));
+        hands.typeBatchName("Play", true);
+        QCOMPARE(rig.form->BatchCaptions(), std::vector<std::string>{"Play"});
+        QCOMPARE(rig.files.settings.ReadText("Basic", "DefaultBatch", ""), std::string("Play"));
+        QVERIFY(!fs::exists(korvane::shell::DesktopLinkPath("Work")));
+        const std::string entry = ReadFile(korvane::shell::DesktopLinkPath("Play"));
+        QVERIFY(entry.find("Play") != std::string::npos);
+    }
+
+    // A file manager drags a file whose name is not UTF-8: the link keeps
+    // the name byte for byte.
+    void aDroppedNameThatIsNotUtf8IsKept() {
+        EditorRig rig("[A]\r\nID=1\r\n");
+        const fs::path odd = rig.dir / "tools" / fs::path(std::string("caf\xe9"));
+        WriteFile(odd, "#!/bin/sh\n");
+        QMimeData data;
+        data.setData("text/uri-list",
+                     "file://" + QByteArray::fromStdString(odd.string()).toPercentEncoding("/") +
+                         "\r\n");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(rig.items()->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(rig.items()->viewport(), &drop);
+        QCOMPARE(rig.items()->topLevelItemCount(), 1);
+        const std::string entry = rig.files.catalogue.ReadText("A", "Item0", "");
+        const fs::path folder = rig.dir / "Shortcuts" / "1" / entry.substr(5, entry.find('\\') - 5);
+        fs::path link;
+        for (const auto& e : fs::directory_iterator(folder)) {
+            link = e.path();
+        }
+        QCOMPARE(korvane::shell::ReadLinkTarget(link), odd.string());
+    }
+
+  private:
+    QStringList messages;
+};
+
+QTEST_MAIN(EditorOutsideChangesTest)
+#include "editor_outside_changes_test.moc"
