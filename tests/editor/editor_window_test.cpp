@@ -577,7 +577,9 @@ class EditorWindowTest : public QObject {
         QTest::keyClick(items, Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(rig.launched, std::vector<std::string>{"A"});
         QVERIFY(rig.properties.empty()); // Ctrl+Enter launches; Enter alone opens properties
-        QApplication::setActiveWindow(rig.form.get()); // it was hidden for the launch
+        // It was hidden for the launch and is active again once shown.
+        QTRY_VERIFY(rig.form->isActiveWindow());
+        QCoreApplication::processEvents();
 
         QListWidget* batches = rig.batches();
         batches->setFocus();
