@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -166,3 +167,85 @@ TEST_F(CatalogueEditTest, DeletingABatchRemovesWhatTheProgramPutThere) {
 }
 
 } // namespace
+
+namespace {
+
+bool Throws(const std::function<void()>& edit) {
+    try {
+        edit();
+    } catch (const korvane::Error&) {
+        return true;
+    }
+    return false;
+}
+
+std::size_t Entries(const fs::path& folder) {
+    std::error_code ec;
+    std::size_t n = 0;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+// Another program renamed or deleted the batch since the editor read it:
+// every edit is refused and nothing is written, no section without an ID,
+// no folder another batch could come to share.
+TEST_F(CatalogueEditTest, EditsOfABatchThatIsGoneAreRefusedAndWriteNothing) {
+    WriteFile(dir_ / "batches.lst", "[Other]\r\nID=5\r\n");
+    WriteFile(dir_ / "tool", "#!/bin/sh\n");
+    const std::string before = ReadFile(dir_ / "batches.lst");
+    const std::size_t entries = Entries(dir_.path());
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+    } rows[] = {
+        {"rename", [&] { korvane::RenameBatch(files_, "Gone", "New"); }},
+        {"add pause", [&] { korvane::AddPauseItem(files_, "Gone", 0.0001); }},
+        {"add application",
+         [&] { korvane::AddApplicationItem(files_, "Gone", dir_ / "tool", random_, linker_); }},
+        {"delete batch", [&] { korvane::DeleteBatch(files_, "Gone"); }},
+        {"pause length", [&] { korvane::SetPauseLength(files_, "Gone", 0, 0.0001, true); }},
+    };
+    for (const auto& row : rows) {
+        EXPECT_TRUE(Throws(row.edit)) << row.name;
+        EXPECT_EQ(ReadFile(dir_ / "batches.lst"), before) << row.name;
+        EXPECT_EQ(Entries(dir_.path()), entries) << row.name;
+    }
+}
+
+TEST_F(CatalogueEditTest, ABatchWithoutAnIdGetsNoApplicationFolders) {
+    WriteFile(dir_ / "batches.lst", "[Hand made]\r\nItem0=Interval;0:00:01;Active\r\n");
+    WriteFile(dir_ / "tool", "#!/bin/sh\n");
+    EXPECT_TRUE(Throws([&] {
+        korvane::AddApplicationItem(files_, "Hand made", dir_ / "tool", random_, linker_);
+    }));
+    EXPECT_FALSE(fs::exists(dir_ / "Shortcuts"));
+    EXPECT_EQ(Items("Hand made"), std::vector<std::string>{"Interval;0:00:01;Active"});
+}
+
+// A catalogue that cannot be written: the deletes fail before any file goes.
+TEST_F(CatalogueEditTest, AFailedDeleteLeavesEveryFile) {
+    WriteFile(dir_ / "batches.lst", "[A]\r\nID=1\r\nItem0=File;3\\;Active\r\n");
+    const fs::path link = dir_ / "Shortcuts" / "1" / "3" / "tool.lnk";
+    WriteFile(link, "[Shell Link]\nTarget=/bin/true\n");
+    // No write bit at all: read-only for everybody, root included.
+    fs::permissions(dir_ / "batches.lst",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_THROW(korvane::DeleteItem(files_, "A", 0), korvane::WriteError);
+    EXPECT_TRUE(fs::exists(link));
+    EXPECT_THROW(korvane::DeleteBatch(files_, "A"), korvane::WriteError);
+    EXPECT_TRUE(fs::exists(link));
+    EXPECT_EQ(Items("A"), std::vector<std::string>{"File;3\\;Active"});
+}
+
+TEST_F(CatalogueEditTest, TheDefaultBatchFollowsARename) {
+    WriteFile(dir_ / "batches.lst", "[Morning]\r\nID=1\r\n[Other]\r\nID=2\r\n");
+    files_.settings.WriteText("Basic", "DefaultBatch", "MORNING");
+    korvane::RenameBatch(files_, "Other", "Evening");
+    EXPECT_EQ(files_.settings.ReadText("Basic", "DefaultBatch", ""), "MORNING");
+    korvane::RenameBatch(files_, "Morning", "Dawn");
+    EXPECT_EQ(files_.settings.ReadText("Basic", "DefaultBatch", ""), "Dawn");
+}
