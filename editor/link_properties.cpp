@@ -169,7 +169,7 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
         }
     });
     connect(openLocation, &QPushButton::clicked, this, [this] {
-        const fs::path target = utf8::ToPath(S(TargetEdit->text()));
+        const fs::path target = utf8::ToPath(sheet_ ? Collected().target : S(TargetEdit->text()));
         openFolder(target.has_parent_path() ? target.parent_path() : file_.parent_path());
     });
     connect(OKButton, &QPushButton::clicked, this, [this] {
@@ -183,15 +183,23 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
 
 shell::LinkSheet TLinkPropertiesForm::Collected() const {
     shell::LinkSheet sheet = *sheet_;
+    // A field the user left as it was keeps its exact bytes: a file name that
+    // is not UTF-8 shows with replacement characters, and written back so it
+    // would name another file.
+    const auto take = [](const QLineEdit* edit, std::string& field) {
+        if (edit->text() != Q(field)) {
+            field = S(edit->text());
+        }
+    };
     if (NameEdit) {
-        sheet.name = S(NameEdit->text());
+        take(NameEdit, sheet.name);
     }
-    sheet.target = S(TargetEdit->text());
+    take(TargetEdit, sheet.target);
     if (ArgumentsEdit) {
-        sheet.arguments = S(ArgumentsEdit->text());
+        take(ArgumentsEdit, sheet.arguments);
     }
-    sheet.startIn = S(StartInEdit->text());
-    sheet.comment = S(CommentEdit->text());
+    take(StartInEdit, sheet.startIn);
+    take(CommentEdit, sheet.comment);
     sheet.iconFile = iconFile_;
     sheet.iconIndex = iconIndex_;
     return sheet;

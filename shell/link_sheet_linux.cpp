@@ -65,6 +65,9 @@ std::string CheckLinkSheet(const LinkSheet& sheet) {
         return "The folder \"" + sheet.startIn + "\" does not exist.";
     }
     if (sheet.kind == LinkSheet::Kind::Link) {
+        if (Blank(sheet.target)) {
+            return "The target is empty: the item would start nothing.";
+        }
         if (!Blank(sheet.arguments) && !SplitShellWords(sheet.arguments)) {
             return "The arguments cannot be split into words: a quote is not closed, or a "
                    "backslash ends them.";

@@ -111,6 +111,10 @@ class LinkPropertiesTest : public QObject {
                                            << "a \\" << false << false;
         QTest::newRow("missingTarget") << "TargetEdit"
                                        << "/opt/later/tool" << true << true;
+        QTest::newRow("emptyTarget") << "TargetEdit"
+                                     << "" << false << false;
+        QTest::newRow("blankTarget") << "TargetEdit"
+                                     << "  " << false << true;
         QTest::newRow("fine") << "ArgumentsEdit"
                               << "-v 'a b'" << true << false;
     }
@@ -130,6 +134,25 @@ class LinkPropertiesTest : public QObject {
         QCOMPARE(ReadFile(file) != before, written);
         QCOMPARE(messages.size(), written ? 0 : 1);
         QVERIFY(rig.sheet.isVisible()); // Apply keeps the sheet open
+    }
+
+    // A target whose name is not UTF-8 is shown with replacement characters;
+    // saving the sheet must not write those in its place.
+    void aTargetThatIsNotUtf8KeepsItsBytes() {
+        TempDir dir;
+        const fs::path target = dir / fs::path(std::string("caf\xe9"));
+        WriteFile(target, "#!/bin/sh\n");
+        const fs::path file = dir / "tool.lnk";
+        WriteFile(file, "[Shell Link]\nTarget=" + (dir / "caf?").string() +
+                            "\nTarget-Escaped=" + (dir / "caf%E9").string() + "\n");
+        QCOMPARE(korvane::shell::ReadLinkTarget(file), target.string());
+        SheetRig rig(file);
+        QVERIFY(rig.find<QLabel>("WarningLabel")->text().isEmpty()); // it is there
+        rig.type("ArgumentsEdit", "--fast");
+        rig.click("OKButton");
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(korvane::shell::ReadLinkTarget(file), target.string());
+        QVERIFY(ReadFile(file).find("Arguments=--fast") != std::string::npos);
     }
 
     void aDesktopEntryKeepsItsOtherGroupsAndTranslations() {
