@@ -1,5 +1,7 @@
 #include "layout/published_form.h"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -76,16 +78,39 @@ void TPublishedForm::SetWindowState(TWindowState v) {
 }
 
 void TPublishedForm::KeepOnScreen() {
-    const QRect frame = frameGeometry();
+    QRect frame = frameGeometry();
+    // The screen the window is mostly on, else the primary one.
+    const QScreen* target = nullptr;
+    int best = 0;
     for (const QScreen* screen : QGuiApplication::screens()) {
-        if (screen->availableGeometry().intersects(frame)) {
-            return;
+        const QRect common = screen->availableGeometry().intersected(frame);
+        if (common.width() * common.height() > best) {
+            best = common.width() * common.height();
+            target = screen;
         }
     }
-    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-        QRect r = frame;
-        r.moveCenter(primary->availableGeometry().center());
-        move(r.topLeft());
+    if (!target) {
+        target = QGuiApplication::primaryScreen();
+    }
+    if (!target) {
+        return;
+    }
+    const QRect available = target->availableGeometry();
+    // A size saved on a larger screen (or written by hand) is cut to this
+    // one, so that the header, the buttons and the rows can be reached.
+    const int extraWidth = frame.width() - width();
+    const int extraHeight = frame.height() - height();
+    if (frame.width() > available.width() || frame.height() > available.height()) {
+        resize(std::min(width(), std::max(1, available.width() - extraWidth)),
+               std::min(height(), std::max(1, available.height() - extraHeight)));
+        frame = frameGeometry();
+    }
+    // Then moved wholly onto it: its header (title bar, or the menu's drag
+    // header) is always where a pointer can take it.
+    const int x = std::clamp(frame.x(), available.left(), available.right() - frame.width() + 1);
+    const int y = std::clamp(frame.y(), available.top(), available.bottom() - frame.height() + 1);
+    if (x != frame.x() || y != frame.y()) {
+        move(pos() + QPoint(x - frame.x(), y - frame.y()));
     }
 }
 

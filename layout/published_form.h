@@ -80,7 +80,8 @@ class TPublishedForm : public QWidget {
     int ClientWidth() const { return width(); }
     void SetClientWidth(int v);
     bool Enabled() const { return isEnabled(); }
-    void SetEnabled(bool v) { setEnabled(v); }
+    // A window restored disabled could be neither used nor closed.
+    void SetEnabled(bool v) { setEnabled(v || isWindow()); }
     TPosition Position() const { return position_; }
     void SetPosition(TPosition v) { position_ = v; }
     bool Visible() const { return isVisible(); }
@@ -88,8 +89,9 @@ class TPublishedForm : public QWidget {
     TWindowState WindowState() const;
     void SetWindowState(TWindowState v);
 
-    // Moves the window back onto the primary screen when no part of it lies
-    // on any screen (a layout from another monitor set-up, or a bad file).
+    // Fits the window to the screen it is mostly on (the primary one when it
+    // is on none) and moves it wholly onto it, header included: a layout from
+    // another monitor set-up, or a bad file, never leaves it out of reach.
     void KeepOnScreen();
 
     void setVisible(bool visible) override;

@@ -162,6 +162,34 @@ class LayoutFileTest : public QObject {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY(screen.intersects(form.frameGeometry()));
     }
+
+    // Values that would leave a window out of reach: far too large, its
+    // header above the screen, restored disabled.
+    void restoredWindowsCanAlwaysBeReachedAndUsed_data() {
+        QTest::addColumn<QString>("layout");
+        QTest::newRow("huge") << "Form2.Width=100000\r\nForm2.Height=100000\r\n";
+        QTest::newRow("headerAbove") << "Form2.Left=10\r\nForm2.Top=-60\r\n";
+        QTest::newRow("partlyRight") << "Form2.Left=100000\r\nForm2.Top=10\r\n";
+        QTest::newRow("disabled") << "Form2.Enabled=0\r\n";
+    }
+    void restoredWindowsCanAlwaysBeReachedAndUsed() {
+        QFETCH(QString, layout);
+        TempDir dir;
+        WriteFile(dir / "f.prm", "[Form2]\r\n" + layout.toStdString());
+        TPublishedForm form;
+        form.setObjectName("Form2");
+        form.resize(292, 291);
+        korvane::LoadLayout(dir / "f.prm", form);
+        form.show();
+        form.KeepOnScreen();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(screen.contains(form.frameGeometry()), qPrintable(QString("%1,%2 %3x%4")
+                                                                       .arg(form.x())
+                                                                       .arg(form.y())
+                                                                       .arg(form.width())
+                                                                       .arg(form.height())));
+        QVERIFY(form.isEnabled());
+    }
 };
 
 QTEST_MAIN(LayoutFileTest)
