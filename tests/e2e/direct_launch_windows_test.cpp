@@ -235,11 +235,12 @@ TEST_F(DirectLaunchWindowsTest, ABadPauseEndsTheRunWithTheMessage) {
     EXPECT_EQ(Marks()[0].program, "first.exe");
 }
 
-TEST_F(DirectLaunchWindowsTest, AnUnknownBatchStartsNothingAndEndsQuietly) {
+TEST_F(DirectLaunchWindowsTest, AnUnknownBatchStartsNothingAndSaysSo) {
     WriteBatch("Known", {App(0, "first.exe")});
     const RunResult run = Run("Unknown");
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.stderrText, "");
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_NE(run.stderrText.find("no batch named \"Unknown\""), std::string::npos)
+        << run.stderrText;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_TRUE(Marks().empty());
 }
