@@ -37,10 +37,10 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
-#include <QWindow>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <chrono>
 #include <utility>
@@ -103,6 +103,12 @@ template <class F> auto TForm1::Modal(F&& run) {
         ~Leave() { --depth; }
     } leave{modal_};
     return run();
+}
+
+template <class F> void TForm1::Command(F&& handler) {
+    if (!Guarded(this, std::forward<F>(handler))) {
+        QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
+    }
 }
 
 TForm1::TForm1(ProgramFiles& files, QWidget* parent)
@@ -236,10 +242,8 @@ void TForm1::RunDeferredReloads() {
     const bool catalogue = std::exchange(catalogueReloadDeferred_, false);
     const bool items = std::exchange(itemsReloadDeferred_, false);
     Guarded(this, [&] {
-        if (catalogue) {
-            CatalogueChanged();
-        }
-        if (items) {
+        // A catalogue change that read the items again has done the other's work.
+        if ((!catalogue || !CatalogueChanged()) && items) {
             DirChangeChange();
         }
     });
@@ -262,7 +266,7 @@ std::vector<std::string> TForm1::ItemEntries() const {
     }
 }
 
-void TForm1::CatalogueChanged() {
+bool TForm1::CatalogueChanged() {
     const std::vector<BatchRow> rows = ListBatchRows(files_.catalogue, false);
     bool same = static_cast<int>(rows.size()) == BatchList->count();
     for (int i = 0; same && i < BatchList->count(); ++i) {
@@ -299,13 +303,15 @@ void TForm1::CatalogueChanged() {
             AppList->clear();
             shownEntries_.clear();
             StatusText->clear();
-            return;
+            return true;
         }
         CurrentBatchName() = S(keep->data(kNameRole).toString());
     }
     if (!CurrentBatchName().empty() && ItemEntries() != shownEntries_) {
         Reload();
+        return true;
     }
+    return false;
 }
 
 void TForm1::ShowLinkProperties(const fs::path& file) {
@@ -394,13 +400,8 @@ QAction* TForm1::MakeAction(const char* name, const QString& caption, int image,
     if (image >= 0) {
         action->setIcon(ProgramPicture(images[image]));
     }
-    connect(action, &QAction::triggered, this, [this, handler] {
-        if (!Guarded(this, [&] { (this->*handler)(); })) {
-            // A refused write: the lists show the files again, once the
-            // handler is out of the way.
-            QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
-        }
-    });
+    connect(action, &QAction::triggered, this,
+            [this, handler] { Command([&] { (this->*handler)(); }); });
     return action;
 }
 
@@ -536,15 +537,12 @@ void TForm1::BuildWindow() {
                 }
                 auto* line = qobject_cast<QLineEdit*>(editor);
                 QListWidgetItem* row = BatchList->currentItem();
-                if (line && row && !Guarded(this, [&] { RenameRow(row, S(line->text())); })) {
-                    QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
+                if (line && row) {
+                    Command([&] { RenameRow(row, S(line->text())); });
                 }
             });
-    connect(BatchList, &QListWidget::itemChanged, this, [this](QListWidgetItem* row) {
-        if (!Guarded(this, [&] { BatchListEdited(row); })) {
-            QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
-        }
-    });
+    connect(BatchList, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* row) { Command([&] { BatchListEdited(row); }); });
     connect(BatchList, &QListWidget::itemDoubleClicked, aLaunchBatch, &QAction::trigger);
     connect(AppList, &QTreeWidget::itemDoubleClicked, aFileProperties, &QAction::trigger);
     connect(AppList, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* row, int column) {
@@ -559,10 +557,8 @@ void TForm1::BuildWindow() {
         }
         row->setData(0, kCheckedRole, now);
         const int index = AppList->indexOfTopLevelItem(row);
-        if (!Guarded(this, [&] { SetItemActive(files_, CurrentBatchName(), index, now); })) {
-            // The box shows what the file holds, not the refused change.
-            QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
-        }
+        // A refused change: the box shows what the file holds.
+        Command([&] { SetItemActive(files_, CurrentBatchName(), index, now); });
     });
 }
 
@@ -690,20 +686,15 @@ void TForm1::Reload() {
     if (selectedIndex < 0) {
         return;
     }
-    int keep = selectedFolder.isEmpty() && selectedIndex < AppList->topLevelItemCount()
-                   ? selectedIndex
-                   : -1;
-    for (int i = 0; keep < 0 && !selectedFolder.isEmpty() && i < AppList->topLevelItemCount();
-         ++i) {
-        if (AppList->topLevelItem(i)->data(0, kFolderRole).toString() == selectedFolder) {
-            keep = i;
+    for (int i = 0; i < AppList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = AppList->topLevelItem(i);
+        if (selectedFolder.isEmpty() ? i == selectedIndex
+                                     : item->data(0, kFolderRole).toString() == selectedFolder) {
+            const QSignalBlocker block(AppList);
+            AppList->setCurrentItem(item);
+            item->setSelected(true);
+            return;
         }
-    }
-    if (keep >= 0) {
-        const QSignalBlocker block(AppList);
-        QTreeWidgetItem* kept = AppList->topLevelItem(keep);
-        AppList->setCurrentItem(kept);
-        kept->setSelected(true);
     }
 }
 
@@ -1182,9 +1173,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             }
             drop->setDropAction(action);
             drop->accept();
-            if (!Guarded(this, [&] { AddDroppedFiles(files); })) {
-                QTimer::singleShot(0, this, [this] { ShowWhatTheFilesHold(); });
-            }
+            Command([&] { AddDroppedFiles(files); });
             return true;
         }
         default:

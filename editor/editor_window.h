@@ -64,8 +64,9 @@ class TForm1 : public TPublishedForm {
     // The item list read again, the selected item kept selected.
     void Reload();
     // batches.lst changed (maybe by another process): the batch list follows
-    // it, keeping the selected batch, and so does the item list.
-    void CatalogueChanged();
+    // it, keeping the selected batch, and so does the item list; whether the
+    // item list was read again.
+    bool CatalogueChanged();
     void UpdateActions();
 
     TPublishedBar* coolBar() const { return CoolBar1; }
@@ -109,7 +110,10 @@ class TForm1 : public TPublishedForm {
     // Reloads asked for by the watches: now, or once no dialog is open.
     void RequestReload(bool catalogue);
     void RunDeferredReloads();
-    // After a refused write: the lists show what the files hold.
+    // Runs a handler of the user's; when it is refused (an error reported),
+    // the lists show what the files hold again once the handler is out of
+    // the way.
+    template <class F> void Command(F&& handler);
     void ShowWhatTheFilesHold();
     std::vector<std::string> ItemEntries() const;
 

@@ -110,10 +110,8 @@ void TOptionsForm::FormShow() {
     }
     // A default batch that is no longer there is shown as none, so it is
     // never saved as another batch the user did not choose.
-    const bool named = !files_.settings.ReadText(kSettingsSection, "DefaultBatch", "").empty();
     BatchCombo->setCurrentIndex(captions.empty() ? -1
-                                : named          ? FindDefaultBatch(files_.settings, captions)
-                                                 : 0);
+                                                 : FindDefaultBatch(files_.settings, captions));
     DefaultStartCheck->setChecked(
         files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false));
     const auto ms = DayFractionToMilliseconds(

@@ -202,20 +202,17 @@ void TForm2::FormShow() {
         ListView1->addItem(new QListWidgetItem(icon, QString::fromStdString(row.name)));
         ListView1->item(ListView1->count() - 1)->setToolTip(QString::fromStdString(row.name));
     }
-    if (ListView1->count() > 0) {
-        ListView1->setCurrentRow(0);
-    }
     ListView1->setFocus();
-    if (ListView1->count() > 0) {
-        std::vector<std::string> captions;
-        captions.reserve(static_cast<std::size_t>(ListView1->count()));
-        for (int i = 0; i < ListView1->count(); ++i) {
-            captions.push_back(ListView1->item(i)->text().toStdString());
-        }
-        ListView1->setCurrentRow(DefaultBatchIndex(files_.settings, captions));
+    std::vector<std::string> captions;
+    captions.reserve(static_cast<std::size_t>(ListView1->count()));
+    for (int i = 0; i < ListView1->count(); ++i) {
+        captions.push_back(ListView1->item(i)->text().toStdString());
     }
-    if (!files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false) ||
-        !DefaultBatchListed()) {
+    const int defaultRow = FindDefaultBatch(files_.settings, captions);
+    if (ListView1->count() > 0) {
+        ListView1->setCurrentRow(std::max(0, defaultRow));
+    }
+    if (!files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false) || defaultRow < 0) {
         return; // no countdown for a batch that is not there: the user chooses
     }
     countdownLength_ = DayFractionToMilliseconds(
@@ -245,31 +242,16 @@ void TForm2::Timer1Timer() {
     }
 }
 
-bool TForm2::DefaultBatchListed() const {
-    const std::string wanted = files_.settings.ReadText(kSettingsSection, "DefaultBatch", "");
-    if (wanted.empty()) {
-        return true; // none named: the first row, as ever
-    }
-    std::vector<std::string> captions;
-    for (int i = 0; i < ListView1->count(); ++i) {
-        captions.push_back(ListView1->item(i)->text().toStdString());
-    }
-    return FindDefaultBatch(files_.settings, captions) >= 0;
-}
-
 void TForm2::RunBatch() {
     const std::string batch = SelectedBatch();
-    if (batch.empty()) {
-        return; // nothing selected: nothing to launch, the menu stays
+    if (batch.empty() || launching_) {
+        return; // nothing selected, or a run under way: the menu stays
     }
     if (!BatchExists(files_.catalogue, batch)) {
         // Renamed or deleted by another program since the list was filled.
         ShowMessage(this, QStringLiteral("There is no batch named \"%1\" any more: another "
                                          "program renamed or deleted it.")
                               .arg(QString::fromStdString(batch)));
-        return;
-    }
-    if (launching_) {
         return;
     }
     launching_ = true;

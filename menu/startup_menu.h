@@ -65,7 +65,6 @@ class TForm2 : public TPublishedForm {
     bool ListKey(QEvent* event);
     bool ListMouse(QEvent* event);
     std::string SelectedBatch() const;
-    bool DefaultBatchListed() const;
     void EndDrag();
 
     ProgramFiles& files_;

@@ -192,7 +192,7 @@ std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly)
 int FindDefaultBatch(const TIniFile& settings, const std::vector<std::string>& captions) {
     const std::string wanted = settings.ReadText(kSettingsSection, "DefaultBatch", "");
     if (wanted.empty()) {
-        return -1;
+        return 0; // none named: the first row
     }
     const std::string folded = utf8::FoldCase(wanted);
     for (std::size_t i = 0; i < captions.size(); ++i) {

@@ -94,9 +94,9 @@ std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly)
 // The row to preselect: the first caption equal to DefaultBatch ignoring case,
 // else 0.
 int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& captions);
-// The row of DefaultBatch among captions; -1 when none is set or the batch it
-// names is not there (renamed or deleted by another program): then nothing
-// may be launched in its name.
+// The row to preselect as DefaultBatchIndex does, but -1 when DefaultBatch
+// names a batch that is not among captions (renamed or deleted by another
+// program): then nothing may be launched or saved in its name.
 int FindDefaultBatch(const TIniFile& settings, const std::vector<std::string>& captions);
 // Throws Error("Unable to read <file>: <reason>") when the file exists but
 // cannot be read: reads would take it for an empty one.
