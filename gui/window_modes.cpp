@@ -43,6 +43,9 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     QObject::connect(&form, &TForm2::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     // Restored whether or not the layout file exists; the trace creates it.
     Guarded(&form, [&] { LoadLayout(files.layoutFile, form); });
+    // Fitted before it is shown too: a window shown at a restored size far
+    // beyond the screen gets no picture at all.
+    form.KeepOnScreen();
     form.show();
     form.KeepOnScreen();
     Guarded(&form, [&] { CheckReadable(files.catalogue); });
@@ -66,6 +69,7 @@ int RunEditor(ProgramFiles& files, int& argc, char** argv) {
             LoadLayout(files.layoutFile, *form.batchList());
         });
     }
+    form.KeepOnScreen();
     form.show();
     form.KeepOnScreen();
     // The lists would look as if there were no batches.
