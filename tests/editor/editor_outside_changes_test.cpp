@@ -2,6 +2,7 @@
 // launches and drops: the lists always mirror the files.
 #include "editor_rig.h"
 #include "gui/error_report.h"
+#include "other_process.h"
 #include "shell/icons.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
@@ -39,21 +40,29 @@ class EditorOutsideChangesTest : public QObject {
     void noReloadUnderAnOpenDialog() {
         EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n");
         fs::create_directories(rig.dir / "Shortcuts" / "1");
-        QTreeWidgetItem* before = rig.items()->topLevelItem(0);
-        QTreeWidgetItem* during = nullptr;
+        // A mark on the row: a reload would replace the row by one without it
+        // (a pointer could come back at the same address).
+        constexpr int kMark = Qt::UserRole + 9;
+        rig.items()->topLevelItem(0)->setData(0, kMark, true);
+        bool markedDuring = false;
+        bool madeElsewhere = false;
         rig.form->runIntervalDialog = [&](korvane::TForm3& d) {
-            // Another program meanwhile: a folder appears, the catalogue changes.
-            fs::create_directories(rig.dir / "Shortcuts" / "1" / "77");
+            // Another program meanwhile: a file appears under Shortcuts/ and
+            // the catalogue changes.
+            madeElsewhere = korvane::test::CreateFileInAnotherProcess(rig.dir / "Shortcuts" / "1" /
+                                                                      "synced.tmp");
             korvane::TIniFile(rig.files.catalogue.FileName()).WriteText("A", "Note", "x");
             QTest::qWait(400); // the watches have spoken
-            during = rig.items()->topLevelItem(0);
+            markedDuring = rig.items()->topLevelItem(0) &&
+                           rig.items()->topLevelItem(0)->data(0, kMark).toBool();
             d.findChild<QTimeEdit*>("DateTimePicker1")->setTime(QTime(0, 0, 9));
             return true;
         };
         EditorHands{rig}.clickItem(0);
-        rig.form->UpdateActions(); // as the idle update does
+        rig.form->UpdateActions();                    // as the idle update does
         QTest::keyClick(rig.items(), Qt::Key_Return); // Enter opens the properties
-        QCOMPARE(during, before);
+        QVERIFY(madeElsewhere);
+        QVERIFY(markedDuring); // no reload under the open dialog
         QCOMPARE(rig.files.catalogue.ReadText("A", "Item0", ""),
                  std::string("Interval;0:00:09;Active"));
         QTRY_COMPARE(rig.itemCaptions(), QStringList{"0:00:09"});
@@ -71,8 +80,7 @@ class EditorOutsideChangesTest : public QObject {
         hands.clickBatch(rig.batches()->item(1)); // this editor shows B
         std::mt19937 random(7);
         korvane::CreateBatch(otherFiles, "New batch", random);
-        QTRY_COMPARE(rig.form->BatchCaptions(),
-                     (std::vector<std::string>{"A", "B", "New batch"}));
+        QTRY_COMPARE(rig.form->BatchCaptions(), (std::vector<std::string>{"A", "B", "New batch"}));
         QCOMPARE(rig.batches()->currentItem()->text(), QString("B"));
         QCOMPARE(korvane::CurrentBatchName(), std::string("B"));
         // The other editor renames the batch this one shows: it is gone here.
