@@ -36,7 +36,8 @@ check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; 
 data=$home/.local/share/korvane
 
 # The first run makes the data folder, private to the user.
-as_user korvane "No such batch"
+rc=0; as_user korvane "No such batch" 2>/dev/null || rc=$?
+check "an unknown batch says so and exits 2" "[ $rc = 2 ]"
 check "the first run made the state folder, private (0700)" "[ \"\$(stat -c %a '$data')\" = 700 ]"
 
 # A direct launch: the catalogue and Shortcuts/ in the data folder.
