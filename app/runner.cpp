@@ -41,7 +41,9 @@ std::optional<fs::path> ItemFile(const fs::path& batchFolder, const tqAppInfo& i
 
 } // namespace
 
-void LaunchBatch(const ProgramFiles& files, std::string_view batchName, const RunnerHooks& hooks) {
+void LaunchBatch(const ProgramFiles& files, std::string_view name, const RunnerHooks& hooks) {
+    // Our own copy: the caller's text may change while events run between items.
+    const std::string batchName(name);
     if (batchName.empty()) {
         return;
     }

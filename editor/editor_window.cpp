@@ -734,8 +734,9 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
         }
     }
     const int order = AppList->topLevelItemCount() + 1;
-    auto* row = new QTreeWidgetItem(AppList,
-                                    {QP(utf8::ToPath(found).stem()), QString::number(order), type});
+    auto* row = new QTreeWidgetItem(
+        AppList, {Q(utf8::DisplayFileName(utf8::FromPath(utf8::ToPath(found).stem()))),
+                  QString::number(order), type});
     row->setIcon(0, icon.isNull() ? ProgramPicture("document") : icon); // never a row without one
     row->setData(0, kFolderRole, folder ? QP(*folder / "") : QString());
     row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
@@ -934,7 +935,10 @@ void TForm1::aLaunchBatchExecute() {
             });
         }
     } showAgain{this, focus};
-    launchBatch(CurrentBatchName());
+    // The run lets events through between its items: reloads meanwhile wait
+    // (they would replace the rows and the shared batch name under it).
+    const std::string batch = CurrentBatchName();
+    Modal([&] { launchBatch(batch); });
 }
 
 void TForm1::aBatchPropertiesExecute() {
@@ -1046,7 +1050,8 @@ void TForm1::aDownExecute() {
 void TForm1::aLaunchAppExecute() {
     const int index = SelectedIndex();
     if (index >= 0) {
-        launchItem(CurrentBatchName(), index);
+        const std::string batch = CurrentBatchName();
+        launchItem(batch, index);
     }
 }
 

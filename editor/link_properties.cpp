@@ -57,7 +57,8 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
     setObjectName(QStringLiteral("LinkPropertiesForm"));
     const fs::path name = file_.filename();
     const bool link = utf8::EqualFolded(utf8::FromPath(name.extension()), ".lnk");
-    setWindowTitle(QString::fromStdString(utf8::FromPath(link ? name.stem() : name)) +
+    setWindowTitle(QString::fromStdString(
+                       utf8::DisplayFileName(utf8::FromPath(link ? name.stem() : name))) +
                    QStringLiteral(" Properties"));
 
     chooseTarget = [this] { return QFileDialog::getOpenFileName(this, QStringLiteral("Target")); };

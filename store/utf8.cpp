@@ -97,6 +97,25 @@ std::string Displayable(std::string_view text) {
     return out;
 }
 
+std::string DisplayFileName(std::string_view name) {
+    if (IsValid(name)) {
+        return std::string(name);
+    }
+    std::string out;
+    for (std::size_t pos = 0; pos < name.size();) {
+        char32_t cp = 0;
+        const std::size_t len = Decode(name, pos, cp);
+        if (cp == 0xFFFFFFFF) {
+            Encode(static_cast<unsigned char>(name[pos]), out); // one byte, one letter
+            pos += 1;
+            continue;
+        }
+        out.append(name.substr(pos, len));
+        pos += len;
+    }
+    return out + " (invalid encoding)";
+}
+
 std::string_view FirstChars(std::string_view text, std::size_t maxChars) {
     std::size_t pos = 0;
     for (std::size_t n = 0; n < maxChars && pos < text.size(); ++n) {

@@ -23,6 +23,11 @@ bool IsValid(std::string_view text);
 // text with every malformed byte shown as U+FFFD, for display.
 std::string Displayable(std::string_view text);
 
+// A file name for people: a name that is not UTF-8 (from an older system)
+// shows its stray bytes as Latin-1 letters and says so, as file managers do:
+// "caf\xe9" is "café (invalid encoding)".
+std::string DisplayFileName(std::string_view name);
+
 // Simple Unicode case folding (lower case); malformed bytes are kept as they are.
 std::string FoldCase(std::string_view text);
 

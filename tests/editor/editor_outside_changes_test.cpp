@@ -69,6 +69,32 @@ class EditorOutsideChangesTest : public QObject {
         QVERIFY(messages.isEmpty());
     }
 
+    // A launch lets events through between its items; a change under
+    // Shortcuts/ meanwhile reloaded the list and freed the batch name the
+    // run was reading.
+    void noReloadDuringALaunch() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n");
+        fs::create_directories(rig.dir / "Shortcuts" / "1");
+        QTest::qWait(300); // the folder's own reload is over
+        constexpr int kMark = Qt::UserRole + 9;
+        rig.items()->topLevelItem(0)->setData(0, kMark, true);
+        bool markedDuring = false;
+        std::string nameAfter;
+        rig.form->launchBatch = [&](const std::string& batch) {
+            QVERIFY(korvane::test::CreateFileInAnotherProcess(rig.dir / "Shortcuts" / "1" /
+                                                              "synced.tmp"));
+            QTest::qWait(400); // as the run's events between items
+            markedDuring = rig.items()->topLevelItem(0) &&
+                           rig.items()->topLevelItem(0)->data(0, kMark).toBool();
+            nameAfter = batch;
+        };
+        EditorHands{rig}.clickItem(0);
+        QTest::keyClick(rig.items(), Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(markedDuring);
+        QCOMPARE(nameAfter, std::string("A"));
+        QTRY_VERIFY(!rig.items()->topLevelItem(0)->data(0, kMark).toBool()); // read again after
+    }
+
     // Two editors on one catalogue: what the other adds or renames, this one
     // shows, keeping its own selection. (The other editor's edits are made
     // through the catalogue functions it calls: an editor's current batch is
@@ -182,7 +208,7 @@ class EditorOutsideChangesTest : public QObject {
     }
 
     // A file manager drags a file whose name is not UTF-8: the link keeps
-    // the name byte for byte.
+    // the name byte for byte, and the row names it readably.
     void aDroppedNameThatIsNotUtf8IsKept() {
         EditorRig rig("[A]\r\nID=1\r\n");
         const fs::path odd = rig.dir / "tools" / fs::path(std::string("caf\xe9"));
@@ -204,6 +230,8 @@ class EditorOutsideChangesTest : public QObject {
             link = e.path();
         }
         QCOMPARE(korvane::shell::ReadLinkTarget(link), odd.string());
+        QCOMPARE(rig.itemCaptions(),
+                 QStringList{QString::fromUtf8("caf\u00e9 (invalid encoding)")});
     }
 
   private:

@@ -1,6 +1,7 @@
 #include "store/catalogue.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/utf8.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -178,3 +179,10 @@ TEST(CatalogueTest, BatchRowsAndTheDefaultBatch) {
 }
 
 } // namespace
+
+TEST(CatalogueTest, FileNamesForPeople) {
+    EXPECT_EQ(korvane::utf8::DisplayFileName("Mail \xc3\xbc"), "Mail \xc3\xbc");
+    // Stray bytes of an older system's name are its Latin-1 letters.
+    EXPECT_EQ(korvane::utf8::DisplayFileName("caf\xe9"), "caf\xc3\xa9 (invalid encoding)");
+    EXPECT_EQ(korvane::utf8::DisplayFileName("\xff\xc3\xbc"), "\xc3\xbf\xc3\xbc (invalid encoding)");
+}
