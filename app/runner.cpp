@@ -15,7 +15,7 @@ void RunnerHooks::DefaultSleep(std::chrono::milliseconds ms) {
 }
 
 void RunnerHooks::DefaultOpen(const fs::path& file, const fs::path& folder) {
-    shell::ShellOpen(file, "", folder, shell::SW_SHOWNORMAL);
+    shell::ShellOpen(file, "", folder);
 }
 
 std::int64_t PauseMilliseconds(double time) {

@@ -1,6 +1,6 @@
 #pragma once
 
-// The seam to the window layer (gui/ implements it): one entry point.
+// The seam to the window layer (window_layer/ implements it): one entry point.
 // Program entry calls it with the process's command line: for the editor or
 // the startup menu it runs that window until it closes; with fatalError it
 // shows that text in the "Application Error" box (when a display answers)

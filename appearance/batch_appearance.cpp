@@ -3,7 +3,7 @@
 #include "gui/dialog_buttons.h"
 #include "gui/error_report.h"
 #include "shell/icon_source.h"
-#include "shell/icons.h"
+#include "gui/icons.h"
 #include "shell/shell.h"
 #include "store/ini_document.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/current_batch.h"
 #include "store/catalogue.h"
 
 #include <QDialog>

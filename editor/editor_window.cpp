@@ -9,10 +9,10 @@
 #include "gui/one_column.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
-#include "menu/options_dialog.h"
+#include "editor/options_dialog.h"
 #include "shell/folder_watch.h"
 #include "shell/icon_source.h"
-#include "shell/icons.h"
+#include "gui/icons.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
@@ -134,7 +134,7 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
     showFileProperties = [this](const fs::path& file) { ShowLinkProperties(file); };
     shellOpen = [](const fs::path& file, const std::string& parameters, const fs::path& folder) {
-        shell::ShellOpen(file, parameters, folder, shell::SW_SHOWNORMAL);
+        shell::ShellOpen(file, parameters, folder);
     };
 
     BuildActions();

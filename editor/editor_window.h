@@ -1,6 +1,7 @@
 #pragma once
 
 #include "layout/published_form.h"
+#include "gui/current_batch.h"
 #include "store/catalogue.h"
 
 #include <QIcon>

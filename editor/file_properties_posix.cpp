@@ -29,7 +29,7 @@ void ShowFileProperties(const std::filesystem::path& file) {
         }
     }
     // No file manager to ask: show the item's folder instead.
-    shell::ShellOpen(file.parent_path(), "", file.parent_path(), shell::SW_SHOWNORMAL);
+    shell::ShellOpen(file.parent_path(), "", file.parent_path());
 }
 
 } // namespace korvane

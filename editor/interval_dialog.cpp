@@ -1,7 +1,7 @@
 #include "editor/interval_dialog.h"
 
 #include "gui/clock_time_edit.h"
-#include "shell/icons.h"
+#include "gui/icons.h"
 #include "shell/shell.h"
 #include "shell/version.h"
 #include "store/clock_time.h"
@@ -91,7 +91,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     link_->installEventFilter(this);
     ShowLink(false);
     connect(link_, &QLabel::linkActivated, this, [](const QString& address) {
-        shell::ShellOpen(address.toStdString(), "", "", shell::SW_SHOWNORMAL);
+        shell::ShellOpen(address.toStdString(), "", "");
     });
     auto* link = link_;
     inner->addWidget(link);

@@ -1,7 +1,7 @@
 #include "editor/link_properties.h"
 
 #include "gui/error_report.h"
-#include "shell/icons.h"
+#include "gui/icons.h"
 #include "shell/shell.h"
 #include "store/errors.h"
 #include "store/utf8.h"
@@ -67,7 +67,7 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
                                                  StartInEdit->text());
     };
     openFolder = [](const fs::path& folder) {
-        shell::ShellOpen(folder, "", folder, shell::SW_SHOWNORMAL);
+        shell::ShellOpen(folder, "", folder);
     };
 
     const bool entry = sheet_ && sheet_->kind == shell::LinkSheet::Kind::DesktopEntry;

@@ -1,5 +1,5 @@
 // Icon files: counting and extracting icons of any bytes never crashes.
-#include "shell/icons.h"
+#include "gui/icons.h"
 
 #include <QGuiApplication>
 

@@ -28,16 +28,4 @@ CountdownView CountdownAt(std::int64_t lengthMs, std::int64_t elapsedMs, const T
     return view;
 }
 
-bool SameAutostartCommand(const std::string& found, const std::string& expected) {
-    auto upper = [](std::string s) {
-        for (char& c : s) {
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - 'a' + 'A');
-            }
-        }
-        return s;
-    };
-    return upper(found) == upper(expected);
-}
-
 } // namespace korvane

@@ -22,8 +22,4 @@ struct CountdownView {
 CountdownView CountdownAt(std::int64_t lengthMs, std::int64_t elapsedMs,
                           const TimeFormat& format = UserTimeFormat());
 
-// Whether an autostart command is the one for this executable: equal when
-// the letters a to z are taken as upper case.
-bool SameAutostartCommand(const std::string& found, const std::string& expected);
-
 } // namespace korvane

@@ -4,7 +4,7 @@
 #include "gui/error_report.h"
 #include "gui/one_column.h"
 #include "layout/layout_file.h"
-#include "shell/icons.h"
+#include "gui/icons.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
 #include "store/utf8.h"
@@ -72,7 +72,7 @@ TForm2::TForm2(ProgramFiles& files, QWidget* parent)
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
     startSystemMove = [this] { return windowHandle() && windowHandle()->startSystemMove(); };
     startEditor = [this] {
-        shell::ShellOpen(files_.executable, "", files_.folder, shell::SW_SHOWNORMAL);
+        shell::ShellOpen(files_.executable, "", files_.folder);
     };
     BuildControls();
     dragging_ = false; // FormCreate

@@ -2,6 +2,7 @@
 
 #include "layout/published_form.h"
 #include "menu/startup_logic.h"
+#include "gui/current_batch.h"
 #include "store/catalogue.h"
 
 #include <QPoint>

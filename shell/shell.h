@@ -10,14 +10,13 @@
 
 namespace korvane::shell {
 
-inline constexpr int SW_SHOWNORMAL = 1;
-
 // Opens a file the way the desktop would: link files run their target,
 // executables are started, application entries are launched, anything else
 // opens with the default application for its type. directory is the working
-// directory (unless a link names its own); "" means none. Never waits.
+// directory (unless a link names its own); "" means none. Windows open in
+// their normal state. Never waits.
 void ShellOpen(const std::filesystem::path& file, std::string_view parameters,
-               const std::filesystem::path& directory, int showCommand);
+               const std::filesystem::path& directory);
 
 // Makes folder/<target's file name>.lnk pointing at target, with the target's
 // folder as working directory.

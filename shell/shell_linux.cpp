@@ -270,8 +270,7 @@ bool WriteLinkFile(const fs::path& file, const LinkInfo& link) {
     return kf.Save(file);
 }
 
-void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory,
-               int /*showCommand: windows open as their programs choose*/) {
+void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
     try {
         OpenResolved(file, SplitArguments(parameters), directory, 0);
     } catch (...) {

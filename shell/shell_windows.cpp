@@ -156,8 +156,7 @@ fs::path KnownDesktop() {
 
 } // namespace
 
-void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory,
-               int showCommand) {
+void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
     ComScope com;
     const std::wstring target = fs::path(file).make_preferred().wstring();
     const std::wstring params = Widen(parameters);
@@ -170,7 +169,7 @@ void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path
     info.lpFile = target.c_str();
     info.lpParameters = params.empty() ? nullptr : params.c_str();
     info.lpDirectory = dir.empty() ? nullptr : dir.c_str();
-    info.nShow = showCommand;
+    info.nShow = SW_SHOWNORMAL;
     // A link that names no working folder of its own starts its target in
     // the current folder, not in lpDirectory: make that the given one too.
     const DirectoryScope inDirectory(dir);

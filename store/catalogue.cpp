@@ -169,11 +169,6 @@ std::string FindItemFile(const fs::path& itemFolder) {
     return best;
 }
 
-std::string& CurrentBatchName() {
-    static std::string name;
-    return name;
-}
-
 std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly) {
     std::vector<BatchRow> rows;
     for (std::string& name : catalogue.ListSections()) {

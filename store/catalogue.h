@@ -76,10 +76,6 @@ std::optional<std::filesystem::path> ItemFolder(const std::filesystem::path& bat
 // compared without regard to case; "" for a missing or empty folder.
 std::string FindItemFile(const std::filesystem::path& itemFolder);
 
-// The display name of the batch last loaded into the editor's item list or
-// last selected in the startup menu; "" for none. One per process.
-std::string& CurrentBatchName();
-
 // One row of a batch list.
 struct BatchRow {
     std::string name;

@@ -1,6 +1,6 @@
 #include "gui/error_report.h"
 #include "appearance/batch_appearance.h"
-#include "shell/icons.h"
+#include "gui/icons.h"
 #include "store/errors.h"
 #include "test_support.h"
 

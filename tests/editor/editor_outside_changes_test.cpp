@@ -3,7 +3,7 @@
 #include "editor_rig.h"
 #include "gui/error_report.h"
 #include "other_process.h"
-#include "shell/icons.h"
+#include "gui/icons.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"

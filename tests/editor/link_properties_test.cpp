@@ -219,7 +219,7 @@ class LinkPropertiesTest : public QObject {
             rig.type("StartInEdit", QString::fromStdString((dir / "work").string()));
             rig.click("OKButton");
         }
-        korvane::shell::ShellOpen(file, "", dir / "item", korvane::shell::SW_SHOWNORMAL);
+        korvane::shell::ShellOpen(file, "", dir / "item");
         QVERIFY(WaitFor([&] { return ReadFile(marker).find("$HOME]") != std::string::npos; }));
         QCOMPARE(ReadFile(marker),
                  (dir / "work").string() + "\n[--name]\n[two words]\n[x y]\n[$HOME]\n");

@@ -194,7 +194,7 @@ TEST(ShellOpenTest, StartsProgramsLinksAndEntriesInTheirFolders) {
     };
     for (const Case& c : cases) {
         fs::remove(marker);
-        ShellOpen(c.make(), "", c.directory, SW_SHOWNORMAL);
+        ShellOpen(c.make(), "", c.directory);
         EXPECT_EQ(WaitForLine(marker), c.expected) << c.name;
     }
 }
@@ -212,7 +212,7 @@ TEST(ShellOpenTest, NamesThatAreNotUtf8AndScriptsWithoutAnInterpreterLine) {
     EXPECT_EQ(ReadLinkTarget(link), odd.string());
     ASSERT_TRUE(ReadLinkFile(link));
     EXPECT_EQ(ReadLinkFile(link)->workingDirectory, (dir / "b\xFFn").string() + "/");
-    ShellOpen(link, "", dir / "item", SW_SHOWNORMAL);
+    ShellOpen(link, "", dir / "item");
     EXPECT_EQ(WaitForLine(marker), "t\xE9st.sh [] " + (dir / "b\xFFn").string() + "\n");
 
     // An executable script with no "#!" line runs under /bin/sh.
@@ -220,7 +220,7 @@ TEST(ShellOpenTest, NamesThatAreNotUtf8AndScriptsWithoutAnInterpreterLine) {
     const fs::path bare = dir / "bare.sh";
     WriteFile(bare, "echo \"bare [$*] $(pwd)\" >> '" + marker.string() + "'\n");
     fs::permissions(bare, fs::perms::owner_all);
-    ShellOpen(bare, "", dir / "item", SW_SHOWNORMAL);
+    ShellOpen(bare, "", dir / "item");
     EXPECT_EQ(WaitForLine(marker), "bare [] " + (dir / "item").string() + "\n");
 }
 
@@ -229,7 +229,7 @@ TEST(ShellOpenTest, FailuresAreSilent) {
     WriteLinkFile(dir / "dangling.lnk", LinkInfo{.target = (dir / "gone").string()});
     WriteLinkFile(dir / "loop.lnk", LinkInfo{.target = (dir / "loop.lnk").string()});
     for (const char* name : {"missing", "dangling.lnk", "loop.lnk"}) {
-        EXPECT_NO_THROW(ShellOpen(dir / name, "", dir.path(), SW_SHOWNORMAL)) << name;
+        EXPECT_NO_THROW(ShellOpen(dir / name, "", dir.path())) << name;
     }
 }
 
@@ -263,7 +263,7 @@ int Zombies() {
 TEST_F(HomeFixture, StartedProgramsAreCollectedAsTheyEnd) {
     const fs::path marker = home_ / "marker";
     const fs::path script = MakeScript(home_ / "quick.sh", marker);
-    ShellOpen(script, "", home_.path(), SW_SHOWNORMAL);
+    ShellOpen(script, "", home_.path());
     WaitForLine(marker);
     WaitFor([] { return Zombies() == 0; });
     EXPECT_EQ(Zombies(), 0);

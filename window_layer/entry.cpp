@@ -2,11 +2,11 @@
 
 #include "app/command_line.h"
 #include "app/error_text.h"
-#include "gui/fatal_error_box.h"
-#include "gui/window_modes.h"
 #include "shell/shell.h"
 #include "store/catalogue.h"
 #include "store/utf8.h"
+#include "window_layer/error_box.h"
+#include "window_layer/window_modes.h"
 
 #include <cstdio>
 #include <exception>
@@ -15,7 +15,7 @@ extern "C" __attribute__((visibility("default"))) int korvane_window_layer(int a
                                                                            const char* fatalError) {
     using namespace korvane;
     if (fatalError) {
-        ShowFatalErrorBox(fatalError);
+        ShowErrorBoxWindow(fatalError);
         return 1;
     }
     const std::filesystem::path exe = shell::ExecutablePath();
@@ -29,7 +29,7 @@ extern "C" __attribute__((visibility("default"))) int korvane_window_layer(int a
         std::fprintf(stderr, "%s\n", text.c_str());
         std::fflush(stderr);
         try {
-            ShowFatalErrorBox(text);
+            ShowErrorBoxWindow(text);
         } catch (...) {
         }
         return 1;

@@ -1,4 +1,4 @@
-#include "shell/icons.h"
+#include "gui/icons.h"
 
 #include "shell/icon_source.h"
 #include "shell/shell.h"

@@ -1,5 +1,5 @@
 #include "shell/icon_source.h"
-#include "shell/icons.h"
+#include "gui/icons.h"
 #include "test_support.h"
 
 #include <QDir>

@@ -1,12 +1,12 @@
-#include "gui/window_modes.h"
+#include "window_layer/window_modes.h"
 
 #include "app/program.h"
 #include "editor/editor_window.h"
-#include "gui/display_probe.h"
 #include "gui/error_report.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "menu/startup_menu.h"
+#include "window_layer/display_probe.h"
 
 #include <QApplication>
 

@@ -1,9 +1,8 @@
-#include "menu/options_dialog.h"
+#include "editor/options_dialog.h"
 
 #include "gui/clock_time_edit.h"
 #include "gui/dialog_buttons.h"
 #include "gui/error_report.h"
-#include "menu/startup_logic.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
@@ -25,6 +24,20 @@ namespace korvane {
 namespace {
 
 constexpr const char* kLayoutSection = "Form2";
+
+// Whether an autostart command is the one for this executable: equal when
+// the letters a to z are taken as upper case.
+bool SameAutostartCommand(const std::string& found, const std::string& expected) {
+    auto upper = [](std::string s) {
+        for (char& c : s) {
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+        }
+        return s;
+    };
+    return upper(found) == upper(expected);
+}
 
 } // namespace
 

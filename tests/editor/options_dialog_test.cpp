@@ -1,5 +1,5 @@
 #include "gui/error_report.h"
-#include "menu/options_dialog.h"
+#include "editor/options_dialog.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
 #include "store/utf8.h"

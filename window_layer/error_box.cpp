@@ -1,6 +1,6 @@
-#include "gui/fatal_error_box.h"
+#include "window_layer/error_box.h"
 
-#include "gui/display_probe.h"
+#include "window_layer/display_probe.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -8,7 +8,7 @@
 
 namespace korvane {
 
-void ShowFatalErrorBox(const std::string& text) {
+void ShowErrorBoxWindow(const std::string& text) {
     // Only on a display somebody sees: an unreachable one would end the
     // process inside Qt, an invisible one would wait for a click forever.
     if (ProbeDisplay() != DisplayKind::Visible) {

@@ -1,4 +1,4 @@
-#include "gui/display_probe.h"
+#include "window_layer/display_probe.h"
 
 #include <cstdlib>
 #include <cstring>
