@@ -171,7 +171,7 @@ std::string FindItemFile(const fs::path& itemFolder) {
 
 std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly) {
     std::vector<BatchRow> rows;
-    for (std::string& name : catalogue.ListSections()) {
+    for (std::string& name : catalogue.AllSections()) {
         if (startupOnly && !catalogue.ReadFlag(name, "ShowInStartup", true)) {
             continue;
         }

@@ -23,7 +23,7 @@ std::string Driver::Problem() {
     const TIniFile& catalogue = files_->catalogue;
     std::set<std::string> ids;
     std::vector<std::string> names;
-    for (const std::string& section : catalogue.ListSections()) {
+    for (const std::string& section : catalogue.AllSections()) {
         const std::string id = catalogue.ReadText(section, "ID", "");
         if (id.empty()) {
             return "the section [" + section + "] has no ID";

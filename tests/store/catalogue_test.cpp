@@ -148,6 +148,26 @@ TEST(CatalogueTest, FindItemFileTakesTheGreatestNameIgnoringCase) {
     EXPECT_EQ(korvane::FindItemFile(dir.path()), "z-folder");
 }
 
+// Long names beyond what one list of section names holds: every batch is
+// still listed, none cut short (a cut name was a batch that does not exist,
+// and the batches after it were gone from the windows).
+TEST(CatalogueTest, BatchRowsListEveryBatchHoweverLongTheNames) {
+    TempDir dir;
+    std::string catalogue;
+    std::vector<std::string> names;
+    for (int i = 0; i < 120; ++i) {
+        names.push_back(std::to_string(i) + " " + std::string(200, 'n'));
+        catalogue += "[" + names.back() + "]\r\nID=" + std::to_string(i + 1) + "\r\n";
+    }
+    WriteFile(dir / "batches.lst", catalogue);
+    korvane::ProgramFiles files(dir / "korvane");
+    const auto rows = korvane::ListBatchRows(files.catalogue, false);
+    ASSERT_EQ(rows.size(), names.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].name, names[i]);
+    }
+}
+
 TEST(CatalogueTest, BatchRowsAndTheDefaultBatch) {
     TempDir dir;
     WriteFile(dir / "batches.lst", "[Work]\r\nID=1\r\nIconFile=/icons/w.ico\r\nIconIndex=3\r\n"
