@@ -1,7 +1,7 @@
 #pragma once
 
-#include "layout/published_form.h"
 #include "gui/current_batch.h"
+#include "layout/published_form.h"
 #include "store/catalogue.h"
 
 #include <QIcon>

@@ -90,9 +90,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     link_->setCursor(Qt::PointingHandCursor);
     link_->installEventFilter(this);
     ShowLink(false);
-    connect(link_, &QLabel::linkActivated, this, [](const QString& address) {
-        shell::ShellOpen(address.toStdString(), "", "");
-    });
+    connect(link_, &QLabel::linkActivated, this,
+            [](const QString& address) { shell::ShellOpen(address.toStdString(), "", ""); });
     auto* link = link_;
     inner->addWidget(link);
     layout->addWidget(group);

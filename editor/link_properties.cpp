@@ -20,11 +20,11 @@ namespace korvane {
 
 namespace {
 
-QString Q(const std::string& s) {
+QString QStringFrom(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-std::string S(const QString& s) {
+std::string StdStringFrom(const QString& s) {
     return s.toStdString();
 }
 
@@ -57,18 +57,16 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
     setObjectName(QStringLiteral("LinkPropertiesForm"));
     const fs::path name = file_.filename();
     const bool link = utf8::EqualFolded(utf8::FromPath(name.extension()), ".lnk");
-    setWindowTitle(QString::fromStdString(
-                       utf8::DisplayFileName(utf8::FromPath(link ? name.stem() : name))) +
-                   QStringLiteral(" Properties"));
+    setWindowTitle(
+        QString::fromStdString(utf8::DisplayFileName(utf8::FromPath(link ? name.stem() : name))) +
+        QStringLiteral(" Properties"));
 
     chooseTarget = [this] { return QFileDialog::getOpenFileName(this, QStringLiteral("Target")); };
     chooseFolder = [this] {
         return QFileDialog::getExistingDirectory(this, QStringLiteral("Start in"),
                                                  StartInEdit->text());
     };
-    openFolder = [](const fs::path& folder) {
-        shell::ShellOpen(folder, "", folder);
-    };
+    openFolder = [](const fs::path& folder) { shell::ShellOpen(folder, "", folder); };
 
     const bool entry = sheet_ && sheet_->kind == shell::LinkSheet::Kind::DesktopEntry;
     auto* layout = new QVBoxLayout(this);
@@ -123,14 +121,14 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
 
     if (sheet_) {
         if (NameEdit) {
-            NameEdit->setText(Q(sheet_->name));
+            NameEdit->setText(QStringFrom(sheet_->name));
         }
-        TargetEdit->setText(Q(sheet_->target));
+        TargetEdit->setText(QStringFrom(sheet_->target));
         if (ArgumentsEdit) {
-            ArgumentsEdit->setText(Q(sheet_->arguments));
+            ArgumentsEdit->setText(QStringFrom(sheet_->arguments));
         }
-        StartInEdit->setText(Q(sheet_->startIn));
-        CommentEdit->setText(Q(sheet_->comment));
+        StartInEdit->setText(QStringFrom(sheet_->startIn));
+        CommentEdit->setText(QStringFrom(sheet_->comment));
         iconFile_ = sheet_->iconFile;
         iconIndex_ = sheet_->iconIndex;
     } else {
@@ -161,7 +159,7 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
         }
     });
     connect(changeIcon, &QPushButton::clicked, this, [this] {
-        std::string icon = iconFile_.empty() ? S(TargetEdit->text()) : iconFile_;
+        std::string icon = iconFile_.empty() ? StdStringFrom(TargetEdit->text()) : iconFile_;
         int index = iconIndex_;
         if (chooseIcon && chooseIcon(icon, index)) {
             iconFile_ = icon;
@@ -170,7 +168,7 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
         }
     });
     connect(openLocation, &QPushButton::clicked, this, [this] {
-        const fs::path target = utf8::ToPath(sheet_ ? Collected().target : S(TargetEdit->text()));
+        const fs::path target = utf8::ToPath(sheet_ ? Collected().target : StdStringFrom(TargetEdit->text()));
         openFolder(target.has_parent_path() ? target.parent_path() : file_.parent_path());
     });
     connect(OKButton, &QPushButton::clicked, this, [this] {
@@ -188,8 +186,8 @@ shell::LinkSheet TLinkPropertiesForm::Collected() const {
     // is not UTF-8 shows with replacement characters, and written back so it
     // would name another file.
     const auto take = [](const QLineEdit* edit, std::string& field) {
-        if (edit->text() != Q(field)) {
-            field = S(edit->text());
+        if (edit->text() != QStringFrom(field)) {
+            field = StdStringFrom(edit->text());
         }
     };
     if (NameEdit) {
@@ -224,7 +222,7 @@ bool TLinkPropertiesForm::Apply() {
 }
 
 void TLinkPropertiesForm::ShowIcon() {
-    QIcon icon = iconFile_.empty() ? QIcon() : ExtractIcon(Q(iconFile_), iconIndex_);
+    QIcon icon = iconFile_.empty() ? QIcon() : ExtractIcon(QStringFrom(iconFile_), iconIndex_);
     if (icon.isNull()) {
         icon = FileTypeIcon(TargetEdit->text());
     }
@@ -235,7 +233,7 @@ void TLinkPropertiesForm::UpdateWarning() {
     if (!sheet_) {
         return;
     }
-    WarningLabel->setText(Q(shell::LinkSheetWarning(Collected())));
+    WarningLabel->setText(QStringFrom(shell::LinkSheetWarning(Collected())));
 }
 
 } // namespace korvane

@@ -1,0 +1,384 @@
+// The editor's commands: what its buttons, menus and keys do.
+#include "editor/editor_internal.h"
+
+#include "app/runner.h"
+#include "appearance/batch_appearance.h"
+#include "editor/file_properties.h"
+#include "editor/interval_dialog.h"
+#include "editor/link_properties.h"
+#include "editor/options_dialog.h"
+#include "gui/icons.h"
+#include "layout/layout_file.h"
+#include "layout/published_controls.h"
+#include "shell/icon_source.h"
+#include "shell/shell.h"
+#include "store/catalogue_edit.h"
+#include "store/clock_time.h"
+#include "store/errors.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeDatabase>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QWindow>
+
+#include <chrono>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+
+void TForm1::ShowLinkProperties(const fs::path& file) {
+    const std::string ext = utf8::FoldCase(utf8::FromPath(file.extension()));
+    if (ext != ".lnk" && ext != ".desktop") {
+        ShowFileProperties(file); // a file of another kind: the file manager's page
+        return;
+    }
+    // Our own link files and copied entries get our own sheet, as the
+    // shell's property sheet serves its shortcuts elsewhere.
+    auto* sheet = new TLinkPropertiesForm(file, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->chooseIcon = [this](std::string& iconFile, int& index) {
+        // The chooser edits the shared icon values; the batch's are put back.
+        const std::string savedFile = CurrentIconFile();
+        const int savedIndex = CurrentIconIndex();
+        const auto savedPreview = std::exchange(Form5->setPreview, nullptr);
+        CurrentIconFile() = iconFile;
+        CurrentIconIndex() = index;
+        const bool chosen = Modal([this] { return Form5->exec() == QDialog::Accepted; });
+        if (chosen) {
+            iconFile = CurrentIconFile();
+            index = CurrentIconIndex();
+        }
+        CurrentIconFile() = savedFile;
+        CurrentIconIndex() = savedIndex;
+        Form5->setPreview = savedPreview;
+        return chosen;
+    };
+    connect(sheet, &TLinkPropertiesForm::applied, this,
+            [this] { Guarded(this, [this] { Reload(); }); });
+    sheet->show();
+}
+
+void TForm1::ProcessDroppedFiles(const QStringList& paths) {
+    std::vector<fs::path> files;
+    for (const QString& path : paths) {
+        files.push_back(PathFrom(path));
+    }
+    AddDroppedFiles(files);
+}
+
+void TForm1::AddDroppedFiles(const std::vector<fs::path>& paths) {
+    const auto selected = BatchList->selectedItems();
+    if (selected.isEmpty()) {
+        return; // no batch to add to: the drop is passed over
+    }
+    const std::string batch = StdStringFrom(selected.front()->data(kNameRole).toString());
+    try {
+        for (const fs::path& path : paths) {
+            AddApplicationItem(files_, batch, path, random_, shell::CreateItemLink);
+        }
+    } catch (...) {
+        Reload(); // what was added before the failure shows
+        throw;
+    }
+    Reload();
+    SelectLastItemRow();
+}
+
+void TForm1::DropItemRow(const QPoint& pos) {
+    const int from = SelectedIndex();
+    QTreeWidgetItem* target = AppList->itemAt(pos);
+    const int to = target ? AppList->indexOfTopLevelItem(target) : AppList->topLevelItemCount() - 1;
+    if (from < 0 || to < 0 || from == to) {
+        return;
+    }
+    if (MoveItemTo(files_, CurrentBatchName(), from, to)) {
+        Reload();
+        SelectItemRow(to);
+    }
+}
+
+void TForm1::BatchListEdited(QListWidgetItem* row) {
+    const std::string newName = StdStringFrom(row->text());
+    if (StdStringFrom(row->data(kNameRole).toString()) == newName) {
+        return; // an icon or a programmatic change, not an edit
+    }
+    renamedByEdit_ = true;
+    RenameRow(row, newName);
+}
+
+void TForm1::RenameRow(QListWidgetItem* row, const std::string& newName) {
+    if (!row) {
+        return;
+    }
+    const std::string oldName = StdStringFrom(row->data(kNameRole).toString());
+    const QSignalBlocker block(BatchList);
+    std::string stored;
+    try {
+        stored = RenameBatch(files_, oldName, newName);
+    } catch (...) {
+        row->setText(QStringFrom(oldName));
+        throw;
+    }
+    row->setText(QStringFrom(stored));
+    row->setData(kNameRole, QStringFrom(stored));
+    if (utf8::EqualFolded(CurrentBatchName(), oldName)) {
+        CurrentBatchName() = stored;
+    }
+    MoveDesktopShortcut(oldName, stored);
+}
+
+void TForm1::MoveDesktopShortcut(const std::string& oldName, const std::string& newName) {
+    // Only this program's own shortcut of the batch: one that runs it.
+    const fs::path old = shell::DesktopLinkPath(shell::DesktopLinkName(oldName));
+    std::error_code ec;
+    if (oldName == newName || !fs::exists(old, ec)) {
+        return;
+    }
+    const fs::path target = utf8::ToPath(shell::ReadLinkTarget(old));
+    if (target.lexically_normal() != files_.executable.lexically_normal() &&
+        !fs::equivalent(target, files_.executable, ec)) {
+        return;
+    }
+    if (MakeDesktopShortcut(newName) &&
+        old != shell::DesktopLinkPath(shell::DesktopLinkName(newName))) {
+        fs::remove(old, ec);
+    }
+}
+
+bool TForm1::MakeDesktopShortcut(const std::string& batch) {
+    // A batch without an icon of its own shows the program's.
+    const std::string iconFile = files_.catalogue.ReadText(batch, "IconFile", "");
+    return shell::CreateDesktopLink(
+        shell::DesktopLinkName(batch), files_.executable, {batch},
+        iconFile.empty() ? 0 : files_.catalogue.ReadNumber(batch, "IconIndex", 0),
+        iconFile.empty() ? utf8::FromPath(shell::ProgramIconFile())
+                         : shell::ResolveIconSource(iconFile));
+}
+
+void TForm1::aAddBatchExecute() {
+    const std::string name = NewBatchName(BatchCaptions());
+    CreateBatch(files_, name, random_);
+    auto* row = NewBatchRow(DefaultBatchIcon(), BatchRow{name, "", 0});
+    {
+        const QSignalBlocker block(BatchList);
+        BatchList->addItem(row);
+    }
+    BatchList->setCurrentItem(row);
+    row->setSelected(true);
+    BatchList->editItem(row);
+}
+
+void TForm1::aDeleteBatchExecute() {
+    const auto selected = BatchList->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    QListWidgetItem* row = selected.front();
+    DeleteBatch(files_, StdStringFrom(row->data(kNameRole).toString()));
+    CurrentBatchName().clear();
+    appListReady_ = false;
+    AppList->clear();
+    shownEntries_.clear();
+    const QSignalBlocker block(BatchList);
+    delete BatchList->takeItem(BatchList->row(row));
+    BatchList->clearSelection();
+    // No row stays current either: a neighbour left current but unselected
+    // would not report the click that selects it, and never load.
+    BatchList->setCurrentItem(nullptr);
+    StatusText->clear();
+}
+
+void TForm1::aLaunchBatchExecute() {
+    if (CurrentBatchName().empty() || AppList->topLevelItemCount() == 0) {
+        return;
+    }
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    hide();
+    // The window comes back whatever the run ended with, active and with
+    // the focus where it was, so that the keys of the lists work at once.
+    struct ShowAgain {
+        QWidget* w;
+        QPointer<QWidget> focus;
+        ~ShowAgain() {
+            w->show();
+            // Activated once the window system has taken the show in: asked
+            // at once, a window shown again within one event stays inactive.
+            QTimer::singleShot(0, w, [w = w, focus = focus] {
+                w->raise();
+                w->activateWindow();
+                if (QApplication::activeWindow() != w && w->windowHandle() &&
+                    QGuiApplication::focusWindow() == w->windowHandle()) {
+                    // The window system still has the window focused, so it
+                    // sends no activation; the widgets must be told.
+                    QApplication::setActiveWindow(w);
+                }
+                if (focus) {
+                    focus->setFocus(Qt::OtherFocusReason);
+                }
+            });
+        }
+    } showAgain{this, focus};
+    // The run lets events through between its items: reloads meanwhile wait
+    // (they would replace the rows and the shared batch name under it).
+    const std::string batch = CurrentBatchName();
+    Modal([&] { launchBatch(batch); });
+}
+
+void TForm1::aBatchPropertiesExecute() {
+    Modal([this] { return BatchPropertiesForm->exec(); });
+}
+
+void TForm1::aMakeShortcutExecute() {
+    const std::string batch = CurrentBatchName();
+    if (batch.empty()) {
+        return;
+    }
+    if (!MakeDesktopShortcut(batch)) {
+        throw Error("The shortcut " +
+                    utf8::FromPath(shell::DesktopLinkPath(shell::DesktopLinkName(batch))) +
+                    " could not be written");
+    }
+}
+
+void TForm1::aAddApplicationExecute() {
+    if (CurrentBatchName().empty()) {
+        return;
+    }
+    const std::string batch = CurrentBatchName();
+    const QString picked = Modal([this] { return chooseFile(); });
+    if (picked.isEmpty()) {
+        return;
+    }
+    AddApplicationItem(files_, batch, PathFrom(picked), random_, shell::CreateItemLink);
+    Reload();
+    SelectLastItemRow();
+}
+
+void TForm1::aAddPauseExecute() {
+    if (CurrentBatchName().empty()) {
+        return;
+    }
+    const std::string batch = CurrentBatchName();
+    Form3->SetTime(0.0);
+    if (Modal([this] { return runIntervalDialog(*Form3); })) {
+        AddPauseItem(files_, batch, Form3->Time());
+        Reload();
+        SelectLastItemRow();
+    }
+}
+
+void TForm1::aFilePropertiesExecute() {
+    QTreeWidgetItem* row = SelectedRow();
+    if (!row) {
+        return;
+    }
+    const int index = AppList->indexOfTopLevelItem(row);
+    if (row->text(2) == QStringLiteral("Pause")) {
+        // Nothing of the row is used once the dialog is open: the list may
+        // be read again meanwhile.
+        const std::string batch = CurrentBatchName();
+        Form3->SetTime(ParseClockTime(StdStringFrom(row->text(0))));
+        row = nullptr;
+        if (Modal([this] { return runIntervalDialog(*Form3); })) {
+            tqAppInfo item;
+            DecodeItemEntry(files_.catalogue.ReadText(batch, ItemKey(index), ""), item);
+            if (item.Kind != TItemKind::ikInterval) {
+                throw Error("The pause is no longer in the batch \"" + batch +
+                            "\": another program changed it");
+            }
+            SetPauseLength(files_, batch, index, Form3->Time(), item.Active);
+            Reload();
+        }
+        return;
+    }
+    const fs::path folder = PathFrom(row->data(0, kFolderRole).toString());
+    const std::string caption = StdStringFrom(row->text(0));
+    for (const char* ext : {".lnk", ".desktop", ".pif"}) {
+        const fs::path file = FindIgnoringCase(folder, caption + ext);
+        if (!file.empty()) {
+            showFileProperties(file);
+            return;
+        }
+    }
+    ShowMessage(this, QStringLiteral("File ") +
+                          QStringFromPath(folder / utf8::ToPath(caption + ".pif")) +
+                          QStringLiteral("/lnk has not found"));
+}
+
+void TForm1::aDeleteApplicationExecute() {
+    const int index = SelectedIndex();
+    if (index < 0) {
+        return;
+    }
+    DeleteItem(files_, CurrentBatchName(), index);
+    AppList->clearSelection();
+    Reload();
+}
+
+void TForm1::aUpExecute() {
+    const int index = SelectedIndex();
+    if (index > 0 && MoveItem(files_, CurrentBatchName(), index, -1)) {
+        Reload();
+        SelectItemRow(index - 1);
+    }
+}
+
+void TForm1::aDownExecute() {
+    const int index = SelectedIndex();
+    if (index >= 0 && MoveItem(files_, CurrentBatchName(), index, +1)) {
+        Reload();
+        SelectItemRow(index + 1);
+    }
+}
+
+void TForm1::aLaunchAppExecute() {
+    const int index = SelectedIndex();
+    if (index >= 0) {
+        const std::string batch = CurrentBatchName();
+        launchItem(batch, index);
+    }
+}
+
+void TForm1::aOptionsExecute() {
+    Modal([this] { return OptionsForm->exec(); });
+}
+
+void TForm1::aSwitchToDialogExecute() {
+    hide();
+    shellOpen(files_.executable, "-startup", files_.folder);
+    close();
+}
+
+void TForm1::aTB_ShowExecute() {
+    if (CoolBar1->isHidden()) {
+        CoolBar1->show();
+    }
+    ToolBar1->setVisible(aTB_Show->isChecked()); // the action has just toggled its mark
+}
+
+void TForm1::aTB_CaptionsExecute() {
+    ToolBar1->SetShowCaptions(aTB_Captions->isChecked());
+    aTB_List->setEnabled(aTB_Captions->isChecked());
+}
+
+void TForm1::aTB_ListExecute() {
+    ToolBar1->SetList(aTB_List->isChecked());
+}
+
+void TForm1::Help2Click() {
+    const fs::path help = shell::ProgramDataFolder() / "_Help"; // shipped with the program
+    shellOpen(help / "kv.chm", "", help);
+}
+
+void TForm1::AboutClick() {
+    Modal([this] { return AboutBox->exec(); });
+}
+
+} // namespace korvane

@@ -1,0 +1,326 @@
+// The editor's two lists: filled from the catalogue, read again when the
+// files change, and the selection kept across.
+#include "editor/editor_internal.h"
+
+#include "app/runner.h"
+#include "appearance/batch_appearance.h"
+#include "editor/file_properties.h"
+#include "editor/interval_dialog.h"
+#include "editor/link_properties.h"
+#include "editor/options_dialog.h"
+#include "gui/icons.h"
+#include "layout/layout_file.h"
+#include "layout/published_controls.h"
+#include "shell/icon_source.h"
+#include "shell/shell.h"
+#include "store/catalogue_edit.h"
+#include "store/clock_time.h"
+#include "store/errors.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeDatabase>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QWindow>
+
+#include <chrono>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+
+void TForm1::RequestReload(bool catalogue) {
+    if (closing_) {
+        return;
+    }
+    (catalogue ? catalogueReloadDeferred_ : itemsReloadDeferred_) = true;
+    RunDeferredReloads();
+}
+
+void TForm1::RunDeferredReloads() {
+    if (closing_ || (!itemsReloadDeferred_ && !catalogueReloadDeferred_)) {
+        return;
+    }
+    // Not under a dialog, a message box or an in-place edit: they refer to
+    // rows a reload would replace.
+    if (modal_ > 0 || QApplication::activeModalWidget() || BatchList->Editing()) {
+        return;
+    }
+    const bool catalogue = std::exchange(catalogueReloadDeferred_, false);
+    const bool items = std::exchange(itemsReloadDeferred_, false);
+    Guarded(this, [&] {
+        // A catalogue change that read the items again has done the other's work.
+        if ((!catalogue || !CatalogueChanged()) && items) {
+            DirChangeChange();
+        }
+    });
+}
+
+void TForm1::ShowWhatTheFilesHold() {
+    catalogueReloadDeferred_ = true;
+    itemsReloadDeferred_ = true;
+    RunDeferredReloads();
+}
+
+std::vector<std::string> TForm1::ItemEntries() const {
+    std::vector<std::string> entries;
+    for (int n = 0;; ++n) {
+        std::string entry = files_.catalogue.ReadText(CurrentBatchName(), ItemKey(n), "");
+        if (entry.empty()) {
+            return entries;
+        }
+        entries.push_back(std::move(entry));
+    }
+}
+
+bool TForm1::CatalogueChanged() {
+    const std::vector<BatchRow> rows = ListBatchRows(files_.catalogue, false);
+    bool same = static_cast<int>(rows.size()) == BatchList->count();
+    for (int i = 0; same && i < BatchList->count(); ++i) {
+        const QListWidgetItem* item = BatchList->item(i);
+        same = item->data(kNameRole).toString() == QStringFrom(rows[i].name) &&
+               item->data(kIconRole).toString() == IconKey(rows[i]);
+    }
+    if (!same) {
+        const auto selected = BatchList->selectedItems();
+        const std::string was = selected.isEmpty()
+                                    ? std::string()
+                                    : StdStringFrom(selected.front()->data(kNameRole).toString());
+        QListWidgetItem* keep = nullptr;
+        {
+            const QSignalBlocker block(BatchList);
+            BatchList->clear();
+            BatchIcons icons;
+            for (const BatchRow& row : rows) {
+                auto* item = NewBatchRow(icons.For(row.iconFile, row.iconIndex), row);
+                BatchList->addItem(item);
+                if (!keep && !was.empty() && utf8::EqualFolded(row.name, was)) {
+                    keep = item;
+                }
+            }
+            BatchList->setCurrentItem(keep);
+            if (keep) {
+                keep->setSelected(true);
+            }
+        }
+        if (!keep) {
+            // The batch shown is gone (renamed or deleted elsewhere): no row
+            // may go on standing for it.
+            CurrentBatchName().clear();
+            appListReady_ = false;
+            AppList->clear();
+            shownEntries_.clear();
+            StatusText->clear();
+            return true;
+        }
+        CurrentBatchName() = StdStringFrom(keep->data(kNameRole).toString());
+    }
+    if (!CurrentBatchName().empty() && ItemEntries() != shownEntries_) {
+        Reload();
+        return true;
+    }
+    return false;
+}
+
+void TForm1::DirChangeChange() {
+    if (closing_ || CurrentBatchName().empty()) {
+        return;
+    }
+    Reload();
+}
+
+std::vector<std::string> TForm1::BatchCaptions() const {
+    std::vector<std::string> captions;
+    for (int i = 0; i < BatchList->count(); ++i) {
+        captions.push_back(StdStringFrom(BatchList->item(i)->text()));
+    }
+    return captions;
+}
+
+void TForm1::initList() {
+    const QSignalBlocker block(BatchList);
+    BatchList->clear();
+    BatchIcons icons;
+    for (const BatchRow& row : ListBatchRows(files_.catalogue, false)) {
+        BatchList->addItem(NewBatchRow(icons.For(row.iconFile, row.iconIndex), row));
+    }
+    if (BatchList->count() > 0) {
+        BatchList->setCurrentRow(0);
+        BatchListSelectItem(BatchList->item(0));
+    }
+}
+
+void TForm1::BatchListSelectItem(QListWidgetItem* row) {
+    appListReady_ = false;
+    AppList->clear();
+    iconCache_.clear();
+    typeCache_.clear();
+    shownEntries_.clear();
+    if (!row) {
+        return;
+    }
+    CurrentBatchName() = StdStringFrom(row->data(kNameRole).toString());
+    shownEntries_ = ItemEntries();
+    ForEachItem(files_.catalogue, CurrentBatchName(), [this](int n, const tqAppInfo& item) {
+        if (item.Kind == TItemKind::ikFile) {
+            AddAppRow(item.Folder, item.Active);
+        } else if (item.Kind == TItemKind::ikInterval) {
+            AddIntervalRow(item.Time, item.Active);
+        } else {
+            // An entry of no known kind keeps its place so that the rows
+            // stay aligned with the item numbers.
+            auto* unknown =
+                new QTreeWidgetItem(AppList, {QStringFrom(item.Fields[0]), QString::number(n + 1),
+                                              QStringLiteral("Undefined")});
+            unknown->setIcon(0, ProgramPicture("document"));
+            unknown->setData(0, kCheckedRole, false);
+        }
+        return true;
+    });
+    StatusText->setText(QStringLiteral("  Items count: ") +
+                        QString::number(AppList->topLevelItemCount()));
+    appListReady_ = true;
+}
+
+void TForm1::Reload() {
+    // The selected item stays selected: an application by its folder, any
+    // other row by its place.
+    const int selectedIndex = SelectedIndex();
+    const QString selectedFolder =
+        selectedIndex >= 0 ? SelectedRow()->data(0, kFolderRole).toString() : QString();
+    QListWidgetItem* row = BatchList->currentItem();
+    if (!row || !row->isSelected()) {
+        row = nullptr;
+        for (int i = 0; i < BatchList->count(); ++i) {
+            if (utf8::EqualFolded(StdStringFrom(BatchList->item(i)->data(kNameRole).toString()),
+                                  CurrentBatchName())) {
+                row = BatchList->item(i);
+                break;
+            }
+        }
+    }
+    BatchListSelectItem(row);
+    if (selectedIndex < 0) {
+        return;
+    }
+    for (int i = 0; i < AppList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = AppList->topLevelItem(i);
+        if (selectedFolder.isEmpty() ? i == selectedIndex
+                                     : item->data(0, kFolderRole).toString() == selectedFolder) {
+            const QSignalBlocker block(AppList);
+            AppList->setCurrentItem(item);
+            item->setSelected(true);
+            return;
+        }
+    }
+}
+
+void TForm1::AddAppRow(const std::string& folderField, bool active) {
+    const fs::path batchFolder = BatchFolder(files_, CurrentBatchName());
+    const auto folder = ItemFolder(batchFolder, folderField);
+    const std::string found = folder ? FindItemFile(*folder) : std::string();
+    const fs::path file = folder ? *folder / utf8::ToPath(found) : fs::path();
+    const std::string target = found.empty() ? std::string() : shell::ReadLinkTarget(file);
+    QString type = QStringLiteral("Undefined");
+    QIcon icon;
+    if (!target.empty()) {
+        auto [it, fresh] = typeCache_.try_emplace(target);
+        if (fresh) {
+            static QMimeDatabase db;
+            const QMimeType mime = db.mimeTypeForFile(QStringFrom(target));
+            // Nothing known about it ("application/octet-stream") stays "Undefined".
+            it->second = mime.isDefault() ? QString() : mime.comment();
+        }
+        if (!it->second.isEmpty()) {
+            type = it->second;
+        }
+    }
+    if (!found.empty()) {
+        int iconIndex = 0;
+        const std::string iconFile = shell::ReadLinkIconLocation(file, &iconIndex);
+        if (!iconFile.empty()) {
+            icon = ExtractIcon(QStringFrom(iconFile), iconIndex);
+        }
+        if (icon.isNull()) {
+            const std::string key = target.empty() ? utf8::FromPath(file) : target;
+            auto [it, fresh] = iconCache_.try_emplace(key);
+            if (fresh) {
+                it->second = FileTypeIcon(QStringFrom(key));
+            }
+            icon = it->second;
+        }
+    }
+    const int order = AppList->topLevelItemCount() + 1;
+    auto* row = new QTreeWidgetItem(
+        AppList, {QStringFrom(utf8::DisplayFileName(utf8::FromPath(utf8::ToPath(found).stem()))),
+                  QString::number(order), type});
+    row->setIcon(0, icon.isNull() ? ProgramPicture("document") : icon); // never a row without one
+    row->setData(0, kFolderRole, folder ? QStringFromPath(*folder / "") : QString());
+    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, active ? Qt::Checked : Qt::Unchecked);
+    row->setData(0, kCheckedRole, active);
+}
+
+void TForm1::AddIntervalRow(double length, bool active) {
+    const int order = AppList->topLevelItemCount() + 1;
+    auto* row = new QTreeWidgetItem(AppList, {QStringFrom(FormatClockTime(length)),
+                                              QString::number(order), QStringLiteral("Pause")});
+    row->setIcon(0, aAddPause->icon());
+    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, active ? Qt::Checked : Qt::Unchecked);
+    row->setData(0, kCheckedRole, active);
+}
+
+QTreeWidgetItem* TForm1::SelectedRow() const {
+    const auto selected = AppList->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
+int TForm1::SelectedIndex() const {
+    QTreeWidgetItem* row = SelectedRow();
+    return row ? AppList->indexOfTopLevelItem(row) : -1;
+}
+
+void TForm1::SelectItemRow(int index) {
+    if (QTreeWidgetItem* row = AppList->topLevelItem(index)) {
+        AppList->setCurrentItem(row);
+        row->setSelected(true);
+        AppList->scrollToItem(row);
+    }
+}
+
+void TForm1::SelectLastItemRow() {
+    SelectItemRow(AppList->topLevelItemCount() - 1);
+}
+
+void TForm1::UpdateActions() {
+    const bool batchSelected = !BatchList->selectedItems().isEmpty();
+    const bool itemSelected = SelectedRow() != nullptr;
+    for (QAction* a :
+         {aDeleteBatch, aLaunchBatch, aBatchProperties, aMakeShortcut, aAddApplication}) {
+        a->setEnabled(batchSelected);
+    }
+    for (QAction* a : {aFileProperties, aDeleteApplication, aUp, aDown, aLaunchApp}) {
+        a->setEnabled(itemSelected);
+    }
+    aTB_Show->setChecked(!ToolBar1->isHidden());
+    aTB_Captions->setChecked(ToolBar1->ShowCaptions());
+    aTB_List->setChecked(ToolBar1->List());
+}
+
+QListWidgetItem* TForm1::CurrentBatchRow() const {
+    for (int i = 0; i < BatchList->count(); ++i) {
+        if (utf8::EqualFolded(StdStringFrom(BatchList->item(i)->data(kNameRole).toString()),
+                              CurrentBatchName())) {
+            return BatchList->item(i);
+        }
+    }
+    return nullptr;
+}
+
+} // namespace korvane
