@@ -6,6 +6,7 @@
 #include "appearance/batch_appearance.h"
 #include "editor/file_properties.h"
 #include "editor/interval_dialog.h"
+#include "editor/item_row.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
 #include "gui/icons.h"
@@ -221,18 +222,13 @@ void TForm1::Reload() {
 }
 
 void TForm1::AddAppRow(const std::string& folderField, bool active) {
-    const fs::path batchFolder = BatchFolder(files_, CurrentBatchName());
-    const auto folder = ItemFolder(batchFolder, folderField);
-    const std::string found = folder ? FindItemFile(*folder) : std::string();
-    const fs::path file = folder ? *folder / utf8::ToPath(found) : fs::path();
-    const std::string target = found.empty() ? std::string() : shell::ReadLinkTarget(file);
+    const ApplicationRow item = DescribeApplication(files_, CurrentBatchName(), folderField);
     QString type = QStringLiteral("Undefined");
-    QIcon icon;
-    if (!target.empty()) {
-        auto [it, fresh] = typeCache_.try_emplace(target);
+    if (!item.target.empty()) {
+        auto [it, fresh] = typeCache_.try_emplace(item.target);
         if (fresh) {
             static QMimeDatabase db;
-            const QMimeType mime = db.mimeTypeForFile(QStringFrom(target));
+            const QMimeType mime = db.mimeTypeForFile(QStringFrom(item.target));
             // Nothing known about it ("application/octet-stream") stays "Undefined".
             it->second = mime.isDefault() ? QString() : mime.comment();
         }
@@ -240,27 +236,24 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
             type = it->second;
         }
     }
-    if (!found.empty()) {
-        int iconIndex = 0;
-        const std::string iconFile = shell::ReadLinkIconLocation(file, &iconIndex);
-        if (!iconFile.empty()) {
-            icon = ExtractIcon(QStringFrom(iconFile), iconIndex);
+    QIcon icon;
+    if (!item.file.empty()) {
+        if (!item.iconFile.empty()) {
+            icon = ExtractIcon(QStringFrom(item.iconFile), item.iconIndex);
         }
         if (icon.isNull()) {
-            const std::string key = target.empty() ? utf8::FromPath(file) : target;
-            auto [it, fresh] = iconCache_.try_emplace(key);
+            auto [it, fresh] = iconCache_.try_emplace(item.LookupKey());
             if (fresh) {
-                it->second = FileTypeIcon(QStringFrom(key));
+                it->second = FileTypeIcon(QStringFrom(item.LookupKey()));
             }
             icon = it->second;
         }
     }
     const int order = AppList->topLevelItemCount() + 1;
-    auto* row = new QTreeWidgetItem(
-        AppList, {QStringFrom(utf8::DisplayFileName(utf8::FromPath(utf8::ToPath(found).stem()))),
-                  QString::number(order), type});
+    auto* row =
+        new QTreeWidgetItem(AppList, {QStringFrom(item.caption), QString::number(order), type});
     row->setIcon(0, icon.isNull() ? ProgramPicture("document") : icon); // never a row without one
-    row->setData(0, kFolderRole, folder ? QStringFromPath(*folder / "") : QString());
+    row->setData(0, kFolderRole, item.folder ? QStringFromPath(*item.folder / "") : QString());
     row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
     row->setCheckState(0, active ? Qt::Checked : Qt::Unchecked);
     row->setData(0, kCheckedRole, active);

@@ -1,0 +1,28 @@
+#include "editor/item_row.h"
+
+#include "shell/shell.h"
+#include "store/utf8.h"
+
+namespace korvane {
+
+std::string ApplicationRow::LookupKey() const {
+    return target.empty() ? utf8::FromPath(file) : target;
+}
+
+ApplicationRow DescribeApplication(const ProgramFiles& files, const std::string& batch,
+                                   const std::string& folderField) {
+    ApplicationRow row;
+    row.folder = ItemFolder(BatchFolder(files, batch), folderField);
+    const std::string found = row.folder ? FindItemFile(*row.folder) : std::string();
+    if (found.empty()) {
+        return row;
+    }
+    const std::filesystem::path name = utf8::ToPath(found);
+    row.file = *row.folder / name;
+    row.caption = utf8::DisplayFileName(utf8::FromPath(name.stem()));
+    row.target = shell::ReadLinkTarget(row.file);
+    row.iconFile = shell::ReadLinkIconLocation(row.file, &row.iconIndex);
+    return row;
+}
+
+} // namespace korvane
