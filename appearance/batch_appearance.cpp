@@ -2,8 +2,8 @@
 
 #include "gui/dialog_buttons.h"
 #include "gui/error_report.h"
-#include "shell/icon_source.h"
 #include "gui/icons.h"
+#include "shell/icon_source.h"
 #include "shell/shell.h"
 #include "store/ini_document.h"
 
@@ -20,16 +20,6 @@
 #include <QVBoxLayout>
 
 namespace korvane {
-
-std::string& CurrentIconFile() {
-    static std::string file;
-    return file;
-}
-
-int& CurrentIconIndex() {
-    static int index = 0;
-    return index;
-}
 
 namespace {
 
@@ -101,13 +91,21 @@ void TForm5::showEvent(QShowEvent* event) {
     Guarded(this, [this] { FormShow(); });
 }
 
+std::optional<IconChoice> TForm5::Choose(const IconChoice& current) {
+    Preselect(current);
+    if (exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return choice_;
+}
+
 void TForm5::FormShow() {
-    QString path = QString::fromStdString(shell::ResolveIconSource(CurrentIconFile()));
+    QString path = QString::fromStdString(shell::ResolveIconSource(choice_.file));
     if (path.isEmpty()) {
         path = DefaultIconLibrary();
     }
     PathEdit->setText(path);
-    FillList(path, CurrentIconIndex());
+    FillList(path, choice_.index);
     IconsCombo->clear();
     IconsCombo->addItem(DefaultBatchIcon(), kDefault);
     itemIndexList_.clear();
@@ -198,15 +196,11 @@ void TForm5::Button2Click() {
     }
     QListWidgetItem* selected = ListView1->currentItem();
     if (PathEdit->text() == kDefault) {
-        CurrentIconFile().clear();
-        CurrentIconIndex() = 0;
+        choice_ = {{}, 0, selected->icon()};
     } else {
         // The program's own collection is stored so that it survives a move.
-        CurrentIconFile() = shell::StoredIconSource(PathEdit->text().toStdString());
-        CurrentIconIndex() = selected->text().toInt();
-    }
-    if (setPreview) {
-        setPreview(selected->icon());
+        choice_ = {shell::StoredIconSource(PathEdit->text().toStdString()),
+                   selected->text().toInt(), selected->icon()};
     }
 }
 
@@ -239,8 +233,12 @@ TBatchPropertiesForm::TBatchPropertiesForm(ProgramFiles& files, BatchListLink li
     layout->addLayout(buttons.row, 4, 0, 1, 2);
     setFixedSize(275, 180);
 
-    chooser_.setPreview = [this](const QIcon& icon) { SetPreview(icon); };
-    connect(Button3, &QPushButton::clicked, this, [this] { chooser_.exec(); });
+    connect(Button3, &QPushButton::clicked, this, [this] {
+        if (const auto chosen = chooser_.Choose(icon_)) {
+            icon_ = *chosen;
+            SetPreview(icon_.picture);
+        }
+    });
     connect(Button1, &QPushButton::clicked, this, [this] {
         if (Guarded(this, [this] { Button1Click(); })) {
             accept();
@@ -264,8 +262,8 @@ void TBatchPropertiesForm::FormShow() {
     }
     const std::string batch = CurrentBatchName();
     ShowInStartupCheck->setChecked(files_.catalogue.ReadFlag(batch, "ShowInStartup", true));
-    CurrentIconFile() = files_.catalogue.ReadText(batch, "IconFile", "");
-    CurrentIconIndex() = files_.catalogue.ReadNumber(batch, "IconIndex", 0);
+    icon_ = {files_.catalogue.ReadText(batch, "IconFile", ""),
+             files_.catalogue.ReadNumber(batch, "IconIndex", 0), QIcon()};
     SetPreview(link_.currentRowIcon ? link_.currentRowIcon() : DefaultBatchIcon());
     NameEdit->setText(QString::fromStdString(batch));
 }
@@ -282,12 +280,11 @@ void TBatchPropertiesForm::Button1Click() {
     const std::string batch = CurrentBatchName();
     files_.catalogue.WriteTexts(batch,
                                 {{"ShowInStartup", ShowInStartupCheck->isChecked() ? "1" : "0"},
-                                 {"IconFile", CurrentIconFile()},
-                                 {"IconIndex", std::to_string(CurrentIconIndex())}});
-    if (CurrentIconFile().empty()) {
+                                 {"IconFile", icon_.file},
+                                 {"IconIndex", std::to_string(icon_.index)}});
+    if (icon_.file.empty()) {
         link_.setCurrentRowIcon(QIcon());
-    } else if (const QIcon icon =
-                   ExtractIcon(QString::fromStdString(CurrentIconFile()), CurrentIconIndex());
+    } else if (const QIcon icon = ExtractIcon(QString::fromStdString(icon_.file), icon_.index);
                !icon.isNull()) {
         link_.setCurrentRowIcon(icon);
     }

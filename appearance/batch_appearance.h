@@ -7,6 +7,7 @@
 #include <QIcon>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@ class QPushButton;
 
 namespace korvane {
 
-// The icon being edited, shared by the batch properties dialog and the icon
-// chooser: a file ("" for the default icon) and the index of an icon in it.
-std::string& CurrentIconFile();
-int& CurrentIconIndex();
+// An icon: a file ("" for the default icon) and the index of an icon in it.
+struct IconChoice {
+    std::string file;
+    int index = 0;
+    QIcon picture; // as the chooser showed it
+};
 
 // What the two dialogs need of the editor's lists.
 struct BatchListLink {
@@ -44,7 +47,7 @@ struct BatchListLink {
 };
 
 // TForm5, "Change icon": lists the icons of a file, of an item's icon
-// source, or the default one; "Change" sets CurrentIconFile/Index.
+// source, or the default one; "Change" takes the selected one.
 class TForm5 : public QDialog {
     Q_OBJECT
 
@@ -52,7 +55,12 @@ class TForm5 : public QDialog {
     TForm5(ProgramFiles& files, BatchListLink link, QWidget* parent = nullptr);
 
     std::function<QString()> chooseFile; // "" when cancelled
-    std::function<void(const QIcon&)> setPreview;
+
+    // Shows the chooser on current; the icon "Change" took, or none.
+    std::optional<IconChoice> Choose(const IconChoice& current);
+    // The icon the chooser opens on, and the one "Change" took.
+    void Preselect(const IconChoice& current) { choice_ = current; }
+    const IconChoice& Choice() const { return choice_; }
 
     void FormShow();
     void FillList(const QString& path, int select);
@@ -66,6 +74,7 @@ class TForm5 : public QDialog {
   private:
     ProgramFiles& files_;
     BatchListLink link_;
+    IconChoice choice_;
     std::vector<int> itemIndexList_;
     QLineEdit* PathEdit = nullptr;
     QComboBox* IconsCombo = nullptr;
@@ -87,6 +96,8 @@ class TBatchPropertiesForm : public QDialog {
     void FormShow();
     void Button1Click();
     void SetPreview(const QIcon& icon);
+    // The batch's icon as this dialog holds it until "Save".
+    const IconChoice& EditedIcon() const { return icon_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -95,6 +106,7 @@ class TBatchPropertiesForm : public QDialog {
     ProgramFiles& files_;
     BatchListLink link_;
     TForm5& chooser_;
+    IconChoice icon_;
     QLineEdit* NameEdit = nullptr;
     QLabel* Image1 = nullptr;
     QPushButton* Button3 = nullptr;

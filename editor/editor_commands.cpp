@@ -44,21 +44,12 @@ void TForm1::ShowLinkProperties(const fs::path& file) {
     auto* sheet = new TLinkPropertiesForm(file, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->chooseIcon = [this](std::string& iconFile, int& index) {
-        // The chooser edits the shared icon values; the batch's are put back.
-        const std::string savedFile = CurrentIconFile();
-        const int savedIndex = CurrentIconIndex();
-        const auto savedPreview = std::exchange(Form5->setPreview, nullptr);
-        CurrentIconFile() = iconFile;
-        CurrentIconIndex() = index;
-        const bool chosen = Modal([this] { return Form5->exec() == QDialog::Accepted; });
+        const auto chosen = Modal([&] { return Form5->Choose({iconFile, index, QIcon()}); });
         if (chosen) {
-            iconFile = CurrentIconFile();
-            index = CurrentIconIndex();
+            iconFile = chosen->file;
+            index = chosen->index;
         }
-        CurrentIconFile() = savedFile;
-        CurrentIconIndex() = savedIndex;
-        Form5->setPreview = savedPreview;
-        return chosen;
+        return chosen.has_value();
     };
     connect(sheet, &TLinkPropertiesForm::applied, this,
             [this] { Guarded(this, [this] { Reload(); }); });

@@ -1,5 +1,5 @@
-#include "gui/error_report.h"
 #include "appearance/batch_appearance.h"
+#include "gui/error_report.h"
 #include "gui/icons.h"
 #include "store/errors.h"
 #include "test_support.h"
@@ -9,7 +9,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
+
+#include <functional>
 
 using korvane::BatchListLink;
 using korvane::TBatchPropertiesForm;
@@ -107,16 +110,28 @@ class BatchAppearanceTest : public QObject {
         AppearanceRig rig("[W]\r\nID=1\r\nIconFile=" + library +
                               "\r\nIconIndex=" + std::to_string(storedIndex) + "\r\n",
                           "W");
-        rig.properties->show(); // loads the shared icon values
-        rig.chooser->show();
-        QCOMPARE(rig.icons()->count(), 16);
-        QCOMPARE(rig.icons()->currentItem()->text(), selected);
-        rig.icons()->setCurrentRow(3);
-        QTest::mouseClick(rig.inChooser<QPushButton>("Button2"), Qt::LeftButton);
+        rig.properties->show(); // reads the batch's icon
+        // "Change icon" opens the chooser on it; the choice is made there.
+        int listed = 0;
+        QString preselected;
+        std::function<void()> choose = [&] {
+            if (QApplication::activeModalWidget() != rig.chooser.get()) {
+                QTimer::singleShot(10, choose); // not up yet
+                return;
+            }
+            listed = rig.icons()->count();
+            preselected = rig.icons()->currentItem()->text();
+            rig.icons()->setCurrentRow(3);
+            QTest::mouseClick(rig.inChooser<QPushButton>("Button2"), Qt::LeftButton);
+        };
+        QTimer::singleShot(0, choose);
+        QTest::mouseClick(rig.inProperties<QPushButton>("Button3"), Qt::LeftButton);
+        QCOMPARE(listed, 16);
+        QCOMPARE(preselected, selected);
         // The collection is stored by its place in the program's data
         // folder, so that moving the program keeps the icon.
-        QCOMPARE(korvane::CurrentIconFile(), std::string("Icons/korvane.ico"));
-        QCOMPARE(korvane::CurrentIconIndex(), 3);
+        QCOMPARE(rig.properties->EditedIcon().file, std::string("Icons/korvane.ico"));
+        QCOMPARE(rig.properties->EditedIcon().index, 3);
         QTest::mouseClick(rig.inProperties<QPushButton>("Button1"), Qt::LeftButton);
         QCOMPARE(rig.files.catalogue.ReadText("W", "IconFile", ""),
                  std::string("Icons/korvane.ico"));
@@ -131,7 +146,7 @@ class BatchAppearanceTest : public QObject {
                   "[Shell Link]\nTarget=/bin/true\nIconFile=" +
                       korvane::DefaultIconLibrary().toStdString() + "\n");
         rig.items = {{"tool", QIcon(), 1}};
-        korvane::CurrentIconFile().clear();
+        rig.chooser->Preselect({});
         rig.chooser->show();
         QCOMPARE(rig.inChooser<QLineEdit>("PathEdit")->text(), korvane::DefaultIconLibrary());
         auto* combo = rig.inChooser<QComboBox>("IconsCombo");
@@ -143,8 +158,8 @@ class BatchAppearanceTest : public QObject {
         rig.chooser->IconsComboChange(0);
         QCOMPARE(rig.inChooser<QLineEdit>("PathEdit")->text(), QString("Default"));
         QTest::mouseClick(rig.inChooser<QPushButton>("Button2"), Qt::LeftButton);
-        QCOMPARE(korvane::CurrentIconFile(), std::string());
-        QCOMPARE(korvane::CurrentIconIndex(), 0);
+        QCOMPARE(rig.chooser->Choice().file, std::string());
+        QCOMPARE(rig.chooser->Choice().index, 0);
         if (const QString shots = qEnvironmentVariable("KORVANE_SCREENSHOTS"); !shots.isEmpty()) {
             rig.chooser->show();
             rig.chooser->grab().save(shots + "/icon-chooser.png");
