@@ -2,6 +2,7 @@
 
 #include "app/runner.h"
 #include "editor/editor_window.h"
+#include "layout/published_controls.h"
 #include "store/utf8.h"
 
 #include <QApplication>
@@ -237,6 +238,14 @@ void Driver::Fail(const std::string& why) {
         shown += " [" + c + "]";
     }
     Log(shown);
+    // What might hold the editor back: windows open, an edit under way.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) {
+            Log(std::string("window: ") + w->metaObject()->className() + " " +
+                w->objectName().toStdString() + (w->isModal() ? " (modal)" : ""));
+        }
+    }
+    Log(std::string("batch list editing: ") + (form_->batchList()->Editing() ? "yes" : "no"));
     std::fflush(log_);
     std::_Exit(1); // the parent keeps the folder
 }
