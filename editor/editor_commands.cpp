@@ -3,6 +3,7 @@
 
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
+#include "editor/about_box.h"
 #include "editor/file_properties.h"
 #include "editor/interval_dialog.h"
 #include "editor/link_properties.h"
