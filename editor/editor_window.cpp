@@ -5,8 +5,8 @@
 
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
-#include "editor/file_properties.h"
 #include "editor/about_box.h"
+#include "editor/file_properties.h"
 #include "editor/interval_dialog.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
@@ -173,17 +173,15 @@ TForm1::~TForm1() {
     AppList->disconnect(this);
 }
 
-QAction* TForm1::MakeAction(const char* name, const QString& caption, int image,
+QAction* TForm1::MakeAction(const char* name, const QString& caption, const char* picture,
                             void (TForm1::*handler)()) {
-    // The program's own pictures: they look the same, enabled and disabled,
-    // under any icon theme or none.
-    static const char* const images[] = {"pause", "add-batch", "add-application", "delete",
-                                         "up",    "down",      "launch",          "shortcut"};
     auto* action = new QAction(caption, this);
     action->setObjectName(QString::fromLatin1(name));
     action->setToolTip(caption);
-    if (image >= 0) {
-        action->setIcon(ProgramPicture(images[image]));
+    if (picture) {
+        // The program's own pictures: they look the same, enabled and
+        // disabled, under any icon theme or none.
+        action->setIcon(ProgramPicture(picture));
     }
     connect(action, &QAction::triggered, this,
             [this, handler] { Command([&] { (this->*handler)(); }); });
@@ -191,28 +189,30 @@ QAction* TForm1::MakeAction(const char* name, const QString& caption, int image,
 }
 
 void TForm1::BuildActions() {
-    aAddBatch = MakeAction("aAddBatch", "Add batch", 1, &TForm1::aAddBatchExecute);
-    aDeleteBatch = MakeAction("aDeleteBatch", "Delete batch", -1, &TForm1::aDeleteBatchExecute);
-    aLaunchBatch = MakeAction("aLaunchBatch", "Launch", 6, &TForm1::aLaunchBatchExecute);
-    aBatchProperties =
-        MakeAction("aBatchProperties", "Batch properties", -1, &TForm1::aBatchPropertiesExecute);
-    aMakeShortcut = MakeAction("aMakeShortcut", "Make shortcut", 7, &TForm1::aMakeShortcutExecute);
-    aAddApplication =
-        MakeAction("aAddApplication", "Add application", 2, &TForm1::aAddApplicationExecute);
-    aAddPause = MakeAction("aAddPause", "Add pause", 0, &TForm1::aAddPauseExecute);
+    aAddBatch = MakeAction("aAddBatch", "Add batch", "add-batch", &TForm1::aAddBatchExecute);
+    aDeleteBatch =
+        MakeAction("aDeleteBatch", "Delete batch", nullptr, &TForm1::aDeleteBatchExecute);
+    aLaunchBatch = MakeAction("aLaunchBatch", "Launch", "launch", &TForm1::aLaunchBatchExecute);
+    aBatchProperties = MakeAction("aBatchProperties", "Batch properties", nullptr,
+                                  &TForm1::aBatchPropertiesExecute);
+    aMakeShortcut =
+        MakeAction("aMakeShortcut", "Make shortcut", "shortcut", &TForm1::aMakeShortcutExecute);
+    aAddApplication = MakeAction("aAddApplication", "Add application", "add-application",
+                                 &TForm1::aAddApplicationExecute);
+    aAddPause = MakeAction("aAddPause", "Add pause", "pause", &TForm1::aAddPauseExecute);
     aFileProperties =
-        MakeAction("aFileProperties", "Properties", -1, &TForm1::aFilePropertiesExecute);
-    aDeleteApplication =
-        MakeAction("aDeleteApplication", "Delete item", 3, &TForm1::aDeleteApplicationExecute);
-    aUp = MakeAction("aUp", "Up", 4, &TForm1::aUpExecute);
-    aDown = MakeAction("aDown", "Down", 5, &TForm1::aDownExecute);
-    aLaunchApp = MakeAction("aLaunchApp", "Launch", -1, &TForm1::aLaunchAppExecute);
-    aOptions = MakeAction("aOptions", "Options", -1, &TForm1::aOptionsExecute);
+        MakeAction("aFileProperties", "Properties", nullptr, &TForm1::aFilePropertiesExecute);
+    aDeleteApplication = MakeAction("aDeleteApplication", "Delete item", "delete",
+                                    &TForm1::aDeleteApplicationExecute);
+    aUp = MakeAction("aUp", "Up", "up", &TForm1::aUpExecute);
+    aDown = MakeAction("aDown", "Down", "down", &TForm1::aDownExecute);
+    aLaunchApp = MakeAction("aLaunchApp", "Launch", nullptr, &TForm1::aLaunchAppExecute);
+    aOptions = MakeAction("aOptions", "Options", nullptr, &TForm1::aOptionsExecute);
     aSwitchToDialog =
-        MakeAction("aSwitchToDialog", "Switch to menu", -1, &TForm1::aSwitchToDialogExecute);
-    aTB_Show = MakeAction("aTB_Show", "Show", -1, &TForm1::aTB_ShowExecute);
-    aTB_Captions = MakeAction("aTB_Captions", "Captions", -1, &TForm1::aTB_CaptionsExecute);
-    aTB_List = MakeAction("aTB_List", "List captions", -1, &TForm1::aTB_ListExecute);
+        MakeAction("aSwitchToDialog", "Switch to menu", nullptr, &TForm1::aSwitchToDialogExecute);
+    aTB_Show = MakeAction("aTB_Show", "Show", nullptr, &TForm1::aTB_ShowExecute);
+    aTB_Captions = MakeAction("aTB_Captions", "Captions", nullptr, &TForm1::aTB_CaptionsExecute);
+    aTB_List = MakeAction("aTB_List", "List captions", nullptr, &TForm1::aTB_ListExecute);
     for (QAction* a : {aTB_Show, aTB_Captions, aTB_List}) {
         a->setCheckable(true);
     }

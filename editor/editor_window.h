@@ -84,7 +84,7 @@ class TForm1 : public TPublishedForm {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    QAction* MakeAction(const char* name, const QString& caption, int image,
+    QAction* MakeAction(const char* name, const QString& caption, const char* picture,
                         void (TForm1::*handler)());
     void BuildActions();
     void BuildWindow();
