@@ -272,11 +272,13 @@ void TForm1::aFilePropertiesExecute() {
         return;
     }
     const int index = AppList->indexOfTopLevelItem(row);
-    if (row->text(2) == QStringLiteral("Pause")) {
+    const std::string batch = CurrentBatchName();
+    tqAppInfo shown;
+    DecodeItemEntry(files_.catalogue.ReadText(batch, ItemKey(index), ""), shown);
+    if (shown.Kind == TItemKind::ikInterval) {
         // Nothing of the row is used once the dialog is open: the list may
         // be read again meanwhile.
-        const std::string batch = CurrentBatchName();
-        Form3->SetTime(ParseClockTime(StdStringFrom(row->text(0))));
+        Form3->SetTime(shown.Time);
         row = nullptr;
         if (Modal([this] { return runIntervalDialog(*Form3); })) {
             tqAppInfo item;
@@ -291,7 +293,9 @@ void TForm1::aFilePropertiesExecute() {
         return;
     }
     const fs::path folder = PathFrom(row->data(0, kFolderRole).toString());
-    const std::string caption = StdStringFrom(row->text(0));
+    // The link file's own name, bytes and all (the caption is for people).
+    const QByteArray stem = row->data(0, kStemRole).toByteArray();
+    const std::string caption(stem.constData(), static_cast<std::size_t>(stem.size()));
     for (const char* ext : {".lnk", ".desktop", ".pif"}) {
         const fs::path file = FindIgnoringCase(folder, caption + ext);
         if (!file.empty()) {

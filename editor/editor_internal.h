@@ -19,6 +19,7 @@ constexpr int kNameRole = Qt::UserRole;        // batch rows: the name in the ca
 constexpr int kIconRole = Qt::UserRole + 1;    // batch rows: icon file and index as read
 constexpr int kFolderRole = Qt::UserRole;      // item rows: the item folder
 constexpr int kCheckedRole = Qt::UserRole + 1; // item rows: the check state before a change
+constexpr int kStemRole = Qt::UserRole + 2;    // application rows: the link file's name, bytes
 
 inline QString QStringFrom(const std::string& s) {
     return QString::fromStdString(s);

@@ -254,6 +254,7 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
         new QTreeWidgetItem(AppList, {QStringFrom(item.caption), QString::number(order), type});
     row->setIcon(0, icon.isNull() ? ProgramPicture("document") : icon); // never a row without one
     row->setData(0, kFolderRole, item.folder ? QStringFromPath(*item.folder / "") : QString());
+    row->setData(0, kStemRole, QByteArray::fromStdString(utf8::FromPath(item.file.stem())));
     row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
     row->setCheckState(0, active ? Qt::Checked : Qt::Unchecked);
     row->setData(0, kCheckedRole, active);

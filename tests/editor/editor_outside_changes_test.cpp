@@ -232,6 +232,9 @@ class EditorOutsideChangesTest : public QObject {
         QCOMPARE(korvane::shell::ReadLinkTarget(link), odd.string());
         QCOMPARE(rig.itemCaptions(),
                  QStringList{QString::fromUtf8("caf\u00e9 (invalid encoding)")});
+        EditorHands{rig}.clickItem(0); // its properties open on the link itself
+        rig.run(rig.form->aFileProperties);
+        QCOMPARE(rig.properties, std::vector<fs::path>{link});
     }
 
   private:
