@@ -60,6 +60,29 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     setWindowTitle(QStringLiteral("Korvane"));
     resize(658, 378);
     move(194, 248);
+    SetDefaultHooks();
+    BuildActions();
+    BuildWindow();
+    BuildMenus();
+    BuildDialogs();
+
+    // FormCreate
+    std::error_code ec;
+    fs::current_path(files_.folder, ec);
+    CurrentBatchName().clear();
+    Guarded(this, [this] { initList(); });
+    UpdateActions();
+    // Files dropped from a file manager onto the item list.
+    AppList->setAcceptDrops(true);
+    AppList->viewport()->setAcceptDrops(true);
+    AppList->setDragEnabled(true); // rows are dragged up and down to reorder them
+    AppList->setDragDropMode(QAbstractItemView::DragDrop);
+    AppList->viewport()->installEventFilter(this);
+    StartWatches();
+}
+
+// What the window does to the world, unless a test says otherwise.
+void TForm1::SetDefaultHooks() {
     chooseFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QStringLiteral("Add application"), QString(),
@@ -78,10 +101,9 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     shellOpen = [](const fs::path& file, const std::string& parameters, const fs::path& folder) {
         shell::ShellOpen(file, parameters, folder);
     };
+}
 
-    BuildActions();
-    BuildWindow();
-    BuildMenus();
+void TForm1::BuildDialogs() {
     Form3 = new TForm3(this);
     OptionsForm = new TOptionsForm(
         files_, [this] { return BatchCaptions(); }, this);
@@ -110,19 +132,10 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     };
     Form5 = new TForm5(files_, link, this);
     BatchPropertiesForm = new TBatchPropertiesForm(files_, link, *Form5, this);
+}
 
-    // FormCreate
-    std::error_code ec;
-    fs::current_path(files_.folder, ec);
-    CurrentBatchName().clear();
-    Guarded(this, [this] { initList(); });
-    UpdateActions();
-    // Files dropped from a file manager onto the item list.
-    AppList->setAcceptDrops(true);
-    AppList->viewport()->setAcceptDrops(true);
-    AppList->setDragEnabled(true); // rows are dragged up and down to reorder them
-    AppList->setDragDropMode(QAbstractItemView::DragDrop);
-    AppList->viewport()->installEventFilter(this);
+// The watches of Shortcuts/ and of the catalogue, and the idle update.
+void TForm1::StartWatches() {
     // The watch works on its own thread and hands each (folded) change to
     // this thread; one reload is queued at a time.
     watch_ = std::make_unique<FolderWatch>(
@@ -268,6 +281,19 @@ void TForm1::BuildWindow() {
     band->addWidget(ToolBar1, 1);
     layout->addWidget(CoolBar1);
 
+    BuildLists(layout);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusText = new QLabel(StatusBar1);
+    StatusText->setObjectName(QStringLiteral("StatusText"));
+    StatusBar1->addWidget(StatusText, 1);
+    layout->addWidget(StatusBar1);
+    ConnectLists();
+}
+
+// The batch list and the item list, side by side.
+void TForm1::BuildLists(QVBoxLayout* layout) {
     Splitter1 = new QSplitter(Qt::Horizontal, this);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->setOpaqueResize(true);
@@ -300,14 +326,10 @@ void TForm1::BuildWindow() {
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({184, 474});
     layout->addWidget(Splitter1, 1);
+}
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusText = new QLabel(StatusBar1);
-    StatusText->setObjectName(QStringLiteral("StatusText"));
-    StatusBar1->addWidget(StatusText, 1);
-    layout->addWidget(StatusBar1);
-
+// What the lists' own signals do.
+void TForm1::ConnectLists() {
     BatchList->addAction(aDeleteBatch);
     AppList->addActions({aDeleteApplication, aUp, aDown});
     connect(BatchList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {

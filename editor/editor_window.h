@@ -23,6 +23,7 @@ class QSplitter;
 class QStatusBar;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QVBoxLayout;
 
 namespace korvane {
 
@@ -86,8 +87,13 @@ class TForm1 : public TPublishedForm {
   private:
     QAction* MakeAction(const char* name, const QString& caption, const char* picture,
                         void (TForm1::*handler)());
+    void SetDefaultHooks();
     void BuildActions();
+    void BuildDialogs();
+    void StartWatches();
     void BuildWindow();
+    void BuildLists(QVBoxLayout* layout);
+    void ConnectLists();
     void BuildMenus();
     void AddAppRow(const std::string& folderField, bool active);
     void AddIntervalRow(double length, bool active);
