@@ -119,6 +119,14 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
     layout->addLayout(buttons);
     resize(440, sizeHint().height());
 
+    ShowWhatTheLinkHolds();
+    ShowIcon();
+    UpdateWarning();
+
+    ConnectButtons(browseTarget, browseFolder, changeIcon, openLocation, cancel);
+}
+
+void TLinkPropertiesForm::ShowWhatTheLinkHolds() {
     if (sheet_) {
         if (NameEdit) {
             NameEdit->setText(QStringFrom(sheet_->name));
@@ -133,20 +141,27 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
         iconIndex_ = sheet_->iconIndex;
     } else {
         // Shown, never overwritten: what cannot be read cannot be written back whole.
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{TargetEdit, StartInEdit, CommentEdit, browseTarget,
-                                             browseFolder, changeIcon, OKButton, ApplyButton}) {
+        for (QWidget* w : std::initializer_list<QWidget*>{TargetEdit, StartInEdit, CommentEdit,
+                                                          OKButton, ApplyButton}) {
             w->setEnabled(false);
         }
         if (ArgumentsEdit) {
             ArgumentsEdit->setEnabled(false);
         }
+        for (QPushButton* b : findChildren<QPushButton*>()) {
+            if (b->objectName().startsWith(QLatin1String("Browse")) ||
+                b->objectName() == QLatin1String("ChangeIconButton")) {
+                b->setEnabled(false);
+            }
+        }
         WarningLabel->setText(QStringLiteral("This file cannot be read as a link. It is shown "
                                              "read-only, so that nothing overwrites it."));
     }
-    ShowIcon();
-    UpdateWarning();
+}
 
+void TLinkPropertiesForm::ConnectButtons(QPushButton* browseTarget, QPushButton* browseFolder,
+                                         QPushButton* changeIcon, QPushButton* openLocation,
+                                         QPushButton* cancel) {
     connect(TargetEdit, &QLineEdit::textChanged, this, [this] { UpdateWarning(); });
     connect(browseTarget, &QPushButton::clicked, this, [this] {
         if (const QString chosen = chooseTarget(); !chosen.isEmpty()) {
@@ -168,7 +183,8 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
         }
     });
     connect(openLocation, &QPushButton::clicked, this, [this] {
-        const fs::path target = utf8::ToPath(sheet_ ? Collected().target : StdStringFrom(TargetEdit->text()));
+        const fs::path target =
+            utf8::ToPath(sheet_ ? Collected().target : StdStringFrom(TargetEdit->text()));
         openFolder(target.has_parent_path() ? target.parent_path() : file_.parent_path());
     });
     connect(OKButton, &QPushButton::clicked, this, [this] {

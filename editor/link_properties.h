@@ -40,6 +40,9 @@ class TLinkPropertiesForm : public QDialog {
 
   private:
     shell::LinkSheet Collected() const;
+    void ShowWhatTheLinkHolds();
+    void ConnectButtons(QPushButton* browseTarget, QPushButton* browseFolder,
+                        QPushButton* changeIcon, QPushButton* openLocation, QPushButton* cancel);
     void ShowIcon();
     void UpdateWarning();
 
