@@ -2,9 +2,9 @@
 
 #include "app/runner.h"
 #include "gui/error_report.h"
+#include "gui/icons.h"
 #include "gui/one_column.h"
 #include "layout/layout_file.h"
-#include "gui/icons.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
 #include "store/utf8.h"
@@ -71,9 +71,7 @@ TForm2::TForm2(ProgramFiles& files, QWidget* parent)
     };
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
     startSystemMove = [this] { return windowHandle() && windowHandle()->startSystemMove(); };
-    startEditor = [this] {
-        shell::ShellOpen(files_.executable, "", files_.folder);
-    };
+    startEditor = [this] { shell::ShellOpen(files_.executable, "", files_.folder); };
     BuildControls();
     dragging_ = false; // FormCreate
 }
@@ -92,43 +90,7 @@ void TForm2::BuildControls() {
     panel->setContentsMargins(3, 3, 3, 3);
     panel->setSpacing(0);
 
-    CoolBar1 = new QWidget(Panel1);
-    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    CoolBar1->setFixedHeight(35);
-    CoolBar1->installEventFilter(this);
-    auto* header = new QHBoxLayout(CoolBar1);
-    // The layout keeps the edit-mode button directly left of the close
-    // button, 5 pixels from the right edge, whatever the width.
-    header->setContentsMargins(7, 0, 5, 0);
-    header->setSpacing(0);
-    Label1 = new QLabel(QStringLiteral("Korvane"), CoolBar1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(16);
-    font.setBold(true);
-    font.setItalic(true);
-    Label1->setFont(font);
-    Label1->setForegroundRole(QPalette::Dark);
-    Label1->installEventFilter(this);
-    header->addWidget(Label1);
-    header->addStretch();
-    SpeedButton2 = new QToolButton(CoolBar1);
-    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-    SpeedButton2->setToolTip(QStringLiteral("Swith to edit mode"));
-    SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-    SpeedButton2->setAutoRaise(true);
-    SpeedButton2->setFixedSize(25, 25);
-    header->addWidget(SpeedButton2);
-    SpeedButton1 = new QToolButton(CoolBar1);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setToolTip(QStringLiteral("Close"));
-    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
-    SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setFixedSize(25, 25);
-    header->addWidget(SpeedButton1);
-    panel->addWidget(CoolBar1);
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+    BuildHeader(panel);
 
     ListView1 = new QListWidget(Panel1);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -175,6 +137,47 @@ void TForm2::BuildControls() {
     PopupMenu1->setDefaultAction(Launch1);
     connect(Launch1, &QAction::triggered, this, [this] { ListView1DblClick(); });
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+}
+
+// The drag header: the caption, the edit-mode button and the close button.
+void TForm2::BuildHeader(QVBoxLayout* panel) {
+    CoolBar1 = new QWidget(Panel1);
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    CoolBar1->setFixedHeight(35);
+    CoolBar1->installEventFilter(this);
+    auto* header = new QHBoxLayout(CoolBar1);
+    // The layout keeps the edit-mode button directly left of the close
+    // button, 5 pixels from the right edge, whatever the width.
+    header->setContentsMargins(7, 0, 5, 0);
+    header->setSpacing(0);
+    Label1 = new QLabel(QStringLiteral("Korvane"), CoolBar1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(16);
+    font.setBold(true);
+    font.setItalic(true);
+    Label1->setFont(font);
+    Label1->setForegroundRole(QPalette::Dark);
+    Label1->installEventFilter(this);
+    header->addWidget(Label1);
+    header->addStretch();
+    SpeedButton2 = new QToolButton(CoolBar1);
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton2->setToolTip(QStringLiteral("Swith to edit mode"));
+    SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    SpeedButton2->setAutoRaise(true);
+    SpeedButton2->setFixedSize(25, 25);
+    header->addWidget(SpeedButton2);
+    SpeedButton1 = new QToolButton(CoolBar1);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setToolTip(QStringLiteral("Close"));
+    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setFixedSize(25, 25);
+    header->addWidget(SpeedButton1);
+    panel->addWidget(CoolBar1);
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
 }
 
 bool TForm2::CountdownRunning() const {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "gui/current_batch.h"
 #include "layout/published_form.h"
 #include "menu/startup_logic.h"
-#include "gui/current_batch.h"
 #include "store/catalogue.h"
 
 #include <QPoint>
@@ -18,6 +18,7 @@ class QListWidget;
 class QMenu;
 class QProgressBar;
 class QTimer;
+class QVBoxLayout;
 class QToolButton;
 
 namespace korvane {
@@ -61,6 +62,7 @@ class TForm2 : public TPublishedForm {
 
   private:
     void BuildControls();
+    void BuildHeader(QVBoxLayout* panel);
     bool HeaderMouse(QEvent* event);
     bool PanelMouse(QEvent* event);
     bool ListKey(QEvent* event);
