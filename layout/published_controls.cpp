@@ -1,6 +1,6 @@
 #include "layout/published_controls.h"
 
-#include "layout/flow_layout.h"
+#include "gui/flow_layout.h"
 
 #include <QActionEvent>
 #include <QFrame>

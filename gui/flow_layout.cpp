@@ -1,4 +1,4 @@
-#include "layout/flow_layout.h"
+#include "gui/flow_layout.h"
 
 #include <QWidget>
 
