@@ -14,8 +14,12 @@ DisplayKind ProbeDisplay();
 
 // The startup menu restores its position and stays on top, which a Wayland
 // client cannot: in a Wayland session that also offers X (XWayland), and
-// unless the user chose a platform, it runs through X.
-void PreferXForPlacedWindows();
+// unless the user chose a platform, it runs through X. Whether it chose so.
+bool PreferXForPlacedWindows();
+
+// Takes that choice back once Qt has started: the programs started from
+// here get the session's environment as it was.
+void ForgetPlatformChoice();
 
 // The line printed when a window mode is asked for without a display.
 inline constexpr const char* kNoDisplayMessage =

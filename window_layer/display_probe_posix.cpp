@@ -76,10 +76,16 @@ DisplayKind ProbeDisplay() {
     return ok ? DisplayKind::Visible : DisplayKind::None;
 }
 
-void PreferXForPlacedWindows() {
+bool PreferXForPlacedWindows() {
     if (Env("QT_QPA_PLATFORM").empty() && !Env("WAYLAND_DISPLAY").empty() && XAnswers()) {
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        return true;
     }
+    return false;
+}
+
+void ForgetPlatformChoice() {
+    ::unsetenv("QT_QPA_PLATFORM");
 }
 
 } // namespace korvane

@@ -7,6 +7,10 @@ DisplayKind ProbeDisplay() {
     return DisplayKind::Visible;
 }
 
-void PreferXForPlacedWindows() {}
+bool PreferXForPlacedWindows() {
+    return false;
+}
+
+void ForgetPlatformChoice() {}
 
 } // namespace korvane

@@ -33,11 +33,14 @@ bool DisplayUsable() {
 } // namespace
 
 int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
-    PreferXForPlacedWindows();
+    const bool choseX = PreferXForPlacedWindows();
     if (!DisplayUsable()) {
         return 1;
     }
     QApplication app(argc, argv);
+    if (choseX) {
+        ForgetPlatformChoice(); // not for the programs the menu starts
+    }
     SetUpApplication(app);
     TForm2 form(files);
     QObject::connect(&form, &TForm2::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

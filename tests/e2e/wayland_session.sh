@@ -29,7 +29,9 @@ check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; 
 
 prog=$work/prog; mkdir -p "$prog/Shortcuts/7/1"
 cp "$program"/korvane "$program"/*.so "$prog/"
-printf '#!/bin/sh\necho "$1" >> %s/marker\n' "$work" > "$work/mark.sh"; chmod +x "$work/mark.sh"
+# The item also says which Qt platform a program started from here is told.
+printf '#!/bin/sh\necho "$1 QT_QPA_PLATFORM=${QT_QPA_PLATFORM-unset}" >> %s/marker\n' "$work" \
+  > "$work/mark.sh"; chmod +x "$work/mark.sh"
 printf '[Shell Link]\nTarget=%s\nArguments=launched\n' "$work/mark.sh" > "$prog/Shortcuts/7/1/mark.lnk"
 printf '[Work]\r\nID=7\r\nItem0=File;1\\;Active\r\n' > "$prog/batches.lst"
 printf '[Basic]\r\nDefaultBatch=Work\r\nDefaultStart=1\r\nDefaultStartInterval=0:00:01\r\n' > "$prog/korvane.ini"
@@ -40,6 +42,8 @@ printf "$layout" > "$prog/korvane.prm"
 timeout 30 "$prog/korvane" -startup; rc=$?
 check "startup menu through XWayland ends with 0" "[ $rc = 0 ]"
 check "its countdown launched the default batch" "grep -q launched '$work/marker'"
+check "the batch's program got the session's environment, not the menu's XWayland choice" \
+  "grep -q 'launched QT_QPA_PLATFORM=unset' '$work/marker'"
 check "it opened and closed at the saved place" \
   "grep -q 'Form2.Left=300' '$prog/korvane.prm' && grep -q 'Form2.Top=200' '$prog/korvane.prm'"
 
@@ -48,6 +52,8 @@ printf "$layout" > "$prog/korvane.prm"; rm -f "$work/marker"
 QT_QPA_PLATFORM=wayland timeout 30 "$prog/korvane" -startup; rc=$?
 check "native startup menu ends with 0" "[ $rc = 0 ]"
 check "its countdown launched the default batch" "grep -q launched '$work/marker'"
+check "a platform the user chose is passed on" \
+  "grep -q 'launched QT_QPA_PLATFORM=wayland' '$work/marker'"
 check "the layout keeps Form2.Left/Top" \
   "grep -q 'Form2.Left=300' '$prog/korvane.prm' && grep -q 'Form2.Top=200' '$prog/korvane.prm'"
 
