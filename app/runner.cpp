@@ -15,7 +15,7 @@ void RunnerHooks::DefaultSleep(std::chrono::milliseconds ms) {
 }
 
 void RunnerHooks::DefaultOpen(const fs::path& file, const fs::path& folder) {
-    shell::ShellOpen(file, "", folder);
+    shell::ShellOpen(file, "", shell::DefaultStartFolder(folder));
 }
 
 std::int64_t PauseMilliseconds(double time) {

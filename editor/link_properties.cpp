@@ -24,6 +24,10 @@ QString QStringFrom(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+QString QStringFromPath(const fs::path& p) {
+    return QString::fromStdString(utf8::FromPath(p));
+}
+
 std::string StdStringFrom(const QString& s) {
     return s.toStdString();
 }
@@ -84,6 +88,9 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
         form->addRow(QStringLiteral("Arguments:"), ArgumentsEdit);
     }
     StartInEdit = Field(this, "StartInEdit");
+    // Empty, the item starts where this platform's launchers start it.
+    StartInEdit->setPlaceholderText(
+        QStringFromPath(shell::DefaultStartFolder(file_.parent_path())));
     auto* browseFolder = Button(this, QStringLiteral("Browse..."), "BrowseFolderButton");
     form->addRow(QStringLiteral("Start in:"), WithButton(this, StartInEdit, browseFolder));
     CommentEdit = Field(this, "CommentEdit");

@@ -46,6 +46,11 @@ std::string ReadLinkIconLocation(const std::filesystem::path& linkFile, int* ind
 // joined by "." in that order.
 std::string VersionText(unsigned parts);
 
+// The folder an item starts in when its link or entry names none: on Windows
+// the item's own folder, as the shell does there; on the freedesktop desktops
+// the user's home folder, as their launchers do.
+std::filesystem::path DefaultStartFolder(const std::filesystem::path& itemFolder);
+
 // The user's desktop folder.
 std::filesystem::path DesktopFolder();
 

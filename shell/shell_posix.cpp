@@ -368,6 +368,10 @@ std::string VersionText(unsigned parts) {
                             parts);
 }
 
+fs::path DefaultStartFolder(const fs::path& /*itemFolder*/) {
+    return HomeFolder();
+}
+
 fs::path DesktopFolder() {
     if (auto dir = UserDirsDesktop()) {
         return *dir;

@@ -278,6 +278,10 @@ std::string VersionText(unsigned parts) {
                             parts);
 }
 
+fs::path DefaultStartFolder(const fs::path& itemFolder) {
+    return itemFolder;
+}
+
 fs::path DesktopFolder() {
     // The per-user "Shell Folders" value first; where it is missing, the
     // known folder rather than the root of the current drive.

@@ -3,6 +3,7 @@
 #include "store/ini_file.h"
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include <gtest/gtest.h>
@@ -78,7 +79,10 @@ class DirectLaunchTest : public ::testing::Test {
         std::vector<std::string> envStore;
         for (char** e = environ; *e; ++e) {
             const std::string var = *e;
-            if (!var.starts_with("DISPLAY=") && !var.starts_with("WAYLAND_DISPLAY=") &&
+            const bool replaced = std::any_of(extraEnv.begin(), extraEnv.end(), [&](const auto& x) {
+                return var.starts_with(x.substr(0, x.find('=') + 1));
+            });
+            if (!replaced && !var.starts_with("DISPLAY=") && !var.starts_with("WAYLAND_DISPLAY=") &&
                 !var.starts_with("QT_QPA_PLATFORM=")) {
                 envStore.push_back(var);
             }
@@ -140,13 +144,16 @@ TEST_F(DirectLaunchTest, RunsTheBatchInOrderInEachItemsFolder) {
     fs::create_directories(own);
     WriteBatch(name, {App(1, "A"), "Interval;0:00:01;Active", "File;2\\;Disabled",
                       "Interval;0:10:00;Disabled", App(3, "C", own.string())});
-    const RunResult r = Run(name);
+    const fs::path home = dir_ / "home";
+    fs::create_directories(home);
+    const RunResult r = Run({(dir_ / "korvane").string(), name}, {"HOME=" + home.string()});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.stderrText, "");
     const auto marks = Marks(2);
     ASSERT_EQ(marks.size(), 2u);
     EXPECT_EQ(marks[0].tag, "A");
-    EXPECT_EQ(fs::path(marks[0].folder), dir_ / "Shortcuts" / "7" / "1");
+    // A link naming no folder starts in the home folder, as desktop launchers do.
+    EXPECT_EQ(fs::path(marks[0].folder), home);
     EXPECT_EQ(marks[1].tag, "C");
     EXPECT_EQ(fs::path(marks[1].folder), own);
     EXPECT_GE(marks[1].time - marks[0].time, 0.9); // the one-second pause lay between them

@@ -203,6 +203,19 @@ class LinkPropertiesTest : public QObject {
 
     // What the sheet writes is what a launch does: the arguments split into
     // exactly these words, started in the "Start in" folder.
+    // A link naming no start folder: the sheet shows where the item will
+    // start, the home folder as every launcher here starts it.
+    void anEmptyStartFolderShowsTheHomeFolder() {
+        TempDir dir;
+        qputenv("HOME", QByteArray::fromStdString((dir / "home").string()));
+        const fs::path file = dir / "item" / "tool.lnk";
+        WriteFile(file, "[Shell Link]\nTarget=/bin/true\n");
+        SheetRig rig(file);
+        QCOMPARE(rig.find<QLineEdit>("StartInEdit")->text(), QString());
+        QCOMPARE(rig.find<QLineEdit>("StartInEdit")->placeholderText(),
+                 QString::fromStdString((dir / "home").string()));
+    }
+
     void aLaunchHonoursWhatTheSheetWrote() {
         TempDir dir;
         const fs::path marker = dir / "marker";
