@@ -51,7 +51,7 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     group->setObjectName(QStringLiteral("GroupBox1"));
     auto* grid = new QGridLayout(group);
 
-    StartupCheck = new QCheckBox(QStringLiteral("Show menu at the Windows startup"), group);
+    StartupCheck = new QCheckBox(QString::fromUtf8(shell::kAutostartCaption), group);
     StartupCheck->setObjectName(QStringLiteral("StartupCheck"));
     grid->addWidget(StartupCheck, 0, 0, 1, 2);
     Label2 = new QLabel(QStringLiteral("Default batch:"), group);

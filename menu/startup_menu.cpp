@@ -163,7 +163,7 @@ void TForm2::BuildHeader(QVBoxLayout* panel) {
     header->addStretch();
     SpeedButton2 = new QToolButton(CoolBar1);
     SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-    SpeedButton2->setToolTip(QStringLiteral("Swith to edit mode"));
+    SpeedButton2->setToolTip(QStringLiteral("Switch to edit mode"));
     SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     SpeedButton2->setAutoRaise(true);
     SpeedButton2->setFixedSize(25, 25);

@@ -54,6 +54,10 @@ std::filesystem::path DefaultStartFolder(const std::filesystem::path& itemFolder
 // The user's desktop folder.
 std::filesystem::path DesktopFolder();
 
+// The Options check box that sets up the logon autostart, in this
+// platform's words.
+extern const char* const kAutostartCaption;
+
 // The logon autostart entry and the command it runs ("" when there is none).
 std::filesystem::path AutostartFile();
 std::string ReadAutostartCommand();

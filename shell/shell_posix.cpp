@@ -368,6 +368,8 @@ std::string VersionText(unsigned parts) {
                             parts);
 }
 
+const char* const kAutostartCaption = "Show menu at logon";
+
 fs::path DefaultStartFolder(const fs::path& /*itemFolder*/) {
     return HomeFolder();
 }

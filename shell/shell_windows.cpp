@@ -278,6 +278,8 @@ std::string VersionText(unsigned parts) {
                             parts);
 }
 
+const char* const kAutostartCaption = "Show menu at the Windows startup";
+
 fs::path DefaultStartFolder(const fs::path& itemFolder) {
     return itemFolder;
 }

@@ -66,6 +66,11 @@ class OptionsDialogTest : public QObject {
         QCOMPARE(rig.find<QSlider>("TransVal")->value(), 255);
         QVERIFY(!rig.find<QSlider>("TransVal")->isEnabled());
         QVERIFY(!rig.find<QCheckBox>("StartupCheck")->isChecked());
+        // In this platform's words: "at logon", "at the Windows startup".
+        QCOMPARE(rig.find<QCheckBox>("StartupCheck")->text(),
+                 QString::fromUtf8(korvane::shell::kAutostartCaption));
+        QCOMPARE(rig.find<QCheckBox>("StartupCheck")->text().contains("Windows"),
+                 korvane::test::kFreedesktop == false);
         QVERIFY(!rig.find<QCheckBox>("DefaultStartCheck")->isChecked());
         QVERIFY(!rig.find<QTimeEdit>("DefaultStartInterval")->isEnabled());
         auto* combo = rig.find<QComboBox>("BatchCombo");
