@@ -138,7 +138,7 @@ class DirectLaunchTest : public ::testing::Test {
     fs::path marker_, script_;
 };
 
-TEST_F(DirectLaunchTest, RunsTheBatchInOrderInEachItemsFolder) {
+TEST_F(DirectLaunchTest, RunsTheBatchInOrderEachItemInItsStartFolder) {
     const std::string name = "Grüße, Monday morning";
     const fs::path own = dir_ / "own folder";
     fs::create_directories(own);
