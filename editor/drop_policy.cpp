@@ -39,8 +39,12 @@ std::vector<fs::path> LocalFiles(const QMimeData* data) {
             continue;
         }
         const QByteArray bytes = QByteArray::fromPercentEncoding(rest.mid(slash));
-        files.push_back(utf8::ToPath(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+        std::string_view path(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        // "file:///C:/dir" names C:/dir where paths begin with a drive.
+        if (path.size() > 1 && utf8::ToPath(path.substr(1)).is_absolute()) {
+            path.remove_prefix(1);
+        }
+        files.push_back(utf8::ToPath(path));
     }
     return files;
 }

@@ -2,8 +2,8 @@
 // launches and drops: the lists always mirror the files.
 #include "editor_rig.h"
 #include "gui/error_report.h"
-#include "other_process.h"
 #include "gui/icons.h"
+#include "other_process.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
@@ -137,6 +137,9 @@ class EditorOutsideChangesTest : public QObject {
 
     // After a launch the keys of the list that had the focus work at once.
     void keysWorkAfterALaunch() {
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("Wine's desktop decides activation itself; checked under openbox on X11");
+        }
         EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n"
                       "Item1=Interval;0:00:06;Active\r\n");
         QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
@@ -171,6 +174,9 @@ class EditorOutsideChangesTest : public QObject {
     }
 
     void rowsShowTheIconALinkNames() {
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("the links here are freedesktop key files");
+        }
         EditorRig rig("[A]\r\nID=1\r\nItem0=File;3\\;Active\r\n");
         const QString collection = QCoreApplication::applicationDirPath() + "/Icons/korvane.ico";
         WriteFile(rig.dir / "Shortcuts" / "1" / "3" / "sh.lnk",
@@ -184,6 +190,9 @@ class EditorOutsideChangesTest : public QObject {
 
     // A "/" in a batch name cannot be in a file name: the shortcut still comes.
     void shortcutsForNamesNoFileNameCanHold() {
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("the shortcuts here are read as desktop entries");
+        }
         EditorRig rig("[Work/Play]\r\nID=1\r\n");
         EditorHands{rig}.clickTool(rig.form->aMakeShortcut);
         QVERIFY(messages.isEmpty());
@@ -194,6 +203,9 @@ class EditorOutsideChangesTest : public QObject {
 
     // The desktop shortcut and the default batch follow a rename.
     void aRenameTakesItsShortcutAndTheDefaultAlong() {
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("the shortcuts here are read as desktop entries");
+        }
         EditorRig rig("[Work]\r\nID=1\r\n");
         rig.files.settings.WriteText("Basic", "DefaultBatch", "work");
         EditorHands hands{rig};
@@ -210,6 +222,9 @@ class EditorOutsideChangesTest : public QObject {
     // A file manager drags a file whose name is not UTF-8: the link keeps
     // the name byte for byte, and the row names it readably.
     void aDroppedNameThatIsNotUtf8IsKept() {
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("file names that are not UTF-8 exist only on POSIX systems");
+        }
         EditorRig rig("[A]\r\nID=1\r\n");
         const fs::path odd = rig.dir / "tools" / fs::path(std::string("caf\xe9"));
         WriteFile(odd, "#!/bin/sh\n");
