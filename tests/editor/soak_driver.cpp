@@ -4,6 +4,7 @@
 #include "editor/editor_window.h"
 #include "layout/published_controls.h"
 #include "store/utf8.h"
+#include "test_support.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -12,10 +13,8 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <fstream>
 #include <grp.h>
 #include <pwd.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,17 +31,8 @@ long long Now() {
         .count();
 }
 
-void Write(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadFile;
+using test::WriteFile;
 
 // Names a user's files have: blanks, brackets, "=", other scripts, and one
 // that is not UTF-8 at all.
@@ -83,14 +73,14 @@ void PrepareChild(const fs::path& work) {
     const fs::path marker = work / "marker";
     for (const char* name : kScriptNames) {
         const fs::path script = work / "scripts" / name;
-        Write(script, "#!/bin/sh\necho \"$0|$PWD|$*\" >> '" + marker.string() + "'\n");
+        WriteFile(script, "#!/bin/sh\necho \"$0|$PWD|$*\" >> '" + marker.string() + "'\n");
         fs::permissions(script, fs::perms::owner_all | fs::perms::group_read |
                                     fs::perms::group_exec | fs::perms::others_read |
                                     fs::perms::others_exec);
     }
-    Write(work / "scripts" / "tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=" +
-                                                 (work / "scripts" / "mark.sh").string() +
-                                                 " entry\n");
+    WriteFile(work / "scripts" / "tool.desktop",
+              "[Desktop Entry]\nType=Application\nName=Tool\nExec=" +
+                  (work / "scripts" / "mark.sh").string() + " entry\n");
     // Another program's helper needs touch; nothing else is on PATH.
     fs::create_symlink("/usr/bin/touch", work / "bin" / "touch");
 
@@ -99,7 +89,7 @@ void PrepareChild(const fs::path& work) {
         if (nobody) {
             // The X server's cookie, readable by the soak's user.
             if (const char* auth = std::getenv("XAUTHORITY")) {
-                Write(work / "xauth", Read(auth));
+                WriteFile(work / "xauth", ReadFile(auth));
                 Setenv("XAUTHORITY", work / "xauth");
             }
             ChownTree(work, nobody->pw_uid, nobody->pw_gid);
@@ -140,16 +130,16 @@ Driver::Driver(fs::path work, unsigned seed, int actions)
 
     const fs::path program = work_ / "program";
     auto link = [&](const char* folder, const char* name, const fs::path& target) {
-        Write(program / "Shortcuts" / folder / name,
-              "[Shell Link]\nTarget=" + target.string() + "\nArguments=launched\n");
+        WriteFile(program / "Shortcuts" / folder / name,
+                  "[Shell Link]\nTarget=" + target.string() + "\nArguments=launched\n");
     };
     link("1/1", "mark.lnk", scripts_[0]);
     link("1/2", "other.lnk", scripts_[2]);
     link("2/1", "spaced.lnk", scripts_[1]);
-    Write(program / "batches.lst",
-          "[Morning]\r\nID=1\r\nItem0=File;1\\;Active\r\nItem1=Interval;0:00:01;Active\r\n"
-          "Item2=File;2\\;Inactive\r\n[ Spaced ]\r\nID=2\r\nItem0=File;1\\;Active\r\n"
-          "[Empty]\r\nID=3\r\n");
+    WriteFile(program / "batches.lst",
+              "[Morning]\r\nID=1\r\nItem0=File;1\\;Active\r\nItem1=Interval;0:00:01;Active\r\n"
+              "Item2=File;2\\;Inactive\r\n[ Spaced ]\r\nID=2\r\nItem0=File;1\\;Active\r\n"
+              "[Empty]\r\nID=3\r\n");
     files_ = std::make_unique<ProgramFiles>(program / "korvane");
     other_ = std::make_unique<ProgramFiles>(program / "korvane");
 }
@@ -232,7 +222,7 @@ void Driver::Log(const std::string& line) {
 
 void Driver::Fail(const std::string& why) {
     Log("FAILED: " + why);
-    Log("batches.lst:\n" + Read(files_->catalogue.FileName()));
+    Log("batches.lst:\n" + ReadFile(files_->catalogue.FileName()));
     std::string shown = "batch list:";
     for (const std::string& c : form_->BatchCaptions()) {
         shown += " [" + c + "]";
