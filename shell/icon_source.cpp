@@ -1,6 +1,7 @@
 #include "shell/icon_source.h"
 
 #include "shell/shell.h"
+#include "shell/version.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -18,6 +19,11 @@ fs::path ProgramDataFolder() {
 
 fs::path ProgramIconFile() {
     return ProgramDataFolder() / "Icons" / KORVANE_PROGRAM_ICON;
+}
+
+std::string ProgramIconName() {
+    return std::string_view(KORVANE_DATA_DIR).empty() ? utf8::FromPath(ProgramIconFile())
+                                                      : std::string(version::kAppId);
 }
 
 namespace {

@@ -17,6 +17,10 @@ inline constexpr const char* kIconCollection = "Icons/korvane.ico";
 // The program's own icon, for desktop shortcuts of batches without one.
 std::filesystem::path ProgramIconFile();
 
+// The program's icon as a desktop entry names it: the installed icon theme's
+// name (the application ID), or the icon file beside a portable copy.
+std::string ProgramIconName();
+
 // How a chosen icon file is stored in IconFile: the collection by its
 // relative name, anything else as chosen.
 std::string StoredIconSource(const std::string& chosen);

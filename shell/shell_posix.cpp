@@ -3,6 +3,7 @@
 // go through the GIO module, loaded only when an item needs it.
 #include "shell/desktop_entry.h"
 #include "shell/gio_module.h"
+#include "shell/icon_source.h"
 #include "shell/key_file.h"
 #include "shell/link_file.h"
 #include "shell/shell.h"
@@ -309,7 +310,8 @@ bool CreateDesktopLink(const std::string& name, const fs::path& target,
     const fs::path file = DesktopLinkPath(name);
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    KeyFile kf = NewApplicationEntry(name, name, ExecLine(target.string(), arguments));
+    KeyFile kf = NewApplicationEntry(name, "Start the programs of the batch \"" + name + "\"",
+                                     ExecLine(target.string(), arguments));
     const std::string folder = FolderPart(target.string());
     if (!folder.empty()) {
         kf.Set(kDesktopGroup, "Path", folder);
@@ -397,6 +399,17 @@ bool WriteAutostartCommand(const std::string& command) {
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     KeyFile kf = NewApplicationEntry("Korvane", "Korvane startup menu", command);
+    // A session whose Korvane was removed skips the entry instead of logging
+    // a failed start at every logon.
+    if (const auto words = SplitShellWords(command); words && !words->empty()) {
+        std::string program = words->front();
+        for (std::size_t at = program.find("%%"); at != std::string::npos;
+             at = program.find("%%", at + 1)) {
+            program.erase(at, 1); // the Exec line's escape of "%"
+        }
+        kf.Set(kDesktopGroup, "TryExec", program);
+    }
+    kf.Set(kDesktopGroup, "Icon", ProgramIconName());
     kf.Set(kDesktopGroup, "X-GNOME-Autostart-enabled", "true");
     // Saved through a temporary and a rename, so a session never reads half an entry.
     return kf.Save(file);

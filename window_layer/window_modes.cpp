@@ -3,9 +3,11 @@
 #include "app/program.h"
 #include "editor/editor_window.h"
 #include "gui/error_report.h"
+#include "gui/icons.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "menu/startup_menu.h"
+#include "shell/version.h"
 #include "window_layer/display_probe.h"
 
 #include <QApplication>
@@ -17,7 +19,13 @@ namespace korvane {
 namespace {
 
 void SetUpApplication(QApplication& app) {
+    // The class name of the windows (WM_CLASS "korvane", "Korvane"): the
+    // menu entry's StartupWMClass.
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    // Task bars and window switchers show this icon and, through the entry's
+    // id (the Wayland app id), group the windows with the menu entry.
+    QApplication::setWindowIcon(ProductIcon());
+    QApplication::setDesktopFileName(QString::fromLatin1(version::kAppId));
     app.setQuitOnLastWindowClosed(true);
 }
 

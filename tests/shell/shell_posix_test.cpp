@@ -1,4 +1,5 @@
 #include "shell/desktop_entry.h"
+#include "shell/icon_source.h"
 #include "shell/link_file.h"
 #include "shell/shell.h"
 #include "test_support.h"
@@ -127,8 +128,11 @@ TEST_F(HomeFixture, DesktopShortcutsRunTheBatchWhole) {
         ASSERT_TRUE(g_key_file_load_from_file(kf, file.c_str(), G_KEY_FILE_NONE, nullptr));
         gchar* entryName = g_key_file_get_string(kf, "Desktop Entry", "Name", nullptr);
         gchar* icon = g_key_file_get_string(kf, "Desktop Entry", "Icon", nullptr);
+        gchar* comment = g_key_file_get_string(kf, "Desktop Entry", "Comment", nullptr);
         EXPECT_STREQ(entryName, name.c_str());
         EXPECT_STREQ(icon, "/icons/b.ico");
+        EXPECT_STRNE(comment, entryName); // validators warn of a comment that repeats the name
+        g_free(comment);
         g_free(entryName);
         g_free(icon);
         g_key_file_free(kf);
@@ -142,6 +146,25 @@ TEST_F(HomeFixture, DesktopShortcutsRunTheBatchWhole) {
 
     CreateDesktopLink("a/b", "/opt/korvane", {"a/b"}, 0, ""); // not a file name: nothing
     EXPECT_FALSE(fs::exists(home_ / "Desktop" / "a"));
+}
+
+TEST_F(HomeFixture, AutostartEntryNamesItsProgramAndIcon) {
+    for (const fs::path& exe :
+         {fs::path("/opt/Kor vane/korvane"), fs::path("/opt/100% \"k\"/kv")}) {
+        ASSERT_TRUE(WriteAutostartCommand(AutostartCommandFor(exe)));
+        GKeyFile* kf = g_key_file_new();
+        ASSERT_TRUE(
+            g_key_file_load_from_file(kf, AutostartFile().c_str(), G_KEY_FILE_NONE, nullptr));
+        gchar* tryExec = g_key_file_get_string(kf, "Desktop Entry", "TryExec", nullptr);
+        gchar* icon = g_key_file_get_string(kf, "Desktop Entry", "Icon", nullptr);
+        // A session skips an entry whose TryExec is gone instead of failing to run it.
+        EXPECT_STREQ(tryExec, exe.c_str());
+        EXPECT_STREQ(icon, ProgramIconName().c_str());
+        g_free(tryExec);
+        g_free(icon);
+        g_key_file_free(kf);
+        EXPECT_EQ(ReadAutostartCommand(), AutostartCommandFor(exe));
+    }
 }
 
 TEST(VersionTextTest, SelectsParts) {
