@@ -2,11 +2,11 @@
 // files change, and the selection kept across.
 #include "editor/editor_internal.h"
 
+#include "app/item_row.h"
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
 #include "editor/file_properties.h"
 #include "editor/interval_dialog.h"
-#include "editor/item_row.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
 #include "gui/icons.h"
@@ -159,7 +159,7 @@ void TForm1::initList() {
 void TForm1::BatchListSelectItem(QListWidgetItem* row) {
     appListReady_ = false;
     AppList->clear();
-    iconCache_.clear();
+    itemIcons_ = {};
     typeCache_.clear();
     shownEntries_.clear();
     if (!row) {
@@ -224,7 +224,9 @@ void TForm1::Reload() {
 void TForm1::AddAppRow(const std::string& folderField, bool active) {
     const ApplicationRow item = DescribeApplication(files_, CurrentBatchName(), folderField);
     QString type = QStringLiteral("Undefined");
-    if (!item.target.empty()) {
+    if (item.isApplication) {
+        type = QStringLiteral("Application");
+    } else if (!item.target.empty()) {
         auto [it, fresh] = typeCache_.try_emplace(item.target);
         if (fresh) {
             static QMimeDatabase db;
@@ -236,23 +238,11 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
             type = it->second;
         }
     }
-    QIcon icon;
-    if (!item.file.empty()) {
-        if (!item.iconFile.empty()) {
-            icon = ExtractIcon(QStringFrom(item.iconFile), item.iconIndex);
-        }
-        if (icon.isNull()) {
-            auto [it, fresh] = iconCache_.try_emplace(item.LookupKey());
-            if (fresh) {
-                it->second = FileTypeIcon(QStringFrom(item.LookupKey()));
-            }
-            icon = it->second;
-        }
-    }
     const int order = AppList->topLevelItemCount() + 1;
     auto* row =
         new QTreeWidgetItem(AppList, {QStringFrom(item.caption), QString::number(order), type});
-    row->setIcon(0, icon.isNull() ? ProgramPicture("document") : icon); // never a row without one
+    row->setIcon(0, itemIcons_.For(item));
+    row->setToolTip(0, QStringFrom(item.comment));
     row->setData(0, kFolderRole, item.folder ? QStringFromPath(*item.folder / "") : QString());
     row->setData(0, kStemRole, QByteArray::fromStdString(utf8::FromPath(item.file.stem())));
     row->setFlags(row->flags() | Qt::ItemIsUserCheckable);

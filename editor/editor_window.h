@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/current_batch.h"
+#include "gui/icons.h"
 #include "layout/published_form.h"
 #include "store/catalogue.h"
 
@@ -155,7 +156,7 @@ class TForm1 : public TPublishedForm {
     bool itemsReloadDeferred_ = false;
     bool catalogueReloadDeferred_ = false;
     std::vector<std::string> shownEntries_;    // the item entries the item list shows
-    std::map<std::string, QIcon> iconCache_;   // per fill
+    ItemIcons itemIcons_;                      // per fill
     std::map<std::string, QString> typeCache_; // per fill
 
     TPublishedBar* CoolBar1 = nullptr;

@@ -235,6 +235,23 @@ QIcon BatchIcons::For(const std::string& iconFile, int iconIndex) {
     return it->second.isNull() ? DefaultBatchIcon() : it->second;
 }
 
+QIcon ItemIcons::For(const ApplicationRow& row) {
+    QIcon icon;
+    if (!row.file.empty()) {
+        if (!row.iconFile.empty()) {
+            icon = ExtractIcon(QString::fromStdString(row.iconFile), row.iconIndex);
+        }
+        if (icon.isNull()) {
+            auto [it, fresh] = cache_.try_emplace(row.LookupKey());
+            if (fresh) {
+                it->second = FileTypeIcon(QString::fromStdString(row.LookupKey()));
+            }
+            icon = it->second;
+        }
+    }
+    return icon.isNull() ? ProgramPicture("document") : icon; // never a row without one
+}
+
 QIcon FileTypeIcon(const QString& file) {
     const QString lower = file.toLower();
     if (lower.endsWith(QLatin1String(".desktop")) || lower.endsWith(QLatin1String(".lnk"))) {

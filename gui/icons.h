@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/item_row.h"
+
 #include <QIcon>
 #include <QString>
 
@@ -49,6 +51,17 @@ class BatchIcons {
 
   private:
     std::map<std::pair<std::string, int>, QIcon> cache_;
+};
+
+// The icons of application items for one fill of a list: the link's own
+// icon, else what the desktop shows for its target (or the file itself).
+// Never null. Each target is looked up once, however many items start it.
+class ItemIcons {
+  public:
+    QIcon For(const ApplicationRow& row);
+
+  private:
+    std::map<std::string, QIcon> cache_;
 };
 
 } // namespace korvane

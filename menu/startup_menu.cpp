@@ -1,5 +1,7 @@
 #include "menu/startup_menu.h"
 
+#include "app/item_row.h"
+
 #include "app/runner.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
@@ -131,6 +133,7 @@ void TForm2::BuildControls() {
     connect(Timer1, &QTimer::timeout, this, [this] { Guarded(this, [this] { Timer1Timer(); }); });
 
     PopupMenu1 = new QMenu(this);
+    PopupMenu1->setToolTipsVisible(true); // an item's comment
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Launch1 = PopupMenu1->addAction(ProgramPicture("launch"), QStringLiteral("Launch"));
     Launch1->setObjectName(QStringLiteral("Launch1"));
@@ -286,21 +289,20 @@ void TForm2::ListView1SelectItem() {
         return;
     }
     CurrentBatchName() = batch;
-    const auto batchFolder = BatchFolder(files_, batch);
+    ItemIcons icons;
     ForEachItem(files_.catalogue, batch, [&](int n, const tqAppInfo& item) {
         if (item.Kind != TItemKind::ikFile) {
             return true; // pauses get no entry
         }
-        const auto folder = ItemFolder(batchFolder, item.Folder);
-        const std::string file = folder ? FindItemFile(*folder) : std::string();
-        const QString caption = QString::fromStdString(utf8::FromPath(utf8::ToPath(file).stem()));
-        QAction* action = PopupMenu1->addAction(caption);
+        // Named and drawn as the editor's rows are.
+        const ApplicationRow row = DescribeApplication(files_, batch, item.Folder);
+        QAction* action = PopupMenu1->addAction(QString::fromStdString(row.caption));
         action->setObjectName(QStringLiteral("Item%1").arg(n));
         action->setData(n);
-        if (!file.empty()) {
-            action->setIcon(
-                FileTypeIcon(QString::fromStdString(utf8::FromPath(*folder / utf8::ToPath(file)))));
+        if (!row.file.empty()) {
+            action->setIcon(icons.For(row));
         }
+        action->setToolTip(QString::fromStdString(row.comment));
         connect(action, &QAction::triggered, this, [this, n] {
             // OpenClick: one application; the window and any countdown go on.
             if (!launching_) {

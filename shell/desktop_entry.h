@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,5 +14,19 @@ std::string QuoteExecArgument(std::string_view argument);
 
 // An Exec line running program with arguments.
 std::string ExecLine(std::string_view program, const std::vector<std::string>& arguments);
+
+class KeyFile;
+
+// The locale suffixes a localized key is looked up by, best first, from
+// LANGUAGE, LC_ALL, LC_MESSAGES and LANG as gettext reads them: for
+// "de_AT.UTF-8@euro" that is "de_AT@euro", "de_AT", "de@euro", "de". None for
+// the C locale.
+std::vector<std::string> MessageLocales();
+
+// A localized string of a desktop entry ("Name", "Comment", ...): the value
+// of the first key[locale] present for locales, else the plain key.
+std::optional<std::string> LocalizedString(const KeyFile& kf, std::string_view group,
+                                           std::string_view key,
+                                           const std::vector<std::string>& locales);
 
 } // namespace korvane::shell

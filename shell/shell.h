@@ -42,6 +42,16 @@ std::string ReadLinkTarget(const std::filesystem::path& linkFile);
 // The icon's index in its file goes to index when one is asked for.
 std::string ReadLinkIconLocation(const std::filesystem::path& linkFile, int* index = nullptr);
 
+// What the desktop calls a link file's item and says of it: a desktop
+// entry's localized Name= and Comment=, a link's description; "" where the
+// file names none (people then know it by its file name).
+std::string ReadLinkDisplayName(const std::filesystem::path& linkFile);
+std::string ReadLinkComment(const std::filesystem::path& linkFile);
+
+// Whether a file is a program this system runs (not a document that opens
+// in one): an executable file here, an .exe, .com, .bat or .cmd on Windows.
+bool IsProgramFile(const std::filesystem::path& file);
+
 // The program's version: parts selects 1 major, 2 minor, 4 release, 8 build,
 // joined by "." in that order.
 std::string VersionText(unsigned parts);

@@ -365,6 +365,32 @@ std::string ReadLinkIconLocation(const fs::path& linkFile, int* index) {
     return link ? link->iconFile : std::string();
 }
 
+namespace {
+
+std::string DesktopEntryString(const fs::path& file, const char* key) {
+    const auto kf = KeyFile::Load(file);
+    return kf ? LocalizedString(*kf, kDesktopGroup, key, MessageLocales()).value_or("") : "";
+}
+
+} // namespace
+
+std::string ReadLinkDisplayName(const fs::path& linkFile) {
+    return LowerExtension(linkFile) == ".desktop" ? DesktopEntryString(linkFile, "Name") : "";
+}
+
+std::string ReadLinkComment(const fs::path& linkFile) {
+    if (LowerExtension(linkFile) == ".desktop") {
+        return DesktopEntryString(linkFile, "Comment");
+    }
+    const auto link = ReadLinkFile(linkFile);
+    return link ? link->description : std::string();
+}
+
+bool IsProgramFile(const fs::path& file) {
+    std::error_code ec;
+    return fs::is_regular_file(file, ec) && ::access(file.c_str(), X_OK) == 0;
+}
+
 std::string VersionText(unsigned parts) {
     return JoinVersionParts({version::kMajor, version::kMinor, version::kRelease, version::kBuild},
                             parts);

@@ -16,6 +16,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cwctype>
 #include <memory>
 #include <system_error>
 
@@ -256,6 +257,26 @@ std::string ReadLinkIconLocation(const fs::path& linkFile, int* index) {
         *index = found;
     }
     return file;
+}
+
+std::string ReadLinkDisplayName(const fs::path&) {
+    return ""; // the shell knows a link by its file name
+}
+
+std::string ReadLinkComment(const fs::path& linkFile) {
+    return ReadLinkField(linkFile, [](IShellLinkW* link, wchar_t* buf, int size) {
+        return link->GetDescription(buf, size);
+    });
+}
+
+bool IsProgramFile(const fs::path& file) {
+    std::wstring ext = file.extension().wstring();
+    for (wchar_t& c : ext) {
+        c = static_cast<wchar_t>(towlower(c));
+    }
+    std::error_code ec;
+    return (ext == L".exe" || ext == L".com" || ext == L".bat" || ext == L".cmd") &&
+           fs::is_regular_file(file, ec);
 }
 
 std::string VersionText(unsigned parts) {

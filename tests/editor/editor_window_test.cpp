@@ -79,18 +79,26 @@ class EditorWindowTest : public QObject {
     void showsTheItemsOfTheFirstBatch() {
         EditorRig rig(
             "[Monday]\r\nID=1\r\nItem0=File;3\\;Active\r\nItem1=Interval;0:05:00;Disabled\r\n"
-            "Item3=File;4\\;Active\r\n[Hidden]\r\nID=2\r\nShowInStartup=0\r\n");
+            "Item2=File;5\\;Active\r\nItem4=File;4\\;Active\r\n"
+            "[Hidden]\r\nID=2\r\nShowInStartup=0\r\n");
         WriteFile(rig.dir / "Shortcuts" / "1" / "3" / "gedit.lnk",
                   "[Shell Link]\nTarget=/usr/bin/gedit\n");
+        // An entry copied from the applications menu reads as the menu shows it.
+        WriteFile(rig.dir / "Shortcuts" / "1" / "5" / "debian-xterm.desktop",
+                  "[Desktop Entry]\nType=Application\nName=XTerm\nComment=A terminal\n"
+                  "Exec=/bin/sh\n");
         rig.form->Reload();
         QCOMPARE(rig.batches()->count(), 2); // hidden from the menu, not from the editor
         QCOMPARE(korvane::CurrentBatchName(), std::string("Monday"));
-        QCOMPARE(rig.itemCaptions(), QStringList({"gedit", "0:05:00"}));
+        QCOMPARE(rig.itemCaptions(), QStringList({"gedit", "0:05:00", "XTerm"}));
+        auto* entry = rig.items()->topLevelItem(2);
+        QCOMPARE(entry->text(2), QString("Application"));
+        QCOMPARE(entry->toolTip(0), QString("A terminal"));
         auto* pause = rig.items()->topLevelItem(1);
         QCOMPARE(pause->text(1), QString("2"));
         QCOMPARE(pause->text(2), QString("Pause"));
         QCOMPARE(pause->checkState(0), Qt::Unchecked);
-        QCOMPARE(rig.form->findChild<QLabel*>("StatusText")->text(), QString("  Items count: 2"));
+        QCOMPARE(rig.form->findChild<QLabel*>("StatusText")->text(), QString("  Items count: 3"));
     }
 
     void addsRenamesAndDeletesBatches() {

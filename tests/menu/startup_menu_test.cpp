@@ -225,7 +225,8 @@ class StartupMenuTest : public QObject {
                     "[Basic]\r\nDefaultBatch=Work\r\nDefaultStart=1\r\n"
                     "DefaultStartInterval=0:01:00\r\n");
         WriteFile(rig.dir / "Shortcuts" / "1" / "10" / "gedit.lnk", "");
-        WriteFile(rig.dir / "Shortcuts" / "1" / "11" / "Word.pif", "");
+        WriteFile(rig.dir / "Shortcuts" / "1" / "11" / "org.example.Word.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Word\nExec=/bin/sh\n");
         std::filesystem::create_directories(rig.dir / "Shortcuts" / "1" / "12");
         rig.show();
         const auto actions = rig.form->findChild<QMenu*>("PopupMenu1")->actions();

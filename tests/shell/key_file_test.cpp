@@ -1,5 +1,6 @@
 // The key files and shell words of the freedesktop backend, checked against
 // GLib, whose rules the desktops that read these files follow.
+#include "shell/desktop_entry.h"
 #include "shell/key_file.h"
 #include "shell/shell_words.h"
 #include "test_support.h"
@@ -190,4 +191,72 @@ TEST(KeyFileTest, TwoProcessesSavingOneFileBothSucceedEveryTime) {
         ++entries;
     }
     EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+}
+
+namespace {
+
+// Sets the locale variables of one row and puts back what was there.
+class LocaleEnv {
+  public:
+    LocaleEnv(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+            const char* was = std::getenv(name);
+            saved_.emplace_back(name, was ? std::optional<std::string>(was) : std::nullopt);
+            ::unsetenv(name);
+        }
+        for (const auto& [name, value] : values) {
+            ::setenv(name, value, 1);
+        }
+    }
+    ~LocaleEnv() {
+        for (const auto& [name, value] : saved_) {
+            value ? (void)::setenv(name, value->c_str(), 1) : (void)::unsetenv(name);
+        }
+    }
+    LocaleEnv(const LocaleEnv&) = delete;
+    LocaleEnv& operator=(const LocaleEnv&) = delete;
+
+  private:
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+} // namespace
+
+TEST(DesktopEntryNames, FollowTheUsersLanguage) {
+    const auto kf = KeyFile::Parse("[Desktop Entry]\nName=Mail\nName[de]=Post\n"
+                                   "Name[de_AT]=Postamt\nName[sr@latin]=Pošta\n"
+                                   "Name[pt_BR]=Correio\nName[fr]=\\sCourrier\n"
+                                   "Comment=Read mail\n");
+    ASSERT_TRUE(kf);
+    struct Row {
+        const char* name;
+        std::initializer_list<std::pair<const char*, const char*>> env;
+        const char* expected;
+    } rows[] = {
+        {"NoLocale", {}, "Mail"},
+        {"CLocale", {{"LANG", "C.UTF-8"}}, "Mail"},
+        {"CLocaleIgnoresLanguage", {{"LANG", "C"}, {"LANGUAGE", "de"}}, "Mail"},
+        {"LanguageOnly", {{"LANG", "de_DE.UTF-8"}}, "Post"},
+        {"CountryWins", {{"LANG", "de_AT.UTF-8"}}, "Postamt"},
+        {"ModifierKept", {{"LANG", "sr_RS.UTF-8@latin"}}, "Pošta"},
+        {"EncodingDropped", {{"LANG", "pt_BR.ISO-8859-1"}}, "Correio"},
+        {"NoTranslation", {{"LANG", "ja_JP.UTF-8"}}, "Mail"},
+        {"LcAllOverLang", {{"LANG", "de_DE.UTF-8"}, {"LC_ALL", "pt_BR.UTF-8"}}, "Correio"},
+        {"LcMessagesOverLang", {{"LANG", "pt_BR.UTF-8"}, {"LC_MESSAGES", "de_AT"}}, "Postamt"},
+        {"LanguageListInOrder", {{"LANG", "de_DE.UTF-8"}, {"LANGUAGE", "ja:fr:de"}}, " Courrier"},
+    };
+    for (const Row& row : rows) {
+        const LocaleEnv env(row.env);
+        EXPECT_EQ(korvane::shell::LocalizedString(*kf, "Desktop Entry", "Name",
+                                                  korvane::shell::MessageLocales()),
+                  row.expected)
+            << row.name;
+    }
+    const LocaleEnv env({{"LANG", "de_DE.UTF-8"}});
+    EXPECT_EQ(korvane::shell::LocalizedString(*kf, "Desktop Entry", "Comment",
+                                              korvane::shell::MessageLocales()),
+              "Read mail"); // untranslated keys fall back
+    EXPECT_EQ(korvane::shell::LocalizedString(*kf, "Desktop Entry", "Icon",
+                                              korvane::shell::MessageLocales()),
+              std::nullopt);
 }

@@ -9,13 +9,18 @@
 namespace korvane {
 
 // What a row of the item list says of an application item, read from its
-// folder and link file; no widget is involved.
+// folder and link file; no widget is involved. The editor's rows and the
+// startup menu's entries show it.
 struct ApplicationRow {
     std::optional<std::filesystem::path> folder; // none for an entry naming no usable folder
     std::filesystem::path file;                  // the link file; empty when the folder has none
-    std::string caption;  // the link file's name without extension, readable by people
-    std::string target;   // what the link starts; empty when unknown
-    std::string iconFile; // the link's own icon, if it names one
+    // What people call it: a desktop entry's Name=, else the link file's
+    // name without extension, readable.
+    std::string caption;
+    std::string comment;        // a desktop entry's Comment=, a link's description
+    std::string target;         // what the link starts; empty when unknown
+    bool isApplication = false; // a desktop entry or a program, not a document
+    std::string iconFile;       // the link's own icon, if it names one
     int iconIndex = 0;
     // What the row's type and icon are looked up by: the target, else the file.
     std::string LookupKey() const;

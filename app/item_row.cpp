@@ -1,4 +1,4 @@
-#include "editor/item_row.h"
+#include "app/item_row.h"
 
 #include "shell/shell.h"
 #include "store/utf8.h"
@@ -19,8 +19,14 @@ ApplicationRow DescribeApplication(const ProgramFiles& files, const std::string&
     }
     const std::filesystem::path name = utf8::ToPath(found);
     row.file = *row.folder / name;
-    row.caption = utf8::DisplayFileName(utf8::FromPath(name.stem()));
+    row.caption = shell::ReadLinkDisplayName(row.file);
+    if (row.caption.empty()) {
+        row.caption = utf8::DisplayFileName(utf8::FromPath(name.stem()));
+    }
+    row.comment = shell::ReadLinkComment(row.file);
     row.target = shell::ReadLinkTarget(row.file);
+    row.isApplication = name.extension() == ".desktop" ||
+                        (!row.target.empty() && shell::IsProgramFile(utf8::ToPath(row.target)));
     row.iconFile = shell::ReadLinkIconLocation(row.file, &row.iconIndex);
     return row;
 }
