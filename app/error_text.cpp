@@ -8,7 +8,19 @@
 namespace korvane {
 
 std::string WithFullStop(std::string message) {
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') {
+    if (message.empty()) {
+        return message;
+    }
+    char last = message.back();
+    // A message ending in a quoted name or a bracket still ends a sentence.
+    if ((last == '"' || last == ')') && message.size() > 1) {
+        last = message[message.size() - 2];
+        if (last != '.' && last != '!' && last != '?') {
+            message += '.';
+        }
+        return message;
+    }
+    if (static_cast<unsigned char>(last) > '.') {
         message += '.';
     }
     return message;

@@ -6,7 +6,8 @@
 namespace korvane {
 
 // The message with "." appended when its last character comes after "." in
-// character order, as every error report shows it.
+// character order, or when it ends in a closing quote or bracket that does
+// not follow a full stop, as every error report shows it.
 std::string WithFullStop(std::string message);
 
 // "Exception <type> in module <module> at <address>." and the message on the

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/error_text.h"
 
 #include <gtest/gtest.h>
 
@@ -37,3 +38,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
+
+TEST(ErrorTextTest, EveryReportEndsAsASentence) {
+    const struct {
+        const char* name;
+        const char* message;
+        const char* shown;
+    } rows[] = {
+        {"plain", "Cannot open the file", "Cannot open the file."},
+        {"hasItsStop", "Cannot open the file.", "Cannot open the file."},
+        {"endsInANumber", "Error 5", "Error 5."},
+        {"quotedName", "There is already a batch named \"Work\"",
+         "There is already a batch named \"Work\"."},
+        {"quotedSentence", "It said \"Stop.\"", "It said \"Stop.\""},
+        {"bracket", "Not found (error 2)", "Not found (error 2)."},
+        {"lonelyQuote", "\"", "\""},
+        {"empty", "", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(korvane::WithFullStop(row.message), row.shown) << row.name;
+    }
+}
