@@ -369,8 +369,19 @@ void TForm1::aTB_ListExecute() {
 }
 
 void TForm1::Help2Click() {
-    const fs::path help = shell::ProgramDataFolder() / "_Help"; // shipped with the program
-    shellOpen(help / "kv.chm", "", help);
+    // HTML help, shown by the desktop's browser.
+    const fs::path help = shell::HelpFile();
+    std::error_code ec;
+    if (!fs::is_regular_file(help, ec)) {
+        Modal([&] {
+            ShowMessage(this, QStringLiteral("The help file %1 is missing. Reinstall Korvane to "
+                                             "get it back.")
+                                  .arg(QStringFromPath(help)));
+            return 0;
+        });
+        return;
+    }
+    shellOpen(help, "", help.parent_path());
 }
 
 void TForm1::AboutClick() {

@@ -250,6 +250,7 @@ void TForm1::BuildActions() {
     connect(About1, &QAction::triggered, this, [this] { Guarded(this, [this] { AboutClick(); }); });
     Help2 = new QAction(QStringLiteral("Korvane Help"), this);
     Help2->setObjectName(QStringLiteral("Help2"));
+    Help2->setShortcut(QKeySequence::HelpContents);
     connect(Help2, &QAction::triggered, this, [this] { Guarded(this, [this] { Help2Click(); }); });
 }
 

@@ -17,6 +17,11 @@ fs::path ProgramDataFolder() {
     return installed.empty() ? ExecutablePath().parent_path() : installed;
 }
 
+fs::path HelpFile() {
+    const fs::path installed = utf8::ToPath(KORVANE_HELP_DIR);
+    return (installed.empty() ? ExecutablePath().parent_path() / "help" : installed) / "index.html";
+}
+
 fs::path ProgramIconFile() {
     return ProgramDataFolder() / "Icons" / KORVANE_PROGRAM_ICON;
 }

@@ -9,6 +9,10 @@ namespace korvane::shell {
 // program's own icon.
 std::filesystem::path ProgramDataFolder();
 
+// The program's help (HTML): in the package's doc folder when installed,
+// beside the program otherwise.
+std::filesystem::path HelpFile();
+
 // The icon collection the chooser offers by default, as a catalogue names it:
 // relative to the data folder, so that moving or reinstalling the program
 // keeps every batch icon taken from it.

@@ -159,6 +159,36 @@ TEST_F(DirectLaunchTest, RunsTheBatchInOrderEachItemInItsStartFolder) {
     EXPECT_GE(marks[1].time - marks[0].time, 0.9); // the one-second pause lay between them
 }
 
+TEST_F(DirectLaunchTest, DocumentsAndEntriesOpenThroughTheDesktopsHandlers) {
+    // A "browser" of this test is the user's handler of web pages, as Help
+    // and an item that is a page rely on.
+    const fs::path data = dir_ / "data", config = dir_ / "config";
+    WriteFile(data / "applications" / "test-browser.desktop",
+              "[Desktop Entry]\nType=Application\nName=Test browser\nExec=" + script_.string() +
+                  " %u\nMimeType=text/html;\n");
+    WriteFile(config / "mimeapps.list", "[Default Applications]\ntext/html=test-browser.desktop\n");
+    WriteFile(dir_ / "pages" / "help page.html", "<html></html>\n");
+    WriteFile(dir_ / "Shortcuts" / "7" / "1" / "page.lnk",
+              "[Shell Link]\nTarget=" + (dir_ / "pages" / "help page.html").string() + "\n");
+    WriteFile(dir_ / "Shortcuts" / "7" / "2" / "org.example.Tool.desktop",
+              "[Desktop Entry]\nType=Application\nName=Tool\nExec=" + script_.string() +
+                  " entry\n");
+    WriteBatch("Docs", {"File;1\\;Active", "File;2\\;Active"});
+    const RunResult r = Run({(dir_ / "korvane").string(), "Docs"},
+                            {"XDG_DATA_HOME=" + data.string(), "XDG_CONFIG_HOME=" + config.string(),
+                             "XDG_DATA_DIRS=/usr/local/share:/usr/share", "GIO_USE_VFS=local",
+                             "DBUS_SESSION_BUS_ADDRESS=disabled:", "HOME=" + dir_.path().string()});
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+    auto marks = Marks(2);
+    ASSERT_EQ(marks.size(), 2u);
+    // The handler runs on its own, so the two may come in either order.
+    const Mark& page = marks[0].tag == "entry" ? marks[1] : marks[0];
+    EXPECT_EQ((marks[0].tag == "entry" ? marks[0] : marks[1]).tag, "entry");
+    // A path or a file: address, whichever the handler asked for.
+    EXPECT_TRUE(page.tag.ends_with("help page.html") || page.tag.ends_with("help%20page.html"))
+        << page.tag;
+}
+
 TEST_F(DirectLaunchTest, AMissingItemFolderEndsTheRun) {
     WriteBatch("B", {App(1, "A"), "File;99\\;Active", App(3, "C")});
     EXPECT_EQ(Run("B").exitCode, 0);

@@ -4,6 +4,7 @@
 #include "gui/error_report.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
+#include "shell/icon_source.h"
 #include "shell/link_sheet.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
@@ -307,10 +308,21 @@ class EditorWindowTest : public QObject {
         QVERIFY(!bar->List());
         QCOMPARE(bar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
 
-        rig.form->Help2->trigger();
+        // F1: the HTML help beside the program, or a word that it is missing.
+        const fs::path help = korvane::shell::HelpFile();
+        QVERIFY(!fs::exists(help));
+        QApplication::setActiveWindow(rig.form.get()); // shortcuts go to the active window
+        QTest::keyClick(rig.items(), Qt::Key_F1);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith("The help file ") && messages[0].contains("is missing"),
+                 qPrintable(messages[0]));
+        QVERIFY(rig.opened.empty());
+        WriteFile(help, "<html></html>");
+        QTest::keyClick(rig.items(), Qt::Key_F1);
+        fs::remove_all(help.parent_path());
         QSignalSpy closed(rig.form.get(), &TForm1::closed);
         rig.run(rig.form->aSwitchToDialog);
-        QCOMPARE(rig.opened, (std::vector<std::string>{"kv.chm ", "korvane -startup"}));
+        QCOMPARE(rig.opened, (std::vector<std::string>{"index.html ", "korvane -startup"}));
         QCOMPARE(closed.count(), 1);
 
         // Closing stored the four roots, the editor window without Visible.
