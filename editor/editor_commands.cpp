@@ -70,7 +70,10 @@ void TForm1::AddDroppedFiles(const std::vector<fs::path>& paths) {
     if (selected.isEmpty()) {
         return; // no batch to add to: the drop is passed over
     }
-    const std::string batch = StdStringFrom(selected.front()->data(kNameRole).toString());
+    AddApplications(StdStringFrom(selected.front()->data(kNameRole).toString()), paths);
+}
+
+void TForm1::AddApplications(const std::string& batch, const std::vector<fs::path>& paths) {
     try {
         for (const fs::path& path : paths) {
             AddApplicationItem(files_, batch, path, random_, shell::CreateItemLink);
@@ -244,13 +247,14 @@ void TForm1::aAddApplicationExecute() {
         return;
     }
     const std::string batch = CurrentBatchName();
-    const QString picked = Modal([this] { return chooseFile(); });
-    if (picked.isEmpty()) {
-        return;
+    const QStringList picked = Modal([this] { return chooseApplications(); });
+    std::vector<fs::path> paths;
+    for (const QString& path : picked) {
+        paths.push_back(PathFrom(path));
     }
-    AddApplicationItem(files_, batch, PathFrom(picked), random_, shell::CreateItemLink);
-    Reload();
-    SelectLastItemRow();
+    if (!paths.empty()) {
+        AddApplications(batch, paths);
+    }
 }
 
 void TForm1::aAddPauseExecute() {

@@ -6,6 +6,7 @@
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
 #include "editor/about_box.h"
+#include "editor/application_picker.h"
 #include "editor/file_properties.h"
 #include "editor/interval_dialog.h"
 #include "editor/link_properties.h"
@@ -83,13 +84,7 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
 
 // What the window does to the world, unless a test says otherwise.
 void TForm1::SetDefaultHooks() {
-    chooseFile = [this] {
-        return QFileDialog::getOpenFileName(
-            this, QStringLiteral("Add application"), QString(),
-            QStringLiteral("All files (*);;Executable files (*.exe *.com);;"
-                           "Application entries (*.desktop *.lnk)"),
-            nullptr, QFileDialog::DontResolveSymlinks);
-    };
+    chooseApplications = [this] { return ChooseApplications(this); };
     runIntervalDialog = [](TForm3& dialog) { return dialog.exec() == QDialog::Accepted; };
     launchBatch = [this](const std::string& batch) {
         RunnerHooks hooks;

@@ -48,7 +48,7 @@ class TForm1 : public TPublishedForm {
     ~TForm1() override;
 
     // What the window does to the world, replaceable for tests.
-    std::function<QString()> chooseFile;            // "" when cancelled
+    std::function<QStringList()> chooseApplications; // empty when cancelled
     std::function<bool(TForm3&)> runIntervalDialog; // true on OK
     std::function<void(const std::string& batch)> launchBatch;
     std::function<void(const std::string& batch, int index)> launchItem;
@@ -61,6 +61,9 @@ class TForm1 : public TPublishedForm {
     // Files dropped on the item list: application items of the selected batch, in order.
     void ProcessDroppedFiles(const QStringList& paths);
     void AddDroppedFiles(const std::vector<std::filesystem::path>& paths);
+    // Adds files as application items of batch, in order.
+    void AddApplications(const std::string& batch,
+                         const std::vector<std::filesystem::path>& paths);
     // A change in the Shortcuts tree: the shown batch is read again.
     void DirChangeChange();
     void BatchListSelectItem(QListWidgetItem* row);

@@ -235,6 +235,11 @@ QIcon BatchIcons::For(const std::string& iconFile, int iconIndex) {
     return it->second.isNull() ? DefaultBatchIcon() : it->second;
 }
 
+QIcon MenuEntryIcon(const QString& icon) {
+    QIcon found = ThemeIcon(icon);
+    return found.isNull() ? ProgramPicture("executable") : found;
+}
+
 QIcon ItemIcons::For(const ApplicationRow& row) {
     QIcon icon;
     if (!row.file.empty()) {

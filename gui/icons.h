@@ -43,6 +43,11 @@ QString DefaultIconLibrary();
 // picture. Never null.
 QIcon FileTypeIcon(const QString& file);
 
+// The icon a desktop entry's Icon= names (a theme name or a file), loaded
+// when first drawn; the program's generic program picture when it names
+// none the theme has.
+QIcon MenuEntryIcon(const QString& icon);
+
 // The icons of batch rows for one fill of a list: a batch's own icon, or the
 // default picture. Each icon file is read once, however many batches use it.
 class BatchIcons {

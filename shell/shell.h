@@ -68,6 +68,11 @@ std::filesystem::path DesktopFolder();
 // platform's words.
 extern const char* const kAutostartCaption;
 
+// The file dialog of "Add application": its filters (applications,
+// programs, all files, in Qt's filter syntax) and the folder it opens in.
+extern const char* const kProgramFileFilters;
+std::filesystem::path ProgramBrowseFolder();
+
 // The logon autostart entry and the command it runs ("" when there is none).
 std::filesystem::path AutostartFile();
 std::string ReadAutostartCommand();

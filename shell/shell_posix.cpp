@@ -398,6 +398,14 @@ std::string VersionText(unsigned parts) {
 
 const char* const kAutostartCaption = "Show menu at logon";
 
+const char* const kProgramFileFilters =
+    "Applications (*.desktop *.lnk);;Programs (*.AppImage *.appimage *.sh *.py *.pl *.run *.bin);;"
+    "All files (*)";
+
+fs::path ProgramBrowseFolder() {
+    return HomeFolder();
+}
+
 fs::path DefaultStartFolder(const fs::path& /*itemFolder*/) {
     return HomeFolder();
 }

@@ -301,6 +301,19 @@ std::string VersionText(unsigned parts) {
 
 const char* const kAutostartCaption = "Show menu at the Windows startup";
 
+const char* const kProgramFileFilters =
+    "Executable files (*.exe *.com *.pif);;Application links (*.lnk);;All files (*)";
+
+fs::path ProgramBrowseFolder() {
+    wchar_t* folder = nullptr;
+    fs::path found;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &folder))) {
+        found = folder;
+    }
+    CoTaskMemFree(folder);
+    return found;
+}
+
 fs::path DefaultStartFolder(const fs::path& itemFolder) {
     return itemFolder;
 }

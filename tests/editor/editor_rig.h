@@ -32,7 +32,9 @@ struct EditorRig {
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "config").string()));
         WriteFile(dir / "batches.lst", catalogue);
         form = std::make_unique<TForm1>(files);
-        form->chooseFile = [this] { return picked; };
+        form->chooseApplications = [this] {
+            return picked.isEmpty() ? QStringList() : QStringList{picked};
+        };
         form->runIntervalDialog = [this](korvane::TForm3& d) {
             if (pauseLength < 0) {
                 return false;

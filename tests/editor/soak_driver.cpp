@@ -157,10 +157,14 @@ Driver::~Driver() {
 void Driver::OpenEditor() {
     form_.reset();
     form_ = std::make_unique<TForm1>(*files_);
-    form_->chooseFile = [this] {
-        const QString picked =
-            Chance(20) ? QString() : QString::fromStdString(utf8::FromPath(AnyScript()));
-        Log("  the file dialog answers \"" + picked.toStdString() + "\"");
+    form_->chooseApplications = [this] {
+        // Cancelled now and then, otherwise one application or several.
+        QStringList picked;
+        const int count = Chance(20) ? 0 : Chance(30) ? 3 : 1;
+        for (int i = 0; i < count; ++i) {
+            picked << QString::fromStdString(utf8::FromPath(AnyScript()));
+        }
+        Log("  the application picker answers \"" + picked.join("\", \"").toStdString() + "\"");
         return picked;
     };
     auto launch = [this](const std::string& what, const std::function<void()>& run) {
