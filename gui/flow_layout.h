@@ -7,8 +7,13 @@ namespace korvane {
 
 // Lays its items out left to right and starts a new row when the next one
 // does not fit, so that nothing is hidden however narrow the window.
+// Separators (widgets marked with MarkAsSeparator) take no place of their
+// own: they stand in the gap before the next item, and none begins a row,
+// so items of equal width line up in columns from row to row.
 class FlowLayout : public QLayout {
   public:
+    static void MarkAsSeparator(QWidget* widget);
+
     explicit FlowLayout(QWidget* parent = nullptr);
     ~FlowLayout() override;
 

@@ -3,12 +3,34 @@
 #include "gui/flow_layout.h"
 
 #include <QActionEvent>
-#include <QFrame>
+#include <QPainter>
+#include <QStyleOption>
 #include <QToolButton>
 
 #include <QSplitter>
 
 namespace korvane {
+
+namespace {
+
+// A tool-bar separator drawn by the style, as a QToolBar draws its own.
+class ToolBarSeparator : public QWidget {
+  public:
+    explicit ToolBarSeparator(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QStyleOption option;
+        option.initFrom(this);
+        option.state |= QStyle::State_Horizontal; // the bar runs across
+        style()->drawPrimitive(QStyle::PE_IndicatorToolBarSeparator, &option, &painter, this);
+    }
+};
+
+} // namespace
 
 TPublishedToolBar::TPublishedToolBar(QWidget* parent) : QWidget(parent) {
     setLayout(new FlowLayout);
@@ -53,11 +75,8 @@ void TPublishedToolBar::actionEvent(QActionEvent* event) {
     if (event->type() == QEvent::ActionAdded && !widgets_.count(action)) {
         QWidget* widget = nullptr;
         if (action->isSeparator()) {
-            auto* line = new QFrame(this);
-            line->setFrameShape(QFrame::VLine);
-            line->setFrameShadow(QFrame::Sunken);
-            line->setFixedWidth(8);
-            widget = line;
+            widget = new ToolBarSeparator(this);
+            FlowLayout::MarkAsSeparator(widget);
         } else {
             auto* button = new QToolButton(this);
             button->setObjectName(action->objectName() + QStringLiteral("Button"));
@@ -79,12 +98,20 @@ void TPublishedToolBar::actionEvent(QActionEvent* event) {
 
 void TPublishedToolBar::ApplyStyle() {
     const Qt::ToolButtonStyle style = toolButtonStyle();
+    // With captions every button is as wide as the widest (at least 100), so
+    // that the rows of a wrapped bar line up in columns.
+    int width = 0;
     for (const auto& [action, widget] : widgets_) {
         if (auto* button = qobject_cast<QToolButton*>(widget)) {
             button->setToolButtonStyle(style);
             button->setIconSize(iconSize_);
-            // 100 wide with captions (wider where a caption needs it).
-            button->setMinimumWidth(style == Qt::ToolButtonIconOnly ? 0 : 100);
+            button->setMinimumWidth(0);
+            width = std::max(width, button->sizeHint().width());
+        }
+    }
+    for (const auto& [action, widget] : widgets_) {
+        if (auto* button = qobject_cast<QToolButton*>(widget)) {
+            button->setMinimumWidth(style == Qt::ToolButtonIconOnly ? 0 : std::max(width, 100));
         }
     }
     if (layout()) {

@@ -739,6 +739,28 @@ class EditorWindowTest : public QObject {
             const QRect inWindow(button->mapTo(rig.form.get(), QPoint(0, 0)), button->size());
             QVERIFY2(rig.form->rect().contains(inWindow), qPrintable(a->text()));
         }
+        // The rows line up in columns: every button as wide as the others, and
+        // each one starts where a button of the first row starts.
+        QSet<int> columns;
+        const int top = bar->widgetForAction(rig.form->aAddBatch)->y();
+        for (QAction* a : bar->actions()) {
+            if (QWidget* w = bar->widgetForAction(a); !a->isSeparator()) {
+                QCOMPARE(w->width(), bar->widgetForAction(rig.form->aAddBatch)->width());
+                if (w->y() == top) {
+                    columns.insert(w->x());
+                } else {
+                    QVERIFY2(columns.contains(w->x()), qPrintable(a->text()));
+                }
+            }
+        }
+        // The separator stands in the gap before "Add application", seen.
+        QAction* separator = bar->actions()[3];
+        QVERIFY(separator->isSeparator());
+        const QRect line = bar->widgetForAction(separator)->geometry();
+        const QRect next = bar->widgetForAction(rig.form->aAddApplication)->geometry();
+        QVERIFY(line.width() > 0 && line.height() > 0);
+        QCOMPARE(line.right() + 1, next.left());
+        QCOMPARE(line.top(), next.top());
     }
 
     // The pause picker shows the time as pause captions write it.
