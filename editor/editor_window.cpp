@@ -11,6 +11,7 @@
 #include "editor/interval_dialog.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
+#include "gui/context_menu_keys.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
 #include "gui/one_column.h"
@@ -197,30 +198,30 @@ QAction* TForm1::MakeAction(const char* name, const QString& caption, const char
 }
 
 void TForm1::BuildActions() {
-    aAddBatch = MakeAction("aAddBatch", "Add batch", "add-batch", &TForm1::aAddBatchExecute);
+    aAddBatch = MakeAction("aAddBatch", "&Add batch", "add-batch", &TForm1::aAddBatchExecute);
     aDeleteBatch =
-        MakeAction("aDeleteBatch", "Delete batch", nullptr, &TForm1::aDeleteBatchExecute);
-    aLaunchBatch = MakeAction("aLaunchBatch", "Launch", "launch", &TForm1::aLaunchBatchExecute);
-    aBatchProperties = MakeAction("aBatchProperties", "Batch properties", nullptr,
+        MakeAction("aDeleteBatch", "&Delete batch", nullptr, &TForm1::aDeleteBatchExecute);
+    aLaunchBatch = MakeAction("aLaunchBatch", "&Launch", "launch", &TForm1::aLaunchBatchExecute);
+    aBatchProperties = MakeAction("aBatchProperties", "Batch &properties", nullptr,
                                   &TForm1::aBatchPropertiesExecute);
     aMakeShortcut =
-        MakeAction("aMakeShortcut", "Make shortcut", "shortcut", &TForm1::aMakeShortcutExecute);
-    aAddApplication = MakeAction("aAddApplication", "Add application", "add-application",
+        MakeAction("aMakeShortcut", "Make &shortcut", "shortcut", &TForm1::aMakeShortcutExecute);
+    aAddApplication = MakeAction("aAddApplication", "&Add application", "add-application",
                                  &TForm1::aAddApplicationExecute);
-    aAddPause = MakeAction("aAddPause", "Add pause", "pause", &TForm1::aAddPauseExecute);
+    aAddPause = MakeAction("aAddPause", "Add pau&se", "pause", &TForm1::aAddPauseExecute);
     aFileProperties =
-        MakeAction("aFileProperties", "Properties", nullptr, &TForm1::aFilePropertiesExecute);
-    aDeleteApplication = MakeAction("aDeleteApplication", "Delete item", "delete",
+        MakeAction("aFileProperties", "&Properties", nullptr, &TForm1::aFilePropertiesExecute);
+    aDeleteApplication = MakeAction("aDeleteApplication", "Dele&te item", "delete",
                                     &TForm1::aDeleteApplicationExecute);
-    aUp = MakeAction("aUp", "Up", "up", &TForm1::aUpExecute);
-    aDown = MakeAction("aDown", "Down", "down", &TForm1::aDownExecute);
-    aLaunchApp = MakeAction("aLaunchApp", "Launch", nullptr, &TForm1::aLaunchAppExecute);
-    aOptions = MakeAction("aOptions", "Options", nullptr, &TForm1::aOptionsExecute);
+    aUp = MakeAction("aUp", "&Up", "up", &TForm1::aUpExecute);
+    aDown = MakeAction("aDown", "&Down", "down", &TForm1::aDownExecute);
+    aLaunchApp = MakeAction("aLaunchApp", "&Launch", nullptr, &TForm1::aLaunchAppExecute);
+    aOptions = MakeAction("aOptions", "&Options", nullptr, &TForm1::aOptionsExecute);
     aSwitchToDialog =
-        MakeAction("aSwitchToDialog", "Switch to menu", nullptr, &TForm1::aSwitchToDialogExecute);
-    aTB_Show = MakeAction("aTB_Show", "Show", nullptr, &TForm1::aTB_ShowExecute);
-    aTB_Captions = MakeAction("aTB_Captions", "Captions", nullptr, &TForm1::aTB_CaptionsExecute);
-    aTB_List = MakeAction("aTB_List", "List captions", nullptr, &TForm1::aTB_ListExecute);
+        MakeAction("aSwitchToDialog", "S&witch to menu", nullptr, &TForm1::aSwitchToDialogExecute);
+    aTB_Show = MakeAction("aTB_Show", "&Show", nullptr, &TForm1::aTB_ShowExecute);
+    aTB_Captions = MakeAction("aTB_Captions", "&Captions", nullptr, &TForm1::aTB_CaptionsExecute);
+    aTB_List = MakeAction("aTB_List", "&List captions", nullptr, &TForm1::aTB_ListExecute);
     for (QAction* a : {aTB_Show, aTB_Captions, aTB_List}) {
         a->setCheckable(true);
     }
@@ -237,13 +238,13 @@ void TForm1::BuildActions() {
     for (QAction* a : {aDeleteBatch, aDeleteApplication, aUp, aDown}) {
         a->setShortcutContext(Qt::WidgetShortcut);
     }
-    Exit1 = new QAction(QStringLiteral("Exit"), this);
+    Exit1 = new QAction(QStringLiteral("E&xit"), this);
     Exit1->setObjectName(QStringLiteral("Exit1"));
     connect(Exit1, &QAction::triggered, this, &QWidget::close);
-    About1 = new QAction(QStringLiteral("About"), this);
+    About1 = new QAction(QStringLiteral("&About"), this);
     About1->setObjectName(QStringLiteral("About1"));
     connect(About1, &QAction::triggered, this, [this] { Guarded(this, [this] { AboutClick(); }); });
-    Help2 = new QAction(QStringLiteral("Korvane Help"), this);
+    Help2 = new QAction(QStringLiteral("Korvane &Help"), this);
     Help2->setObjectName(QStringLiteral("Help2"));
     Help2->setShortcut(QKeySequence::HelpContents);
     connect(Help2, &QAction::triggered, this, [this] { Guarded(this, [this] { Help2Click(); }); });
@@ -302,6 +303,8 @@ void TForm1::BuildLists(QVBoxLayout* layout) {
     BatchList->setUniformItemSizes(true);
     KeepOneColumn(BatchList, 2); // one column that fills the width
     BatchList->setContextMenuPolicy(Qt::CustomContextMenu);
+    BatchList->setAccessibleName(QStringLiteral("Batches"));
+    OpenContextMenuFromKeys(BatchList);
     AppList = new QTreeWidget(Splitter1);
     AppList->setObjectName(QStringLiteral("AppList"));
     AppList->setHeaderLabels(
@@ -316,6 +319,8 @@ void TForm1::BuildLists(QVBoxLayout* layout) {
     AppList->setColumnWidth(1, 40);
     AppList->setColumnWidth(2, 100);
     AppList->setContextMenuPolicy(Qt::CustomContextMenu);
+    AppList->setAccessibleName(QStringLiteral("Items"));
+    OpenContextMenuFromKeys(AppList);
     AppList->installEventFilter(this);
     Splitter1->addWidget(BatchList);
     Splitter1->addWidget(AppList);
@@ -371,8 +376,8 @@ void TForm1::BuildMenus() {
     file->addActions({aOptions, aSwitchToDialog});
     file->addSeparator();
     file->addAction(Exit1);
-    QMenu* view = bar->addMenu(QStringLiteral("View"));
-    QMenu* toolBar = view->addMenu(QStringLiteral("Tool bar"));
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    QMenu* toolBar = view->addMenu(QStringLiteral("&Tool bar"));
     toolBar->addActions({aTB_Show, aTB_Captions, aTB_List});
     QMenu* batches = bar->addMenu(QStringLiteral("&Batches"));
     batches->addAction(aLaunchBatch);

@@ -51,10 +51,13 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     group->setObjectName(QStringLiteral("GroupBox1"));
     auto* grid = new QGridLayout(group);
 
-    StartupCheck = new QCheckBox(QString::fromUtf8(shell::kAutostartCaption), group);
+    // Alt+M, for "menu" in either platform's words.
+    StartupCheck = new QCheckBox(
+        QString::fromUtf8(shell::kAutostartCaption).replace(QStringLiteral("menu"), "&menu"),
+        group);
     StartupCheck->setObjectName(QStringLiteral("StartupCheck"));
     grid->addWidget(StartupCheck, 0, 0, 1, 2);
-    Label2 = new QLabel(QStringLiteral("Default batch:"), group);
+    Label2 = new QLabel(QStringLiteral("Default &batch:"), group);
     Label2->setObjectName(QStringLiteral("Label2"));
     grid->addWidget(Label2, 1, 0, 1, 2);
     BatchCombo = new QComboBox(group);
@@ -64,10 +67,11 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     // A plain drop-down list, so that every style shows at most 8 rows.
     BatchCombo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     grid->addWidget(BatchCombo, 2, 0, 1, 2);
-    DefaultStartCheck = new QCheckBox(QStringLiteral("Enable time countdown"), group);
+    Label2->setBuddy(BatchCombo);
+    DefaultStartCheck = new QCheckBox(QStringLiteral("Enable time &countdown"), group);
     DefaultStartCheck->setObjectName(QStringLiteral("DefaultStartCheck"));
     grid->addWidget(DefaultStartCheck, 3, 0, 1, 2);
-    Label1 = new QLabel(QStringLiteral("Interval:"), group);
+    Label1 = new QLabel(QStringLiteral("&Interval:"), group);
     Label1->setObjectName(QStringLiteral("Label1"));
     grid->addWidget(Label1, 4, 0);
     DefaultStartInterval = new QTimeEdit(group);
@@ -75,7 +79,8 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     ShowUserTimeFormat(DefaultStartInterval); // the format pause captions show
     DefaultStartInterval->setTime(QTime(0, 0, 0));
     grid->addWidget(DefaultStartInterval, 4, 1);
-    TransCheck = new QCheckBox(QStringLiteral("Enable transparent"), group);
+    Label1->setBuddy(DefaultStartInterval);
+    TransCheck = new QCheckBox(QStringLiteral("Enable &transparent"), group);
     TransCheck->setObjectName(QStringLiteral("TransCheck"));
     grid->addWidget(TransCheck, 5, 0, 1, 2);
     TransVal = new QSlider(Qt::Horizontal, group);
@@ -83,6 +88,7 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     TransVal->setRange(0, 255);
     TransVal->setTickInterval(10);
     TransVal->setTickPosition(QSlider::TicksBothSides);
+    TransVal->setAccessibleName(QStringLiteral("Transparency"));
     grid->addWidget(TransVal, 6, 0, 1, 2);
     // Rows keep their natural height; the room left goes below the last.
     grid->setRowStretch(7, 1);
@@ -90,7 +96,7 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     outer->addWidget(group);
 
     const DialogButtons buttons =
-        MakeDialogButtons(this, QStringLiteral("Save options"), "Button1", "Button2");
+        MakeDialogButtons(this, QStringLiteral("&Save options"), "Button1", "Button2");
     Button1 = buttons.confirm;
     Button2 = buttons.cancel;
     outer->addLayout(buttons.row);

@@ -82,6 +82,8 @@ void TPublishedToolBar::actionEvent(QActionEvent* event) {
             button->setObjectName(action->objectName() + QStringLiteral("Button"));
             button->setDefaultAction(action);
             button->setAutoRaise(true); // flat
+            // Reached by the menus and their keys: Tab goes from list to list.
+            button->setFocusPolicy(Qt::NoFocus);
             widget = button;
         }
         layout()->addWidget(widget);

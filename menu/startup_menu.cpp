@@ -3,6 +3,7 @@
 #include "app/item_row.h"
 
 #include "app/runner.h"
+#include "gui/context_menu_keys.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
 #include "gui/one_column.h"
@@ -105,6 +106,8 @@ void TForm2::BuildControls() {
     // mapping a local point through the window's position would trust a
     // position the window manager may have changed.
     ListView1->setContextMenuPolicy(Qt::DefaultContextMenu);
+    ListView1->setAccessibleName(QStringLiteral("Batches"));
+    OpenContextMenuFromKeys(ListView1);
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
     panel->addWidget(ListView1, 1);
@@ -167,6 +170,7 @@ void TForm2::BuildHeader(QVBoxLayout* panel) {
     SpeedButton2 = new QToolButton(CoolBar1);
     SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
     SpeedButton2->setToolTip(QStringLiteral("Switch to edit mode"));
+    SpeedButton2->setAccessibleName(SpeedButton2->toolTip());
     SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     SpeedButton2->setAutoRaise(true);
     SpeedButton2->setFixedSize(25, 25);
@@ -174,6 +178,7 @@ void TForm2::BuildHeader(QVBoxLayout* panel) {
     SpeedButton1 = new QToolButton(CoolBar1);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setToolTip(QStringLiteral("Close"));
+    SpeedButton1->setAccessibleName(SpeedButton1->toolTip());
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setFixedSize(25, 25);
@@ -296,7 +301,9 @@ void TForm2::ListView1SelectItem() {
         }
         // Named and drawn as the editor's rows are.
         const ApplicationRow row = DescribeApplication(files_, batch, item.Folder);
-        QAction* action = PopupMenu1->addAction(QString::fromStdString(row.caption));
+        // "&" in a name is a letter, not a mnemonic.
+        QAction* action = PopupMenu1->addAction(
+            QString::fromStdString(row.caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setObjectName(QStringLiteral("Item%1").arg(n));
         action->setData(n);
         if (!row.file.empty()) {

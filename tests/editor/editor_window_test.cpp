@@ -1,4 +1,5 @@
 #include "editor/editor_window.h"
+
 #include "editor/interval_dialog.h"
 #include "editor_rig.h"
 #include "gui/error_report.h"
@@ -11,6 +12,10 @@
 #include "store/clock_time.h"
 #include "store/utf8.h"
 #include "test_support.h"
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QHeaderView>
+#include <QMenuBar>
 
 #include <QAction>
 #include <QLabel>
@@ -721,6 +726,46 @@ class EditorWindowTest : public QObject {
         QCoreApplication::processEvents();
         QCOMPARE(rig.files.catalogue.AllSections(), (std::vector<std::string>{"Second", "First"}));
         QVERIFY(messages.isEmpty());
+    }
+
+    // Keys reach what a mouse reaches: Shift+F10 and the Menu key open a
+    // list's context menu, Tab goes from list to list (not through every
+    // tool-bar button), and every control has a name for screen readers.
+    void keyboardAndScreenReaders() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n");
+        QApplication::setActiveWindow(rig.form.get());
+        auto* batchPopup = rig.form->findChild<QMenu*>("BatchPopup");
+        auto* appPopup = rig.form->findChild<QMenu*>("AppPopup");
+        rig.batches()->setFocus();
+        QTest::keyClick(rig.batches(), Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(batchPopup->isVisible());
+        batchPopup->hide();
+        rig.selectItem(0);
+        QTest::keyClick(rig.items(), Qt::Key_Menu);
+        QTRY_VERIFY(appPopup->isVisible());
+        appPopup->hide();
+        rig.batches()->setFocus();
+        QTest::keyClick(rig.batches(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(rig.items()));
+        for (QWidget* w : rig.form->findChildren<QWidget*>()) {
+            // (A list's column header is read as part of its list.)
+            if (w->isVisible() && !qobject_cast<QHeaderView*>(w) &&
+                (qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractItemView*>(w))) {
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+                QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(),
+                         qPrintable(w->objectName() + " " + w->metaObject()->className()));
+            }
+        }
+        // Every menu and every entry has its letter.
+        for (QMenu* menu : rig.form->findChild<QMenuBar*>("MainMenu1")->findChildren<QMenu*>()) {
+            if (menu->title().isEmpty()) {
+                continue; // the bar's own overflow menu
+            }
+            QVERIFY2(menu->title().contains('&'), qPrintable(menu->title()));
+            for (QAction* a : menu->actions()) {
+                QVERIFY2(a->isSeparator() || a->text().contains('&'), qPrintable(a->text()));
+            }
+        }
     }
 
     // At the window's first size every tool-bar button shows, each at least

@@ -5,6 +5,8 @@
 #include "store/profile_encoding.h"
 #include "test_support.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
@@ -245,6 +247,28 @@ class StartupMenuTest : public QObject {
         QVERIFY(rig.form->isVisible());
         actions[0]->trigger();
         QCOMPARE(rig.launched, std::vector<std::string>{"Work"});
+    }
+
+    // The Menu key and Shift+F10 open the batch's context menu; every
+    // control says what it is to screen readers.
+    void keysOpenTheContextMenuAndControlsHaveNames() {
+        MenuRig rig("[Work]\r\nID=1\r\n[Play]\r\nID=2\r\n");
+        rig.show();
+        auto* popup = rig.form->findChild<QMenu*>("PopupMenu1");
+        for (const auto& [key, modifiers] :
+             {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+            QTest::keyClick(rig.list(), key, modifiers);
+            QTRY_VERIFY(popup->isVisible());
+            popup->hide();
+        }
+        for (QWidget* w : rig.form->findChildren<QWidget*>()) {
+            if (w->isVisible() &&
+                (qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractItemView*>(w))) {
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+                QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(),
+                         qPrintable(w->objectName() + " " + w->metaObject()->className()));
+            }
+        }
     }
 
     void aBadPauseReachesTheErrorReport() {
