@@ -1,6 +1,7 @@
 #include "appearance/batch_appearance.h"
 
 #include "gui/dialog_buttons.h"
+#include "gui/dialog_frame.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
 #include "shell/icon_source.h"
@@ -45,6 +46,8 @@ TForm5::TForm5(ProgramFiles& files, BatchListLink link, QWidget* parent)
     IconsCombo = new QComboBox(this);
     IconsCombo->setObjectName(QStringLiteral("IconsCombo"));
     IconsCombo->setMaxVisibleItems(8);
+    // Shown while the list holds the file's icons rather than an item's.
+    IconsCombo->setPlaceholderText(QStringLiteral("(choose an item)"));
     // A plain drop-down list, so that every style shows at most 8 rows.
     IconsCombo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     layout->addWidget(IconsCombo);
@@ -67,7 +70,7 @@ TForm5::TForm5(ProgramFiles& files, BatchListLink link, QWidget* parent)
     Button2 = buttons.confirm;
     Button3 = buttons.cancel;
     layout->addLayout(buttons.row);
-    setFixedSize(268, 348);
+    FixDialogSize(this, QSize(268, 348));
 
     chooseFile = [this] {
         return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(),
@@ -231,7 +234,7 @@ TBatchPropertiesForm::TBatchPropertiesForm(ProgramFiles& files, BatchListLink li
     Button1 = buttons.confirm;
     Button2 = buttons.cancel;
     layout->addLayout(buttons.row, 4, 0, 1, 2);
-    setFixedSize(275, 180);
+    FixDialogSize(this, QSize(275, 180));
 
     connect(Button3, &QPushButton::clicked, this, [this] {
         if (const auto chosen = chooser_.Choose(icon_)) {

@@ -1,6 +1,8 @@
 #include "editor/about_box.h"
 
+#include "gui/dialog_frame.h"
 #include "gui/icons.h"
+#include "gui/product_title.h"
 #include "shell/shell.h"
 #include "shell/version.h"
 
@@ -26,14 +28,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     auto* image = new QLabel(group);
     image->setObjectName(QStringLiteral("Image1"));
     image->setPixmap(ProductIcon().pixmap(32, 32));
-    auto* name = new QLabel(QStringLiteral("Korvane"), group);
+    auto* name = MakeProductTitle(group);
     name->setObjectName(QStringLiteral("Label5"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(16);
-    font.setBold(true);
-    font.setItalic(true);
-    name->setFont(font);
-    name->setForegroundRole(QPalette::Dark);
     title->addWidget(image);
     title->addWidget(name, 1);
     inner->addLayout(title);
@@ -65,7 +61,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(ok, 0, Qt::AlignCenter);
-    setFixedSize(sizeHint());
+    FixDialogSize(this);
 }
 
 void TAboutBox::ShowLink(bool hovered) {

@@ -12,6 +12,7 @@
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
 #include "gui/context_menu_keys.h"
+#include "gui/dialog_frame.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
 #include "gui/one_column.h"
@@ -128,6 +129,11 @@ void TForm1::BuildDialogs() {
     };
     Form5 = new TForm5(files_, link, this);
     BatchPropertiesForm = new TBatchPropertiesForm(files_, link, *Form5, this);
+    for (QDialog* dialog :
+         {static_cast<QDialog*>(Form3), static_cast<QDialog*>(OptionsForm),
+          static_cast<QDialog*>(Form5), static_cast<QDialog*>(BatchPropertiesForm)}) {
+        CentreOnEveryShow(dialog);
+    }
 }
 
 // The watches of Shortcuts/ and of the catalogue, and the idle update.

@@ -1,6 +1,7 @@
 #include "editor/interval_dialog.h"
 
 #include "gui/clock_time_edit.h"
+#include "gui/dialog_frame.h"
 #include "store/clock_time.h"
 
 #include <QDialogButtonBox>
@@ -31,7 +32,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(195, 121);
+    FixDialogSize(this, QSize(195, 121));
 }
 
 double TForm3::Time() const {

@@ -180,7 +180,7 @@ void TLinkPropertiesForm::ConnectButtons(QPushButton* browseTarget, QPushButton*
             StartInEdit->setText(chosen);
         }
     });
-    connect(changeIcon, &QPushButton::clicked, this, [this] {
+    connect(changeIcon, &QPushButton::clicked, this, [this, changeIcon] {
         std::string icon = iconFile_.empty() ? StdStringFrom(TargetEdit->text()) : iconFile_;
         int index = iconIndex_;
         if (chooseIcon && chooseIcon(icon, index)) {
@@ -188,6 +188,11 @@ void TLinkPropertiesForm::ConnectButtons(QPushButton* browseTarget, QPushButton*
             iconIndex_ = index;
             ShowIcon();
         }
+        // The chooser belongs to the editor, which the window manager
+        // activates when it closes: the sheet takes the focus back.
+        raise();
+        activateWindow();
+        changeIcon->setFocus();
     });
     connect(openLocation, &QPushButton::clicked, this, [this] {
         const fs::path target =

@@ -2,6 +2,7 @@
 
 #include "gui/clock_time_edit.h"
 #include "gui/dialog_buttons.h"
+#include "gui/dialog_frame.h"
 #include "gui/error_report.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
@@ -100,7 +101,7 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     Button1 = buttons.confirm;
     Button2 = buttons.cancel;
     outer->addLayout(buttons.row);
-    setFixedSize(293, 302);
+    FixDialogSize(this, QSize(293, 302));
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);

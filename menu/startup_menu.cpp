@@ -7,6 +7,7 @@
 #include "gui/error_report.h"
 #include "gui/icons.h"
 #include "gui/one_column.h"
+#include "gui/product_title.h"
 #include "layout/layout_file.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
@@ -156,14 +157,8 @@ void TForm2::BuildHeader(QVBoxLayout* panel) {
     // button, 5 pixels from the right edge, whatever the width.
     header->setContentsMargins(7, 0, 5, 0);
     header->setSpacing(0);
-    Label1 = new QLabel(QStringLiteral("Korvane"), CoolBar1);
+    Label1 = MakeProductTitle(CoolBar1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(16);
-    font.setBold(true);
-    font.setItalic(true);
-    Label1->setFont(font);
-    Label1->setForegroundRole(QPalette::Dark);
     Label1->installEventFilter(this);
     header->addWidget(Label1);
     header->addStretch();

@@ -69,7 +69,18 @@ class LinkPropertiesTest : public QObject {
         rig.type("StartInEdit", QString::fromStdString((dir / "work").string()));
         rig.type("CommentEdit", "Says hello");
         rig.pickedIcon = "/usr/share/pixmaps/x.png";
+        // The chooser belongs to another window, which is active when it closes.
+        QWidget editor;
+        editor.show();
+        rig.sheet.chooseIcon = [&](std::string& icon, int& index) {
+            QApplication::setActiveWindow(&editor);
+            icon = rig.pickedIcon;
+            index = 2;
+            return true;
+        };
         rig.click("ChangeIconButton");
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&rig.sheet));
+        QCOMPARE(QApplication::focusWidget(), rig.find<QPushButton>("ChangeIconButton"));
         QSignalSpy applied(&rig.sheet, &TLinkPropertiesForm::applied);
         rig.click("OKButton");
         QCOMPARE(applied.count(), 1);

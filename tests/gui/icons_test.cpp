@@ -1,5 +1,5 @@
-#include "shell/icon_source.h"
 #include "gui/icons.h"
+#include "shell/icon_source.h"
 #include "test_support.h"
 
 #include <QDir>
