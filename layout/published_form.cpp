@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace korvane {
 
@@ -77,8 +78,24 @@ void TPublishedForm::SetWindowState(TWindowState v) {
     setWindowState(s);
 }
 
+bool TPublishedForm::event(QEvent* event) {
+    const bool result = QWidget::event(event);
+    if (fitWhenFramed_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+        frameGeometry() != geometry()) {
+        fitWhenFramed_ = false;
+        KeepOnScreen();
+    }
+    return result;
+}
+
 void TPublishedForm::KeepOnScreen() {
     QRect frame = frameGeometry();
+    if (isVisible() && frame == geometry()) {
+        // A title bar may still come; where none does (a frameless window,
+        // Wayland), the wait ends by itself.
+        fitWhenFramed_ = true;
+        QTimer::singleShot(2000, this, [this] { fitWhenFramed_ = false; });
+    }
     // The screen the window is mostly on, else the primary one.
     const QScreen* target = nullptr;
     int best = 0;

@@ -92,9 +92,14 @@ class TPublishedForm : public QWidget {
     // Fits the window to the screen it is mostly on (the primary one when it
     // is on none) and moves it wholly onto it, header included: a layout from
     // another monitor set-up, or a bad file, never leaves it out of reach.
+    // Shown windows learn their frame from the window manager only later:
+    // the fit is done again once it is known (for a moment after showing).
     void KeepOnScreen();
 
     void setVisible(bool visible) override;
+
+  protected:
+    bool event(QEvent* event) override;
 
   private:
     void ApplyOpacity();
@@ -106,6 +111,7 @@ class TPublishedForm : public QWidget {
     TPosition position_ = poDesigned;
     QPoint placed_; // the position loaded or first placed
     bool placedSet_ = false;
+    bool fitWhenFramed_ = false; // KeepOnScreen again once the frame is known
 };
 
 } // namespace korvane

@@ -14,8 +14,11 @@
 #include "test_support.h"
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QScreen>
 
 #include <QAction>
 #include <QLabel>
@@ -765,6 +768,47 @@ class EditorWindowTest : public QObject {
             for (QAction* a : menu->actions()) {
                 QVERIFY2(a->isSeparator() || a->text().contains('&'), qPrintable(a->text()));
             }
+        }
+    }
+
+    // Under a window manager (scripts/with-openbox.sh; skipped elsewhere): a
+    // window too large for the screen is fitted once its frame is known, and
+    // a dialog opens centred over the editor every time it is shown.
+    void windowsFitTheScreenAndDialogsOpenCentred() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            QSKIP("needs a window manager (scripts/with-openbox.sh)");
+        }
+        EditorRig rig("[A]\r\nID=1\r\n");
+        rig.form->hide();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        rig.form->setGeometry(screen.x() + 40, screen.y() + 60, screen.width(), screen.height());
+        rig.form->KeepOnScreen();
+        rig.form->show();
+        rig.form->KeepOnScreen();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+        QTRY_VERIFY2(screen.contains(rig.form->frameGeometry()),
+                     qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                    .arg(rig.form->frameGeometry().x())
+                                    .arg(rig.form->frameGeometry().y())
+                                    .arg(rig.form->frameGeometry().width())
+                                    .arg(rig.form->frameGeometry().height())));
+
+        rig.form->resize(500, 300);
+        rig.form->move(screen.topLeft() + QPoint(100, 100));
+        QTest::qWait(300);
+        auto* dialog = rig.form->findChild<QDialog*>("Form3");
+        for (int showing = 0; showing < 3; ++showing) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QTest::qWait(300); // the window manager has placed it
+            const QPoint offset = dialog->geometry().center() - rig.form->geometry().center();
+            QVERIFY2(offset.manhattanLength() <= 2,
+                     qPrintable(QStringLiteral("showing %1 off by %2,%3")
+                                    .arg(showing)
+                                    .arg(offset.x())
+                                    .arg(offset.y())));
+            dialog->hide();
+            QTest::qWait(100);
         }
     }
 
