@@ -94,7 +94,7 @@ void TPublishedForm::KeepOnScreen() {
         // A title bar may still come; where none does (a frameless window,
         // Wayland), the wait ends by itself.
         fitWhenFramed_ = true;
-        QTimer::singleShot(2000, this, [this] { fitWhenFramed_ = false; });
+        QTimer::singleShot(10000, this, [this] { fitWhenFramed_ = false; });
     }
     // The screen the window is mostly on, else the primary one.
     const QScreen* target = nullptr;
