@@ -309,7 +309,7 @@ void TForm1::aFilePropertiesExecute() {
     }
     ShowMessage(this, QStringLiteral("File ") +
                           QStringFromPath(folder / utf8::ToPath(caption + ".pif")) +
-                          QStringLiteral("/lnk has not found"));
+                          QStringLiteral("/lnk was not found."));
 }
 
 void TForm1::aDeleteApplicationExecute() {

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh package
 [ "$(id -u)" -eq 0 ] || { echo "test-package.sh installs a package: run it as root"; exit 1; }
 DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends xdotool openbox \
-  xvfb xauth libglib2.0-bin >/dev/null
+  xvfb xauth libglib2.0-bin x11-utils xterm python3-xdg >/dev/null
 deb=$(scripts/package.sh | tail -1)
 echo "== checking $deb"
 lintian --fail-on error "$deb"
@@ -87,6 +87,74 @@ SH
 chmod +x "$home/entry.sh"
 as_user timeout 60 xvfb-run -a "$home/entry.sh" || true
 check "gio launch of the menu entry opened the editor" "[ -e '$home/entry-result' ]"
+pkill -u "$user" korvane 2>/dev/null || true
+
+# A user's day: the application picker lists an application installed for
+# the user (by its Name=) and a real one (XTerm); both are added with the
+# keyboard and launched; Help opens the HTML help through the desktop's
+# handler of web pages (a test "browser" records the address); Make shortcut
+# puts a valid launcher on the desktop.
+as_user sh -c "mkdir -p '$home/.local/share/applications' '$home/.config' &&
+  printf '#!/bin/sh\npwd > %s/marker-pwd\n' '$home' > '$home/where.sh' && chmod +x '$home/where.sh' &&
+  printf '#!/bin/sh\necho \"\$1\" > %s/browser-got\n' '$home' > '$home/browser.sh' &&
+  chmod +x '$home/browser.sh' &&
+  printf '[Desktop Entry]\nType=Application\nName=Marker Tool\nComment=Says where it runs\nExec=%s\n' \
+    '$home/where.sh' > '$home/.local/share/applications/org.example.MarkerTool.desktop' &&
+  printf '[Desktop Entry]\nType=Application\nName=Test browser\nExec=%s %%u\nMimeType=text/html;\nNoDisplay=true\n' \
+    '$home/browser.sh' > '$home/.local/share/applications/test-browser.desktop' &&
+  printf '[Default Applications]\ntext/html=test-browser.desktop\n' > '$home/.config/mimeapps.list'"
+cat > "$home/day.sh" <<'SH'
+#!/bin/sh
+openbox >/dev/null 2>&1 &
+sleep 1
+korvane >/dev/null 2>&1 &
+xdotool search --sync --name '^Korvane$' windowactivate --sync >/dev/null 2>&1
+sleep 1
+w=$(xdotool search --name '^Korvane$' | head -1)
+xprop -id "$w" WM_CLASS _NET_WM_ICON | head -c 300 > "$HOME/xprop.txt"
+xdotool key Home
+for app in "Marker Tool" xterm; do
+  xdotool key alt+a; sleep 0.5; xdotool key a; sleep 1.5
+  xdotool type --delay 50 "$app"; sleep 0.5
+  xdotool key Return; sleep 1
+done
+xdotool key ctrl+Return
+sleep 3
+xdotool key F1
+sleep 2
+xdotool key alt+b; sleep 0.5; xdotool key s; sleep 1
+SH
+chmod +x "$home/day.sh"
+as_user xvfb-run -a "$home/day.sh" || true
+check "the window carries the program's class" "grep -q 'WM_CLASS(STRING) = \"korvane\", \"Korvane\"' '$home/xprop.txt'"
+check "the window carries the program's icon" "grep -q '_NET_WM_ICON(CARDINAL) = ' '$home/xprop.txt'"
+check "the picker's entry, found by its name, started in the home folder" \
+  "[ \"\$(cat '$home/marker-pwd' 2>/dev/null)\" = '$home' ]"
+xterm_pid=$(pgrep -u "$user" -x xterm | head -1 || true)
+check "XTerm from the picker started, in the home folder" \
+  "[ -n '$xterm_pid' ] && [ \"\$(readlink /proc/$xterm_pid/cwd)\" = '$home' ]"
+check "Help opened the HTML help with the desktop's browser" \
+  "grep -q '/usr/share/doc/korvane/html/index.html' '$home/browser-got'"
+shortcut=$(ls "$home"/Desktop/*.desktop 2>/dev/null | head -1)
+check "Make shortcut put a launcher on the desktop" "[ -n '$shortcut' ]"
+[ -z "$shortcut" ] || check "the desktop shortcut passes desktop-file-validate" \
+  "desktop-file-validate '$shortcut'"
+check "the autostart entry passes desktop-file-validate" \
+  "desktop-file-validate '$home/.config/autostart/Korvane.desktop'"
+pkill -u "$user" xterm 2>/dev/null || true
+
+# Logon: the session's XDG autostart (as openbox runs it) starts the menu.
+cat > "$home/logon.sh" <<'SH'
+#!/bin/sh
+openbox >/dev/null 2>&1 &
+sleep 1
+/usr/lib/x86_64-linux-gnu/openbox-xdg-autostart OPENBOX >/dev/null 2>&1
+sleep 3
+pgrep -f 'korvane.* -startup' >/dev/null && echo started > "$HOME/logon-result"
+SH
+chmod +x "$home/logon.sh"
+as_user timeout 60 xvfb-run -a "$home/logon.sh" || true
+check "the XDG autostart of the session started the startup menu" "[ -e '$home/logon-result' ]"
 pkill -u "$user" korvane 2>/dev/null || true
 
 check "nothing was written under /usr" "[ -z \"\$(find /usr -newer '$stamp' -user $user 2>/dev/null)\" ]"

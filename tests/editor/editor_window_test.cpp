@@ -212,7 +212,7 @@ class EditorWindowTest : public QObject {
         rig.run(rig.form->aFileProperties);
         QCOMPARE(messages, QStringList{QString::fromStdString(
                                "File " + (rig.dir / "Shortcuts" / "7" / "3" / "tool.pif").string() +
-                               "/lnk has not found")});
+                               "/lnk was not found.")});
     }
 
     void launchesTheBatchWithTheWindowHidden() {
