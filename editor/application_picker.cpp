@@ -1,16 +1,19 @@
 #include "editor/application_picker.h"
 
+#include "gui/dialog_frame.h"
 #include "gui/icons.h"
 #include "shell/shell.h"
 #include "store/utf8.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace korvane {
@@ -92,7 +95,13 @@ ApplicationPicker::ApplicationPicker(std::vector<shell::InstalledApplication> ap
     connect(browseButton, &QPushButton::clicked, this, &ApplicationPicker::Browse);
     add_->setEnabled(false);
     search_->setFocus();
-    resize(420, 480);
+    // Room for a dozen rows, never more than the screen holds (a 2x scale).
+    QSize size(420, 480);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    }
+    resize(size);
+    CentreOnEveryShow(this);
 }
 
 void ApplicationPicker::Filter(const QString& typed) {
