@@ -106,7 +106,9 @@ ApplicationPicker::ApplicationPicker(std::vector<shell::InstalledApplication> ap
 
 void ApplicationPicker::Filter(const QString& typed) {
     const std::string words = typed.toStdString();
-    QListWidgetItem* first = nullptr;
+    const QString wanted = typed.trimmed();
+    QListWidgetItem* best = nullptr;
+    int bestRank = 3; // 0 the name itself, 1 a name starting so, 2 any match
     for (int i = 0; i < list_->count(); ++i) {
         QListWidgetItem* row = list_->item(i);
         const auto& app = applications_[static_cast<std::size_t>(row->data(kIndexRole).toInt())];
@@ -114,13 +116,21 @@ void ApplicationPicker::Filter(const QString& typed) {
         row->setHidden(!shown);
         if (!shown) {
             row->setSelected(false);
-        } else if (!first) {
-            first = row;
+            continue;
+        }
+        const int rank = row->text().compare(wanted, Qt::CaseInsensitive) == 0 ? 0
+                         : row->text().startsWith(wanted, Qt::CaseInsensitive) ? 1
+                                                                               : 2;
+        if (rank < bestRank) {
+            best = row;
+            bestRank = rank;
         }
     }
-    // What was typed picks the best match, so Enter adds it.
-    if (first && list_->selectedItems().isEmpty() && !typed.trimmed().isEmpty()) {
-        list_->setCurrentItem(first);
+    // What was typed picks the best match ("xterm": XTerm before UXTerm),
+    // so Enter adds it.
+    if (best && !wanted.isEmpty()) {
+        list_->setCurrentItem(best);
+        list_->scrollToItem(best);
     }
 }
 

@@ -96,6 +96,24 @@ class ApplicationPickerTest : public QObject {
         QCOMPARE(picker.Chosen(), QStringList({Path(dir / "debian-xterm.desktop")}));
     }
 
+    // The name typed in full wins over names that only contain it.
+    void theWholeNameIsTheBestMatch() {
+        TempDir dir;
+        auto apps = Installed(dir.path());
+        WriteFile(dir / "debian-uxterm.desktop", "[Desktop Entry]\nType=Application\n");
+        apps.insert(apps.begin(), {.id = "debian-uxterm.desktop",
+                                   .file = dir / "debian-uxterm.desktop",
+                                   .name = "UXTerm"});
+        ApplicationPicker picker(apps, nullptr);
+        picker.show();
+        auto* search = picker.findChild<QLineEdit*>("SearchEdit");
+        QTest::keyClicks(search, "xterm");
+        QCOMPARE(Visible(picker.findChild<QListWidget*>("ApplicationList")),
+                 QStringList({"UXTerm", "XTerm"}));
+        QTest::keyClick(search, Qt::Key_Return);
+        QCOMPARE(picker.Chosen(), QStringList({Path(dir / "debian-xterm.desktop")}));
+    }
+
     void severalAtOnceWithTheMouse() {
         TempDir dir;
         ApplicationPicker picker(Installed(dir.path()), nullptr);
