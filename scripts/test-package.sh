@@ -139,10 +139,11 @@ check "Help opened the HTML help with the desktop's browser" \
   "grep -q '/usr/share/doc/korvane/html/index.html' '$home/browser-got'"
 shortcut=$(ls "$home"/Desktop/*.desktop 2>/dev/null | head -1 || true)
 check "Make shortcut put a launcher on the desktop" "[ -n '$shortcut' ]"
-[ -z "$shortcut" ] || check "the desktop shortcut passes desktop-file-validate" \
-  "desktop-file-validate '$shortcut'"
-check "the autostart entry passes desktop-file-validate" \
-  "desktop-file-validate '$home/.config/autostart/Korvane.desktop'"
+valid() { out=$(desktop-file-validate "$1" 2>&1) && [ -z "$out" ] || { echo "$out"; return 1; }; }
+[ -z "$shortcut" ] || check "the desktop shortcut passes desktop-file-validate, no warnings" \
+  "valid '$shortcut'"
+check "the autostart entry passes desktop-file-validate, no warnings" \
+  "valid '$home/.config/autostart/Korvane.desktop'"
 # Logon: the session's XDG autostart (as openbox runs it) starts the menu.
 cat > "$home/logon.sh" <<'SH'
 #!/bin/sh
