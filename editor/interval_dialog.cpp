@@ -22,7 +22,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     auto* label = new QLabel(QStringLiteral("Time:"), this);
     DateTimePicker1 = new QTimeEdit(this);
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
-    ShowUserTimeFormat(DateTimePicker1); // the format pause captions show
+    ShowDurationFormat(DateTimePicker1);
     row->addWidget(label);
     row->addWidget(DateTimePicker1, 1);
     layout->addLayout(row);

@@ -77,7 +77,7 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     grid->addWidget(Label1, 4, 0);
     DefaultStartInterval = new QTimeEdit(group);
     DefaultStartInterval->setObjectName(QStringLiteral("DefaultStartInterval"));
-    ShowUserTimeFormat(DefaultStartInterval); // the format pause captions show
+    ShowDurationFormat(DefaultStartInterval);
     DefaultStartInterval->setTime(QTime(0, 0, 0));
     grid->addWidget(DefaultStartInterval, 4, 1);
     Label1->setBuddy(DefaultStartInterval);

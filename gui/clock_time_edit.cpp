@@ -23,8 +23,10 @@ QString TimeEditFormat(const TimeFormat& format) {
     return text;
 }
 
-void ShowUserTimeFormat(QTimeEdit* edit) {
-    edit->setDisplayFormat(TimeEditFormat(UserTimeFormat()));
+void ShowDurationFormat(QTimeEdit* edit) {
+    TimeFormat format = UserTimeFormat();
+    format.twelveHour = false;
+    edit->setDisplayFormat(TimeEditFormat(format));
 }
 
 } // namespace korvane

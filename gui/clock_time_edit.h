@@ -13,7 +13,9 @@ namespace korvane {
 // separator, 12-hour with AM/PM where the locale uses it.
 QString TimeEditFormat(const TimeFormat& format);
 
-// Gives a time picker the user's format.
-void ShowUserTimeFormat(QTimeEdit* edit);
+// Gives a picker of a length of time (a pause, a countdown) the user's
+// separator and leading zero, always in 24-hour form: a length has no AM
+// or PM, and one key there would turn 3 seconds into 12 hours.
+void ShowDurationFormat(QTimeEdit* edit);
 
 } // namespace korvane

@@ -1,4 +1,5 @@
 // The shell on Windows: ShellExecuteEx, the shell link object, the registry.
+#include "shell/address.h"
 #include "shell/shell.h"
 
 #include "shell/shell_link_windows.h"
@@ -48,11 +49,9 @@ std::wstring FolderOf(const std::wstring& target) {
     return cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
 }
 
-// One argument quoted so that CommandLineToArgvW and the C runtime read it back.
+// One argument quoted so that CommandLineToArgvW and the C runtime read it
+// back; always in quotes, as people read and write them ("Morning").
 std::wstring QuoteArgument(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        return arg;
-    }
     std::wstring out = L"\"";
     std::size_t slashes = 0;
     for (const wchar_t c : arg) {
@@ -159,14 +158,20 @@ fs::path KnownDesktop() {
 
 void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
     ComScope com;
-    const std::wstring target = fs::path(file).make_preferred().wstring();
+    // An address ("https://…", "mailto:…") goes to the shell as it is; only
+    // paths take backslashes.
+    const std::wstring target = HasUrlScheme(utf8::FromPath(file))
+                                    ? file.wstring()
+                                    : fs::path(file).make_preferred().wstring();
     const std::wstring params = Widen(parameters);
     const std::wstring dir = fs::path(directory).make_preferred().wstring();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // The launch is finished before we return, so a direct launch may end
     // right after its last item.
-    info.fMask = SEE_MASK_NOASYNC;
+    // No message box of the shell's ("File not found", "no program
+    // configured"): a batch started at logon must not wait for a click.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.lpFile = target.c_str();
     info.lpParameters = params.empty() ? nullptr : params.c_str();
     info.lpDirectory = dir.empty() ? nullptr : dir.c_str();
@@ -335,7 +340,16 @@ fs::path AutostartFile() {
 
 std::string ReadAutostartCommand() {
     RegKey key(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE | KEY_SET_VALUE, true);
-    return key ? Narrow(key.ReadString(kRunValue)) : std::string();
+    if (!key) {
+        return {};
+    }
+    // A value of another type is not taken for "no autostart": the user is told.
+    DWORD type = 0;
+    if (RegQueryValueExW(key.get(), kRunValue, nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+        type != REG_SZ && type != REG_EXPAND_SZ) {
+        throw Error("Invalid data type for '" + Narrow(kRunValue) + "'");
+    }
+    return Narrow(key.ReadString(kRunValue));
 }
 
 bool WriteAutostartCommand(const std::string& command) {

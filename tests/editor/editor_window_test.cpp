@@ -856,19 +856,25 @@ class EditorWindowTest : public QObject {
         QCOMPARE(line.top(), next.top());
     }
 
-    // The pause picker shows the time as pause captions write it.
-    void thePausePickerShowsTheUsersTimeFormat_data() {
+    // The pause picker edits a length of time: hours, minutes and seconds in
+    // the user's form, never with AM/PM (captions still follow the clock).
+    void thePausePickerEditsALengthOfTime_data() {
         QTest::addColumn<bool>("twelveHour");
         QTest::addColumn<bool>("leadingZero");
         QTest::addColumn<QString>("format");
-        QTest::newRow("24h") << false << false << "H:mm:ss";
-        QTest::newRow("24hZero") << false << true << "HH:mm:ss";
-        QTest::newRow("12h") << true << false << "h:mm:ss AP";
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("24h") << false << false << "H:mm:ss"
+                             << "0:05:00";
+        QTest::newRow("24hZero") << false << true << "HH:mm:ss"
+                                 << "00:05:00";
+        QTest::newRow("12h") << true << false << "H:mm:ss"
+                             << "0:05:00";
     }
-    void thePausePickerShowsTheUsersTimeFormat() {
+    void thePausePickerEditsALengthOfTime() {
         QFETCH(bool, twelveHour);
         QFETCH(bool, leadingZero);
         QFETCH(QString, format);
+        QFETCH(QString, shown);
         korvane::TimeFormat f;
         f.twelveHour = twelveHour;
         f.leadingZero = leadingZero;
@@ -877,7 +883,11 @@ class EditorWindowTest : public QObject {
         auto* picker = dialog.findChild<QTimeEdit*>("DateTimePicker1");
         QCOMPARE(picker->displayFormat(), format);
         dialog.SetTime(5.0 / (24 * 60));
-        QCOMPARE(picker->text().toStdString(), korvane::FormatClockTime(5.0 / (24 * 60)));
+        QCOMPARE(picker->text(), shown);
+        // The Up key on the hours adds an hour, nothing turns it into 12.
+        picker->setCurrentSection(QDateTimeEdit::HourSection);
+        QTest::keyClick(picker, Qt::Key_Up);
+        QCOMPARE(dialog.Time(), 65.0 / (24 * 60));
     }
 
     void droppedFilesBecomeItemsInTheirOrder() {

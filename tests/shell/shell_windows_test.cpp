@@ -1,5 +1,6 @@
 // The Windows shell backend: real .lnk files through the shell's link
 // object, the Run value, the version resource.
+#include "shell/address.h"
 #include "shell/shell.h"
 #include "store/utf8.h"
 #include "store/wide_text_windows.h"
@@ -208,6 +209,8 @@ TEST_F(DesktopLinkTest, TheLaterShortcutReplacesTheEarlier) {
     EXPECT_EQ(shell::ReadLinkTarget(dir_ / "Desktop" / "Work.lnk"),
               FromPath((dir_ / "bin" / "new.exe").make_preferred()));
     EXPECT_EQ(shell::ReadLinkIconLocation(dir_ / "Desktop" / "Work.lnk"), "");
+    // The batch's name is quoted even where it needs no quotes.
+    EXPECT_EQ(ReadFields(dir_ / "Desktop" / "Work.lnk")->arguments, "\"Work\"");
 }
 
 TEST_F(DesktopLinkTest, NamesThatAreNoFileNamesMakeNoShortcut) {
@@ -229,6 +232,43 @@ TEST_F(ShellWindowsTest, RunValueIsWrittenFoundAgainAndRemoved) {
     EXPECT_FALSE(ReadValue(kRun, L"Korvane"));
     EXPECT_EQ(shell::ReadAutostartCommand(), "");
     shell::RemoveAutostart(); // a missing value is no error
+}
+
+TEST_F(ShellWindowsTest, ARunValueOfAnotherTypeIsAnError) {
+    SavedValue saved(kRun, L"Korvane");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const DWORD number = 1;
+    RegSetValueExW(key, L"Korvane", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof number);
+    RegCloseKey(key);
+    try {
+        (void)shell::ReadAutostartCommand();
+        ADD_FAILURE() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'Korvane'");
+    }
+}
+
+TEST(ShellAddressTest, SchemesAreTold) {
+    const struct {
+        const char* text;
+        bool address;
+    } rows[] = {{"https://korvane.example.org/", true},
+                {"mailto:a@b", true},
+                {"file:///C:/x", true},
+                {"C:\\Windows\\notepad.exe", false},
+                {"C:/x", false},
+                {"\\\\server\\share", false},
+                {"notepad.exe", false},
+                {"", false},
+                {"a+b-c.d:rest", true},
+                {"1abc:x", false}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(shell::HasUrlScheme(row.text), row.address) << row.text;
+    }
 }
 
 TEST(ShellWindowsVersionTest, ComesFromTheVersionResource) {
