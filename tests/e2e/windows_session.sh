@@ -87,6 +87,10 @@ wine "$prog/korvane.exe" >>"$dir/wine.log" 2>&1 </dev/null & pids+=($!)
 editor=$(window 60 "Korvane") || fail "the editor did not open"
 sleep 2
 shot editor
+if command -v xprop >/dev/null; then
+  xprop -id "$editor" _NET_WM_ICON | grep -q 'Icon (' ||
+    fail "the editor's window carries no icon"
+fi
 focus "$editor"
 keys Insert
 # (one letter outside ASCII: xdotool lends it a spare key, which Wine reads
