@@ -259,3 +259,24 @@ TEST_F(DirectLaunchWindowsTest, TheCatalogueIsInTheAnsiCodePage) {
 }
 
 } // namespace
+
+// What Windows reads from korvane.exe before it starts: the manifest.
+TEST(ProgramManifestTest, AsksForVisualStylesDpiAwarenessAndNoElevation) {
+    const std::wstring exe = fs::path(KORVANE_EXE).make_preferred().wstring();
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    std::string manifest;
+    if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+        if (HGLOBAL data = LoadResource(module, found)) {
+            manifest.assign(static_cast<const char*>(LockResource(data)),
+                            SizeofResource(module, found));
+        }
+    }
+    FreeLibrary(module);
+    ASSERT_FALSE(manifest.empty()) << "no manifest resource";
+    for (const char* part :
+         {"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "PerMonitorV2",
+          "level=\"asInvoker\"", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    }
+}
