@@ -62,8 +62,10 @@ cmake -S qt6-base-*/ -B build-base -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/mingw.
   -DFEATURE_icu=OFF -DFEATURE_fontconfig=OFF -DFEATURE_freetype=OFF -DFEATURE_vulkan=OFF \
   -DFEATURE_zstd=OFF -DFEATURE_opengl=ON -DFEATURE_opengl_dynamic=ON -DFEATURE_tabletevent=OFF \
   -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF \
-  -DFEATURE_testlib=ON >"$work/configure-base.log"
-cmake --build build-base -j2 >"$work/build-base.log"
+  -DFEATURE_testlib=ON >"$work/configure-base.log" 2>&1 ||
+  { tail -n 80 "$work/configure-base.log" >&2; echo "Qt configure failed: $work/configure-base.log" >&2; exit 1; }
+cmake --build build-base -j2 >"$work/build-base.log" 2>&1 ||
+  { tail -n 80 "$work/build-base.log" >&2; echo "Qt build failed: $work/build-base.log" >&2; exit 1; }
 cmake --install build-base >/dev/null
 cp mingw.cmake "$prefix/mingw-toolchain.cmake"
 echo "$prefix"

@@ -23,10 +23,17 @@ cmake --build build-windows-gui -j2
 WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/korvane-wine.XXXXXX")"
 export WINEPREFIX
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono, no Gecko, and no menu builder: it would turn the prefix's desktop
+# and its programs into launchers and icons in the host's home.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Without a display Wine also asks for no Mono or Gecko.
 echo "Setting up a Wine prefix in $WINEPREFIX"
 (unset DISPLAY WAYLAND_DISPLAY; wine wineboot --init >/dev/null 2>&1 || true; wineserver -w)
+# Wine links the user's Desktop, Documents, ... to the host's folders: the
+# prefix gets folders of its own, so shortcuts made by the tests stay in it.
+for folder in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$folder" ]; then rm -f "$folder" && mkdir -p "$folder"; fi
+done
 # Debian's Wine does not load its own fonts (fonts-wine) by itself: without
 # Tahoma, which Windows has, "MS Shell Dlg" falls to a serif face. In the
 # prefix's Fonts folder, as on Windows, Qt finds them.
