@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -73,9 +74,10 @@ TForm5::TForm5(ProgramFiles& files, BatchListLink link, QWidget* parent)
     FixDialogSize(this, QSize(268, 348));
 
     chooseFile = [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(),
-                                            QStringLiteral("All files (*.ico *.png *.svg *.xpm "
-                                                           "*.desktop *.lnk);;Every file (*)"));
+        // Shown and stored as the system writes paths (backslashes on Windows).
+        return QDir::toNativeSeparators(QFileDialog::getOpenFileName(
+            this, QStringLiteral("Open"), QString(),
+            QStringLiteral("All files (*.ico *.png *.svg *.xpm *.desktop *.lnk);;Every file (*)")));
     };
     connect(Button1, &QPushButton::clicked, this,
             [this] { Guarded(this, [this] { Button1Click(); }); });

@@ -6,6 +6,7 @@
 #include "store/utf8.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -27,10 +28,14 @@ QString Text(const std::string& text) {
 }
 
 QStringList BrowseForPrograms(QWidget* parent) {
-    return QFileDialog::getOpenFileNames(
+    QStringList files = QFileDialog::getOpenFileNames(
         parent, QStringLiteral("Add application"),
         QString::fromStdString(utf8::FromPath(shell::ProgramBrowseFolder())),
         QString::fromLatin1(shell::kProgramFileFilters), nullptr, QFileDialog::DontResolveSymlinks);
+    for (QString& file : files) {
+        file = QDir::toNativeSeparators(file); // as the system writes paths
+    }
+    return files;
 }
 
 } // namespace
