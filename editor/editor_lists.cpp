@@ -10,6 +10,7 @@
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
 #include "gui/icons.h"
+#include "gui/system_icons.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "shell/icon_source.h"
@@ -229,6 +230,9 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
     } else if (!item.target.empty()) {
         auto [it, fresh] = typeCache_.try_emplace(item.target);
         if (fresh) {
+            it->second = SystemTypeName(QStringFrom(item.target)); // the shell's (Windows)
+        }
+        if (fresh && it->second.isEmpty()) {
             static QMimeDatabase db;
             const QMimeType mime = db.mimeTypeForFile(QStringFrom(item.target));
             // Nothing known about it ("application/octet-stream") stays "Undefined".

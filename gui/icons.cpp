@@ -1,5 +1,7 @@
 #include "gui/icons.h"
 
+#include "gui/system_icons.h"
+
 #include "shell/icon_source.h"
 #include "shell/shell.h"
 #include "store/utf8.h"
@@ -183,6 +185,10 @@ QIcon ExtractIcon(const QString& stored, int index) {
     if (index < 0) {
         return {};
     }
+    // Programs and libraries hold icons the system reads (Windows).
+    if (const auto count = SystemIconCount(file)) {
+        return index < *count ? Icon32(SystemIcon(file, index)) : QIcon();
+    }
     QImageReader reader(file);
     if (!reader.canRead()) {
         // Not a picture: the icon of its type stands for it.
@@ -211,6 +217,9 @@ int IconCount(const QString& stored) {
     }
     if (!QFileInfo(file).isFile()) {
         return 0;
+    }
+    if (const auto count = SystemIconCount(file)) {
+        return *count;
     }
     QImageReader reader(file);
     if (reader.canRead()) {
@@ -264,6 +273,10 @@ QIcon FileTypeIcon(const QString& file) {
         if (!own.isNull()) {
             return own;
         }
+    }
+    // Where the shell knows it (Windows: a program's own icon).
+    if (QIcon shown = SystemFileIcon(file); !shown.isNull()) {
+        return shown;
     }
     static QMimeDatabase db;
     const QFileInfo info(file);
