@@ -76,8 +76,7 @@ TForm5::TForm5(ProgramFiles& files, BatchListLink link, QWidget* parent)
     chooseFile = [this] {
         // Shown and stored as the system writes paths (backslashes on Windows).
         return QDir::toNativeSeparators(QFileDialog::getOpenFileName(
-            this, QStringLiteral("Open"), QString(),
-            QStringLiteral("All files (*.ico *.png *.svg *.xpm *.desktop *.lnk);;Every file (*)")));
+            this, QStringLiteral("Open"), QString(), QString::fromLatin1(shell::kIconFileFilters)));
     };
     connect(Button1, &QPushButton::clicked, this,
             [this] { Guarded(this, [this] { Button1Click(); }); });

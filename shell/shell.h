@@ -71,6 +71,8 @@ extern const char* const kAutostartCaption;
 // The file dialog of "Add application": its filters (applications,
 // programs, all files, in Qt's filter syntax) and the folder it opens in.
 extern const char* const kProgramFileFilters;
+// The icon chooser's file dialog filters: the files this platform keeps icons in.
+extern const char* const kIconFileFilters;
 std::filesystem::path ProgramBrowseFolder();
 
 // The logon autostart entry and the command it runs ("" when there is none).

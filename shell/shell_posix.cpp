@@ -402,6 +402,9 @@ const char* const kProgramFileFilters =
     "Applications (*.desktop *.lnk);;Programs (*.AppImage *.appimage *.sh *.py *.pl *.run *.bin);;"
     "All files (*)";
 
+const char* const kIconFileFilters =
+    "All files (*.ico *.png *.svg *.xpm *.desktop *.lnk);;Every file (*)";
+
 fs::path ProgramBrowseFolder() {
     return HomeFolder();
 }

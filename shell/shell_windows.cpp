@@ -309,6 +309,9 @@ const char* const kAutostartCaption = "Show menu at the Windows startup";
 const char* const kProgramFileFilters =
     "Executable files (*.exe *.com *.pif);;Application links (*.lnk);;All files (*)";
 
+const char* const kIconFileFilters = "Icon files (*.ico *.icl *.exe *.dll);;Pictures (*.png "
+                                     "*.svg *.xpm);;Links (*.lnk);;All files (*)";
+
 fs::path ProgramBrowseFolder() {
     wchar_t* folder = nullptr;
     fs::path found;

@@ -207,6 +207,26 @@ TEST_F(DirectLaunchWindowsTest, RunsTheActiveItemsInOrderWithThePauseBetween) {
     EXPECT_GE(marks[1].ms - started, 1000u);
 }
 
+// A target that was deleted and a document no program opens: the shell
+// shows no box of its own (a batch at logon would wait for a click) and the
+// run goes on to its last item.
+TEST_F(DirectLaunchWindowsTest, FailuresOfTheShellShowNothingAndTheRunGoesOn) {
+    fs::copy_file(MARKER_EXE, dir_ / "bin" / "gone.exe");
+    const std::string gone = App(0, "gone.exe");
+    fs::remove(dir_ / "bin" / "gone.exe");
+    fs::create_directories(dir_ / "docs");
+    korvane::test::WriteFile(dir_ / "docs" / "notes.korvane-test-nothing-opens-this", "text\r\n");
+    fs::create_directories(dir_ / "Shortcuts" / "7" / "1");
+    korvane::shell::CreateItemLink(dir_ / "docs" / "notes.korvane-test-nothing-opens-this",
+                                   dir_ / "Shortcuts" / "7" / "1");
+    WriteBatch("Odd", {gone, "File;1\\;Active", App(2, "second.exe")});
+    const RunResult run = Run("Odd");
+    EXPECT_EQ(run.exitCode, 0u) << run.stderrText;
+    EXPECT_EQ(run.boxText, "") << "a message box appeared";
+    ASSERT_TRUE(WaitFor([&] { return Marks().size() >= 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(Marks()[0].program, "second.exe");
+}
+
 TEST_F(DirectLaunchWindowsTest, ALinkWithoutAFolderRunsInTheItemFolder) {
     WriteBatch("Work", {AppWithoutFolder(3, "first.exe")});
     const RunResult run = Run("Work");
