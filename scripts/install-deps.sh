@@ -10,7 +10,7 @@ elif [ "${1:-}" = windows ]; then
   # with a window manager for Wine's windows, Wine's own fonts (Tahoma and the
   # other faces Windows programs ask for), xdotool to drive them.
   packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64
-            fonts-wine qt6-base-dev qt6-base-dev-tools xvfb xauth openbox xdotool x11-utils)
+            fonts-wine qt6-base-dev qt6-base-dev-tools xvfb xauth openbox xdotool x11-utils zip unzip)
 else
   packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libglib2.0-dev
             libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev libxcb1-dev xvfb xauth openbox

@@ -54,3 +54,20 @@ echo "== The program with its windows under Wine, on a private X server"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'cd build-windows-gui &&
   ctest --output-on-failure -j1 -E "^(store_|app_|fuzz_|shell_windows_test|shell_folder_watch_test)";
   rc=$?; wineserver -k; exit $rc'
+
+echo "== The download: the zip, unpacked elsewhere, runs the same session"
+zip_file=$(scripts/package-windows.sh | tail -1)
+unpacked=$(mktemp -d)
+trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX" "$unpacked"' EXIT
+unzip -q "$zip_file" -d "$unpacked"
+program=$(echo "$unpacked"/korvane-*-windows-x64)
+for file in korvane.exe Qt6Core.dll platforms/qwindows.dll help/index.html Icons/korvane.ico; do
+  [ -f "$program/$file" ] || { echo "the zip lacks $file"; exit 1; }
+done
+echo "$(basename "$zip_file"): $(du -k "$zip_file" | cut -f1) KB"
+# The test's own helpers find the MinGW runtime there, and nothing of Qt.
+mkdir "$unpacked/runtime"
+cp build-windows-gui/program/lib{gcc_s_seh-1,stdc++-6,winpthread-1}.dll "$unpacked/runtime/"
+WINEPATH="Z:$unpacked/runtime" xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  tests/e2e/windows_session.sh "$1" build-windows-gui/tests/e2e_marker_program.exe \
+    build-windows-gui/tests/e2e_windows_helper.exe; rc=$?; wineserver -k; exit $rc' bash "$program"
