@@ -20,6 +20,10 @@ cmake -S . -B build-windows-gui $toolchain -DKORVANE_GUI=ON -DKORVANE_QT_MINGW="
   -DQT_HOST_PATH=/usr -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-windows-gui -j2
 
+# Nothing of a run may land in the developer's home (Wine's menu builder
+# once put launchers and icons there): checked at the end.
+home_stamp=$(mktemp)
+sleep 1
 WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/korvane-wine.XXXXXX")"
 export WINEPREFIX
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
@@ -71,3 +75,11 @@ cp build-windows-gui/program/lib{gcc_s_seh-1,stdc++-6,winpthread-1}.dll "$unpack
 WINEPATH="Z:$unpacked/runtime" xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   tests/e2e/windows_session.sh "$1" build-windows-gui/tests/e2e_marker_program.exe \
     build-windows-gui/tests/e2e_windows_helper.exe; rc=$?; wineserver -k; exit $rc' bash "$program"
+
+written=$(find "$HOME" -newer "$home_stamp" -type f -not -path "$HOME/.cache/*" \
+  -not -name '.bash_history' -not -name '.lesshst' 2>/dev/null | head -20)
+rm -f "$home_stamp"
+if [ -n "$written" ]; then
+  echo "the Windows tests wrote into $HOME:"; echo "$written"; exit 1
+fi
+echo "nothing was written into $HOME"

@@ -78,6 +78,9 @@ wine "$prog/korvane.exe" -startup >>"$dir/wine.log" 2>&1 </dev/null & pids+=($!)
 menu=$(window 60 "Korvane") || fail "the startup menu did not open"
 sleep 1
 shot startup-menu
+if command -v xprop >/dev/null; then
+  xprop -id "$menu" _NET_WM_ICON | grep -q 'Icon (' || fail "the startup menu carries no icon"
+fi
 [ "$(marks 30 2)" = "first.exe second.exe" ] || fail "the countdown launched: $(marks 0 0)"
 wait "${pids[-1]}" || fail "the startup menu ended with an error"
 
