@@ -78,23 +78,26 @@ void TPublishedForm::SetWindowState(TWindowState v) {
     setWindowState(s);
 }
 
-bool TPublishedForm::event(QEvent* event) {
-    const bool result = QWidget::event(event);
-    if (fitWhenFramed_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
-        frameGeometry() != geometry()) {
-        fitWhenFramed_ = false;
-        KeepOnScreen();
-    }
-    return result;
-}
-
 void TPublishedForm::KeepOnScreen() {
     QRect frame = frameGeometry();
     if (isVisible() && frame == geometry()) {
-        // A title bar may still come; where none does (a frameless window,
-        // Wayland), the wait ends by itself.
-        fitWhenFramed_ = true;
-        QTimer::singleShot(10000, this, [this] { fitWhenFramed_ = false; });
+        // A title bar may still come, told by the window manager with no
+        // event of its own: looked for every 50 ms for ten seconds (where
+        // none comes, a frameless window or Wayland, the looking ends).
+        if (!framePoll_) {
+            framePoll_ = new QTimer(this);
+            framePoll_->setInterval(50);
+            connect(framePoll_, &QTimer::timeout, this, [this] {
+                if (frameGeometry() != geometry()) {
+                    framePoll_->stop();
+                    KeepOnScreen();
+                } else if (--framePollsLeft_ <= 0) {
+                    framePoll_->stop();
+                }
+            });
+        }
+        framePollsLeft_ = 200;
+        framePoll_->start();
     }
     // The screen the window is mostly on, else the primary one.
     const QScreen* target = nullptr;

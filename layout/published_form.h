@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QTimer>
 #include <QWidget>
 
 namespace korvane {
@@ -98,9 +99,6 @@ class TPublishedForm : public QWidget {
 
     void setVisible(bool visible) override;
 
-  protected:
-    bool event(QEvent* event) override;
-
   private:
     void ApplyOpacity();
     static bool SaneSize(int v) { return v > 0 && v <= 100000; }
@@ -111,7 +109,9 @@ class TPublishedForm : public QWidget {
     TPosition position_ = poDesigned;
     QPoint placed_; // the position loaded or first placed
     bool placedSet_ = false;
-    bool fitWhenFramed_ = false; // KeepOnScreen again once the frame is known
+    // Looks for the frame a while after showing, to fit again once it is known.
+    QTimer* framePoll_ = nullptr;
+    int framePollsLeft_ = 0;
 };
 
 } // namespace korvane
