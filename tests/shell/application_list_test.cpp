@@ -1,5 +1,6 @@
 // The applications "Add application" offers: found and filtered as the
 // desktop's menus find them.
+#include "scoped_env.h"
 #include "shell/application_list.h"
 #include "test_support.h"
 
@@ -11,6 +12,7 @@ namespace fs = std::filesystem;
 using korvane::shell::InstalledApplication;
 using korvane::shell::ListInstalledApplications;
 using korvane::shell::MatchesSearch;
+using korvane::test::ScopedEnv;
 using korvane::test::TempDir;
 using korvane::test::WriteFile;
 
@@ -19,22 +21,11 @@ namespace {
 class ApplicationListTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "LANG", "LC_ALL",
-                                 "LC_MESSAGES", "LANGUAGE", "PATH"}) {
-            const char* was = std::getenv(name);
-            saved_.emplace_back(name, was ? std::optional<std::string>(was) : std::nullopt);
-            ::unsetenv(name);
-        }
-        ::setenv("HOME", dir_.path().c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (dir_ / "home-data").c_str(), 1);
-        ::setenv("XDG_DATA_DIRS",
-                 ((dir_ / "local").string() + ":" + (dir_ / "system").string()).c_str(), 1);
-        ::setenv("PATH", (dir_ / "bin").c_str(), 1);
-    }
-    void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            value ? (void)::setenv(name, value->c_str(), 1) : (void)::unsetenv(name);
-        }
+        ScopedEnv::Set("HOME", dir_.path().string());
+        ScopedEnv::Set("XDG_DATA_HOME", (dir_ / "home-data").string());
+        ScopedEnv::Set("XDG_DATA_DIRS",
+                       (dir_ / "local").string() + ":" + (dir_ / "system").string());
+        ScopedEnv::Set("PATH", (dir_ / "bin").string());
     }
 
     static std::string Entry(const std::string& name, const std::string& more = "") {
@@ -54,7 +45,8 @@ class ApplicationListTest : public ::testing::Test {
     }
 
     TempDir dir_;
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    ScopedEnv env_{{"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "LANG", "LC_ALL", "LC_MESSAGES",
+                    "LANGUAGE", "PATH"}};
 };
 
 TEST_F(ApplicationListTest, ListsWhatAMenuShowsInNameOrder) {
@@ -124,7 +116,7 @@ TEST_F(ApplicationListTest, OnlyShowInAndNotShowInFollowTheDesktop) {
 }
 
 TEST_F(ApplicationListTest, NamesFollowTheUsersLanguage) {
-    ::setenv("LANG", "de_DE.UTF-8", 1);
+    ScopedEnv::Set("LANG", "de_DE.UTF-8");
     WriteFile(dir_ / "system" / "applications" / "files.desktop",
               Entry("Files", "Name[de]=Dateien\nComment=Browse\nComment[de]=Durchsuchen\n"
                              "Keywords=folder;\nKeywords[de]=Ordner;\n"));

@@ -1,5 +1,6 @@
 // The key files and shell words of the freedesktop backend, checked against
 // GLib, whose rules the desktops that read these files follow.
+#include "scoped_env.h"
 #include "shell/desktop_entry.h"
 #include "shell/key_file.h"
 #include "shell/shell_words.h"
@@ -195,29 +196,11 @@ TEST(KeyFileTest, TwoProcessesSavingOneFileBothSucceedEveryTime) {
 
 namespace {
 
-// Sets the locale variables of one row and puts back what was there.
-class LocaleEnv {
+// The locale variables of one row, put back afterwards.
+class LocaleEnv : public korvane::test::ScopedEnv {
   public:
-    LocaleEnv(std::initializer_list<std::pair<const char*, const char*>> values) {
-        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-            const char* was = std::getenv(name);
-            saved_.emplace_back(name, was ? std::optional<std::string>(was) : std::nullopt);
-            ::unsetenv(name);
-        }
-        for (const auto& [name, value] : values) {
-            ::setenv(name, value, 1);
-        }
-    }
-    ~LocaleEnv() {
-        for (const auto& [name, value] : saved_) {
-            value ? (void)::setenv(name, value->c_str(), 1) : (void)::unsetenv(name);
-        }
-    }
-    LocaleEnv(const LocaleEnv&) = delete;
-    LocaleEnv& operator=(const LocaleEnv&) = delete;
-
-  private:
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+    explicit LocaleEnv(std::initializer_list<std::pair<const char*, const char*>> values)
+        : ScopedEnv({"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}, values) {}
 };
 
 } // namespace
