@@ -11,10 +11,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
-#include <pwd.h>
 #include <set>
 #include <system_error>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -30,14 +28,6 @@ std::string_view Env(const char* name) {
     return value ? value : "";
 }
 
-fs::path Home() {
-    if (const std::string_view home = Env("HOME"); !home.empty()) {
-        return fs::path(home);
-    }
-    const passwd* pw = ::getpwuid(::getuid());
-    return pw && pw->pw_dir ? fs::path(pw->pw_dir) : fs::path("/");
-}
-
 // The data folders, most important first, each once.
 std::vector<fs::path> DataFolders() {
     std::vector<fs::path> folders;
@@ -48,7 +38,7 @@ std::vector<fs::path> DataFolders() {
         }
     };
     const std::string_view dataHome = Env("XDG_DATA_HOME");
-    add(dataHome.empty() ? Home() / ".local" / "share" : fs::path(dataHome));
+    add(dataHome.empty() ? HomeFolder() / ".local" / "share" : fs::path(dataHome));
     std::vector<std::string> dirs = SplitList(Env("XDG_DATA_DIRS"), ':');
     if (dirs.empty()) {
         dirs = {"/usr/local/share", "/usr/share"};
@@ -58,7 +48,7 @@ std::vector<fs::path> DataFolders() {
     }
     // Flatpak and Snap put their exports there; sessions that were not set
     // up by their packages do not name them.
-    add(Home() / ".local" / "share" / "flatpak" / "exports" / "share");
+    add(HomeFolder() / ".local" / "share" / "flatpak" / "exports" / "share");
     add("/var/lib/flatpak/exports/share");
     add("/var/lib/snapd/desktop");
     return folders;

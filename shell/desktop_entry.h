@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ std::string QuoteExecArgument(std::string_view argument);
 std::string ExecLine(std::string_view program, const std::vector<std::string>& arguments);
 
 class KeyFile;
+
+// The user's home folder, which the XDG folders default to: $HOME, else the
+// password database's entry.
+std::filesystem::path HomeFolder();
 
 // The locale suffixes a localized key is looked up by, best first, from
 // LANGUAGE, LC_ALL, LC_MESSAGES and LANG as gettext reads them: for

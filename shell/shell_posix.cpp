@@ -172,16 +172,6 @@ void OpenResolved(fs::path file, const std::vector<std::string>& args, const fs:
     }
 }
 
-fs::path HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        return home;
-    }
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
-        return pw->pw_dir;
-    }
-    return "/";
-}
-
 // XDG_DESKTOP_DIR from user-dirs.dirs: "$HOME/Desktop" or an absolute path.
 std::optional<fs::path> UserDirsDesktop() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -231,6 +221,16 @@ bool ValidFileName(const std::string& name) {
 }
 
 } // namespace
+
+fs::path HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        return home;
+    }
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
+        return pw->pw_dir;
+    }
+    return "/";
+}
 
 std::string FolderPart(const std::string& path) {
     const std::size_t slash = path.rfind('/');
