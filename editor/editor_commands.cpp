@@ -45,6 +45,7 @@ void TForm1::ShowLinkProperties(const fs::path& file) {
     auto* sheet = new TLinkPropertiesForm(file, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->chooseIcon = [this](std::string& iconFile, int& index) {
+        BuildDialogs();
         const auto chosen = Modal([&] { return Form5->Choose({iconFile, index, QIcon()}); });
         if (chosen) {
             iconFile = chosen->file;
@@ -227,6 +228,7 @@ void TForm1::aLaunchBatchExecute() {
 }
 
 void TForm1::aBatchPropertiesExecute() {
+    BuildDialogs();
     Modal([this] { return BatchPropertiesForm->exec(); });
 }
 
@@ -262,6 +264,7 @@ void TForm1::aAddPauseExecute() {
         return;
     }
     const std::string batch = CurrentBatchName();
+    BuildDialogs();
     Form3->SetTime(0.0);
     if (Modal([this] { return runIntervalDialog(*Form3); })) {
         AddPauseItem(files_, batch, Form3->Time());
@@ -282,6 +285,7 @@ void TForm1::aFilePropertiesExecute() {
     if (shown.Kind == TItemKind::ikInterval) {
         // Nothing of the row is used once the dialog is open: the list may
         // be read again meanwhile.
+        BuildDialogs();
         Form3->SetTime(shown.Time);
         row = nullptr;
         if (Modal([this] { return runIntervalDialog(*Form3); })) {
@@ -347,6 +351,7 @@ void TForm1::aLaunchAppExecute() {
 }
 
 void TForm1::aOptionsExecute() {
+    BuildDialogs();
     Modal([this] { return OptionsForm->exec(); });
 }
 
@@ -389,6 +394,7 @@ void TForm1::Help2Click() {
 }
 
 void TForm1::AboutClick() {
+    BuildDialogs();
     Modal([this] { return AboutBox->exec(); });
 }
 

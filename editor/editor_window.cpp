@@ -67,8 +67,6 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     BuildActions();
     BuildWindow();
     BuildMenus();
-    BuildDialogs();
-
     // FormCreate
     std::error_code ec;
     fs::current_path(files_.folder, ec);
@@ -100,7 +98,11 @@ void TForm1::SetDefaultHooks() {
     };
 }
 
+// Built when first needed: the window shows sooner without them.
 void TForm1::BuildDialogs() {
+    if (Form3) {
+        return;
+    }
     Form3 = new TForm3(this);
     OptionsForm = new TOptionsForm(
         files_, [this] { return BatchCaptions(); }, this);

@@ -49,7 +49,7 @@ class TForm1 : public TPublishedForm {
 
     // What the window does to the world, replaceable for tests.
     std::function<QStringList()> chooseApplications; // empty when cancelled
-    std::function<bool(TForm3&)> runIntervalDialog; // true on OK
+    std::function<bool(TForm3&)> runIntervalDialog;  // true on OK
     std::function<void(const std::string& batch)> launchBatch;
     std::function<void(const std::string& batch, int index)> launchItem;
     std::function<void(const std::filesystem::path& file)> showFileProperties;
@@ -62,8 +62,7 @@ class TForm1 : public TPublishedForm {
     void ProcessDroppedFiles(const QStringList& paths);
     void AddDroppedFiles(const std::vector<std::filesystem::path>& paths);
     // Adds files as application items of batch, in order.
-    void AddApplications(const std::string& batch,
-                         const std::vector<std::filesystem::path>& paths);
+    void AddApplications(const std::string& batch, const std::vector<std::filesystem::path>& paths);
     // A change in the Shortcuts tree: the shown batch is read again.
     void DirChangeChange();
     void BatchListSelectItem(QListWidgetItem* row);
@@ -79,6 +78,8 @@ class TForm1 : public TPublishedForm {
     TPublishedToolBar* toolBar() const { return ToolBar1; }
     TPublishedListView* batchList() const { return BatchList; }
     std::vector<std::string> BatchCaptions() const;
+    // The dialogs are built when first opened; this builds them now.
+    void BuildDialogs();
 
   signals:
     // After the layout is saved; the process ends with it.
@@ -93,7 +94,6 @@ class TForm1 : public TPublishedForm {
                         void (TForm1::*handler)());
     void SetDefaultHooks();
     void BuildActions();
-    void BuildDialogs();
     void StartWatches();
     void BuildWindow();
     void BuildLists(QVBoxLayout* layout);

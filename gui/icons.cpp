@@ -8,12 +8,16 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QIconEngine>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace korvane {
@@ -131,12 +135,62 @@ bool IsIcoFormat(QImageReader& reader) {
     return format == "ico" || format == "cur";
 }
 
+// An icon worked out when it is first drawn. A list shows its rows at once
+// and only the rows on screen pay for the icon theme's search and the files'
+// reading, after the window is up. Copies share the one icon made.
+class DeferredIconEngine : public QIconEngine {
+  public:
+    explicit DeferredIconEngine(std::function<QIcon()> make)
+        : state_(std::make_shared<State>(State{std::move(make), {}})) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        Made().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return Made().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        return Made().pixmap(size, scale, mode, state);
+    }
+    // Asked when rows are laid out; every icon made here is square and
+    // fills the size asked for, so the answer needs no making.
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return Made().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new DeferredIconEngine(*this); }
+    QString key() const override { return QStringLiteral("korvane-deferred"); }
+    bool isNull() override { return false; } // the makers fall back to a picture
+
+  private:
+    struct State {
+        std::function<QIcon()> make;
+        QIcon icon;
+    };
+    const QIcon& Made() {
+        if (state_->make) {
+            state_->icon = std::exchange(state_->make, nullptr)();
+        }
+        return state_->icon;
+    }
+    std::shared_ptr<State> state_;
+};
+
 } // namespace
+
+QIcon Deferred(std::function<QIcon()> make) {
+    return QIcon(new DeferredIconEngine(std::move(make)));
+}
 
 QIcon ProgramPicture(const char* name) {
     // A Qt without its SVG plugin (Qt for MinGW, say) gets the same pictures
     // drawn at the sizes the windows use.
-    static const bool svg = QImageReader::supportedImageFormats().contains("svg");
+    // Asked of one picture: the list of image formats would load every
+    // image plugin there is, at every start.
+    static const bool svg =
+        !QIcon(QStringLiteral(":/pictures/korvane.svg")).pixmap(QSize(16, 16)).isNull();
     if (svg) {
         return QIcon(QStringLiteral(":/pictures/") + QLatin1String(name) + QStringLiteral(".svg"));
     }
@@ -239,9 +293,12 @@ QIcon BatchIcons::For(const std::string& iconFile, int iconIndex) {
     }
     auto [it, fresh] = cache_.try_emplace({iconFile, iconIndex});
     if (fresh) {
-        it->second = ExtractIcon(QString::fromStdString(iconFile), iconIndex);
+        it->second = Deferred([file = QString::fromStdString(iconFile), iconIndex] {
+            const QIcon icon = ExtractIcon(file, iconIndex);
+            return icon.isNull() ? DefaultBatchIcon() : icon;
+        });
     }
-    return it->second.isNull() ? DefaultBatchIcon() : it->second;
+    return it->second;
 }
 
 QIcon MenuEntryIcon(const QString& icon) {
@@ -250,20 +307,25 @@ QIcon MenuEntryIcon(const QString& icon) {
 }
 
 QIcon ItemIcons::For(const ApplicationRow& row) {
-    QIcon icon;
-    if (!row.file.empty()) {
-        if (!row.iconFile.empty()) {
-            icon = ExtractIcon(QString::fromStdString(row.iconFile), row.iconIndex);
-        }
-        if (icon.isNull()) {
-            auto [it, fresh] = cache_.try_emplace(row.LookupKey());
-            if (fresh) {
-                it->second = FileTypeIcon(QString::fromStdString(row.LookupKey()));
-            }
-            icon = it->second;
-        }
+    if (row.file.empty()) {
+        return ProgramPicture("document");
     }
-    return icon.isNull() ? ProgramPicture("document") : icon; // never a row without one
+    auto [it, fresh] = cache_.try_emplace(std::tuple(row.iconFile, row.iconIndex, row.LookupKey()));
+    if (fresh) {
+        it->second =
+            Deferred([iconFile = QString::fromStdString(row.iconFile), index = row.iconIndex,
+                      target = QString::fromStdString(row.LookupKey())] {
+                QIcon icon;
+                if (!iconFile.isEmpty()) {
+                    icon = ExtractIcon(iconFile, index);
+                }
+                if (icon.isNull()) {
+                    icon = FileTypeIcon(target);
+                }
+                return icon.isNull() ? ProgramPicture("document") : icon; // never a row without one
+            });
+    }
+    return it->second;
 }
 
 QIcon FileTypeIcon(const QString& file) {

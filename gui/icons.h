@@ -5,8 +5,10 @@
 #include <QIcon>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace korvane {
@@ -15,6 +17,11 @@ namespace korvane {
 // "add-application", "add-batch", "delete", "document", "down",
 // "executable", "folder", "launch", "pause", "shortcut", "up".
 QIcon ProgramPicture(const char* name);
+
+// An icon made by make when it is first drawn, so that a window can show
+// before the icon theme has been searched. make must not return a null icon
+// (the icon counts as not null before it is made).
+QIcon Deferred(std::function<QIcon()> make);
 
 // The program's own icon (icons/korvane.svg, compiled in).
 QIcon ProductIcon();
@@ -49,7 +56,8 @@ QIcon FileTypeIcon(const QString& file);
 QIcon MenuEntryIcon(const QString& icon);
 
 // The icons of batch rows for one fill of a list: a batch's own icon, or the
-// default picture. Each icon file is read once, however many batches use it.
+// default picture, made when first drawn. Each icon file is read once,
+// however many batches use it.
 class BatchIcons {
   public:
     QIcon For(const std::string& iconFile, int iconIndex);
@@ -59,14 +67,15 @@ class BatchIcons {
 };
 
 // The icons of application items for one fill of a list: the link's own
-// icon, else what the desktop shows for its target (or the file itself).
-// Never null. Each target is looked up once, however many items start it.
+// icon, else what the desktop shows for its target (or the file itself),
+// made when first drawn. Never null. Each target is looked up once, however
+// many items start it.
 class ItemIcons {
   public:
     QIcon For(const ApplicationRow& row);
 
   private:
-    std::map<std::string, QIcon> cache_;
+    std::map<std::tuple<std::string, int, std::string>, QIcon> cache_;
 };
 
 } // namespace korvane

@@ -166,7 +166,8 @@ void TForm2::BuildHeader(QVBoxLayout* panel) {
     SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
     SpeedButton2->setToolTip(QStringLiteral("Switch to edit mode"));
     SpeedButton2->setAccessibleName(SpeedButton2->toolTip());
-    SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    SpeedButton2->setIcon(Deferred(
+        [] { return QApplication::style()->standardIcon(QStyle::SP_FileDialogDetailedView); }));
     SpeedButton2->setAutoRaise(true);
     SpeedButton2->setFixedSize(25, 25);
     header->addWidget(SpeedButton2);
@@ -174,7 +175,8 @@ void TForm2::BuildHeader(QVBoxLayout* panel) {
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setToolTip(QStringLiteral("Close"));
     SpeedButton1->setAccessibleName(SpeedButton1->toolTip());
-    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    SpeedButton1->setIcon(Deferred(
+        [] { return QApplication::style()->standardIcon(QStyle::SP_TitleBarCloseButton); }));
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setFixedSize(25, 25);
     header->addWidget(SpeedButton1);

@@ -371,6 +371,7 @@ class EditorWindowTest : public QObject {
         rig.form->Reload();
         QTest::qWait(100);
         rig.form->grab().save(shots + "/editor.png");
+        rig.form->BuildDialogs();
         for (const char* name : {"AboutBox", "Form3"}) {
             auto* dialog = rig.form->findChild<QDialog*>(name);
             dialog->show();
@@ -800,6 +801,7 @@ class EditorWindowTest : public QObject {
         rig.form->resize(500, 300);
         rig.form->move(screen.topLeft() + QPoint(100, 100));
         QTest::qWait(300);
+        rig.form->BuildDialogs();
         auto* dialog = rig.form->findChild<QDialog*>("Form3");
         for (int showing = 0; showing < 3; ++showing) {
             dialog->show();
