@@ -1,5 +1,7 @@
 #include "store/ini_document.h"
 
+#include <algorithm>
+
 #include "store/utf8.h"
 
 namespace korvane {
@@ -54,6 +56,7 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
         doc.bom_ = bytes.substr(0, 3);
         bytes.remove_prefix(3);
     }
+    doc.lines_.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
     while (!bytes.empty()) {
         const std::size_t nl = bytes.find('\n');
         std::string_view raw = bytes.substr(0, nl);
@@ -115,6 +118,23 @@ const std::string* IniDocument::Find(std::string_view section, std::string_view 
     }
     const auto it = s->keys.find(utf8::FoldCase(Trim(key)));
     return it == s->keys.end() ? nullptr : &lines_[it->second].value;
+}
+
+bool IniDocument::Holds(std::string_view section, std::string_view key,
+                        std::string_view value) const {
+    const SectionIndex* s = FindSection(Trim(section));
+    if (!s) {
+        return false;
+    }
+    const auto it = s->keys.find(utf8::FoldCase(Trim(key)));
+    if (it == s->keys.end()) {
+        return false;
+    }
+    const Line& line = lines_[it->second];
+    return line.text.size() == line.name.size() + 1 + value.size() &&
+           line.text.compare(0, line.name.size(), line.name) == 0 &&
+           line.text[line.name.size()] == '=' &&
+           line.text.compare(line.name.size() + 1, value.size(), value) == 0;
 }
 
 std::vector<std::string> IniDocument::Sections() const {

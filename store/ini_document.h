@@ -21,6 +21,8 @@ class IniDocument {
 
     // Reads: the first section of a name and the first key in it count.
     const std::string* Find(std::string_view section, std::string_view key) const;
+    // Whether Set would leave the text as it is.
+    bool Holds(std::string_view section, std::string_view key, std::string_view value) const;
     std::vector<std::string> Sections() const;
     std::vector<std::string> Keys(std::string_view section) const;
 

@@ -192,6 +192,11 @@ std::string TIniFile::ReadText(std::string_view section, std::string_view key,
 
 void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
     CheckEntry(section, key, value);
+    // A value the file holds already needs neither the lock nor a rewrite
+    // (the window layout's trace writes the same marks at every start).
+    if (Load()->Holds(section, key, value)) {
+        return;
+    }
     Modify([&](IniDocument& doc) { return doc.Set(section, key, value); }, true);
 }
 
