@@ -171,6 +171,7 @@ std::string FindItemFile(const fs::path& itemFolder) {
 
 std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly) {
     std::vector<BatchRow> rows;
+    const TIniFile::HeldVersion oneVersion(catalogue);
     for (std::string& name : catalogue.AllSections()) {
         if (startupOnly && !catalogue.ReadFlag(name, "ShowInStartup", true)) {
             continue;

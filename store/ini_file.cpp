@@ -122,6 +122,10 @@ TIniFile::~TIniFile() {
 }
 
 std::shared_ptr<const IniDocument> TIniFile::Load() const {
+    if (cacheEnabled_ && cached_ && held_ > 0 && heldLoaded_) {
+        return cached_;
+    }
+    heldLoaded_ = held_ > 0;
     if (cacheEnabled_ && cached_) {
         const auto id = IdentifyFile(fileName_);
         if (id && cachedIdentity_ && *id == *cachedIdentity_) {

@@ -67,6 +67,27 @@ class TIniFile {
     void WriteClockTime(std::string_view section, std::string_view key, double value);
     void WriteReal(std::string_view section, std::string_view key, double value);
 
+    // While one lives, reads take the file as the first of them found it:
+    // one look at the disk for a burst of reads, all from one version.
+    class HeldVersion {
+      public:
+        explicit HeldVersion(const TIniFile& file) : file_(file) { ++file_.held_; }
+        ~HeldVersion() {
+            if (--file_.held_ == 0) {
+                file_.heldLoaded_ = false;
+            }
+        }
+        HeldVersion(const HeldVersion&) = delete;
+        HeldVersion& operator=(const HeldVersion&) = delete;
+
+      private:
+        const TIniFile& file_;
+    };
+
+    // Reads and parses the file now, so that the next read finds it ready
+    // (while it is unchanged). Not to be called alongside any other use.
+    void Preload() const { (void)Load(); }
+
     // Every write is already durable when it returns; kept for callers that
     // want to say so.
     void Flush() {}
@@ -83,6 +104,8 @@ class TIniFile {
     bool cacheEnabled_ = true;
     mutable std::shared_ptr<const IniDocument> cached_;
     mutable std::unique_ptr<FileIdentity> cachedIdentity_;
+    mutable int held_ = 0;
+    mutable bool heldLoaded_ = false; // a read under HeldVersion has looked at the disk
 };
 
 // The text of a number as ReadNumber takes it: decimal, or hexadecimal after
