@@ -13,6 +13,8 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <exception>
+#include <thread>
 
 namespace korvane {
 
@@ -28,6 +30,39 @@ void SetUpApplication(QApplication& app) {
     QApplication::setDesktopFileName(QString::fromLatin1(version::kAppId));
     app.setQuitOnLastWindowClosed(true);
 }
+
+// The catalogue checked, read and parsed on a second thread while Qt
+// connects to the display and loads its plugins; joined before the window
+// reads it.
+class CataloguePreload {
+  public:
+    explicit CataloguePreload(const ProgramFiles& files)
+        : thread_([this, &files] {
+              try {
+                  CheckReadable(files.catalogue);
+              } catch (...) {
+                  failure_ = std::current_exception();
+              }
+              files.catalogue.Preload();
+          }) {}
+    void Wait() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    // A catalogue that cannot be read: the lists would look as if there
+    // were no batches.
+    void ReportFailure() {
+        Wait();
+        if (failure_) {
+            std::rethrow_exception(failure_);
+        }
+    }
+
+  private:
+    std::exception_ptr failure_;
+    std::jthread thread_; // last: joined before failure_ goes
+};
 
 // Qt aborts when the display it is given does not answer; say why instead.
 bool DisplayUsable() {
@@ -45,11 +80,13 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     if (!DisplayUsable()) {
         return 1;
     }
+    CataloguePreload preload(files);
     QApplication app(argc, argv);
     if (choseX) {
         ForgetPlatformChoice(); // not for the programs the menu starts
     }
     SetUpApplication(app);
+    preload.Wait();
     TForm2 form(files);
     QObject::connect(&form, &TForm2::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     // Restored whether or not the layout file exists; the trace creates it.
@@ -59,7 +96,7 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     form.KeepOnScreen();
     form.show();
     form.KeepOnScreen();
-    Guarded(&form, [&] { CheckReadable(files.catalogue); });
+    Guarded(&form, [&] { preload.ReportFailure(); });
     return app.exec();
 }
 
@@ -67,8 +104,10 @@ int RunEditor(ProgramFiles& files, int& argc, char** argv) {
     if (!DisplayUsable()) {
         return 1;
     }
+    CataloguePreload preload(files);
     QApplication app(argc, argv);
     SetUpApplication(app);
+    preload.Wait();
     TForm1 form(files);
     QObject::connect(&form, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     // Restored only when a layout was saved before: a first start writes nothing.
@@ -83,8 +122,7 @@ int RunEditor(ProgramFiles& files, int& argc, char** argv) {
     form.KeepOnScreen();
     form.show();
     form.KeepOnScreen();
-    // The lists would look as if there were no batches.
-    Guarded(&form, [&] { CheckReadable(files.catalogue); });
+    Guarded(&form, [&] { preload.ReportFailure(); });
     return app.exec();
 }
 
