@@ -205,7 +205,7 @@ int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& 
 
 void CheckReadable(const TIniFile& file) {
     try {
-        (void)ReadFileSnapshot(file.FileName());
+        file.Preload(); // the reads that follow find it parsed
     } catch (const std::system_error& error) {
         throw Error("Unable to read " + utf8::FromPath(file.FileName()) + ": " +
                     error.code().message());

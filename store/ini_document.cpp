@@ -34,17 +34,28 @@ std::string_view IniDocument::TrimName(std::string_view name) {
 
 IniDocument::Line IniDocument::ParseLine(std::string text) {
     Line line;
-    const std::string_view t = Trim(text);
+    const std::string_view whole = text;
+    const auto at = [&](std::string_view part) {
+        return static_cast<std::uint32_t>(part.data() - whole.data());
+    };
+    const auto size = [](std::string_view part) { return static_cast<std::uint32_t>(part.size()); };
+    const std::string_view t = Trim(whole);
     if (!t.empty() && t.front() == '[') {
         line.kind = Line::Section;
         // Up to the last "]", so that a name like "Work [home]" survives.
         const std::size_t close = t.rfind(']');
-        line.name = Trim(close == std::string_view::npos || close == 0 ? t.substr(1)
-                                                                       : t.substr(1, close - 1));
+        const std::string_view name = Trim(
+            close == std::string_view::npos || close == 0 ? t.substr(1) : t.substr(1, close - 1));
+        line.nameAt = at(name);
+        line.nameSize = size(name);
     } else if (const std::size_t eq = t.find('='); eq != std::string_view::npos) {
         line.kind = Line::Entry;
-        line.name = Trim(t.substr(0, eq));
-        line.value = Unquote(Trim(t.substr(eq + 1)));
+        const std::string_view name = Trim(t.substr(0, eq));
+        const std::string_view value = Unquote(Trim(t.substr(eq + 1)));
+        line.nameAt = at(name);
+        line.nameSize = size(name);
+        line.valueAt = at(value);
+        line.valueSize = size(value);
     }
     line.text = std::move(text);
     return line;
@@ -90,13 +101,13 @@ void IniDocument::Reindex() {
                 current->end = i;
             }
             current = nullptr;
-            auto [it, inserted] = sections_.emplace(utf8::FoldCase(line.name), index_.size());
+            auto [it, inserted] = sections_.emplace(utf8::FoldCase(line.Name()), index_.size());
             if (inserted) {
                 index_.push_back(SectionIndex{i, lines_.size(), {}, {}});
                 current = &index_.back();
             }
         } else if (line.kind == Line::Entry && current) {
-            if (current->keys.emplace(utf8::FoldCase(line.name), i).second) {
+            if (current->keys.emplace(utf8::FoldCase(line.Name()), i).second) {
                 current->order.push_back(i);
             }
         }
@@ -111,13 +122,17 @@ const IniDocument::SectionIndex* IniDocument::FindSection(std::string_view secti
     return it == sections_.end() ? nullptr : &index_[it->second];
 }
 
-const std::string* IniDocument::Find(std::string_view section, std::string_view key) const {
+std::optional<std::string_view> IniDocument::Find(std::string_view section,
+                                                  std::string_view key) const {
     const SectionIndex* s = FindSection(section);
     if (!s) {
-        return nullptr;
+        return std::nullopt;
     }
     const auto it = s->keys.find(utf8::FoldCase(Trim(key)));
-    return it == s->keys.end() ? nullptr : &lines_[it->second].value;
+    if (it == s->keys.end()) {
+        return std::nullopt;
+    }
+    return lines_[it->second].Value();
 }
 
 bool IniDocument::Holds(std::string_view section, std::string_view key,
@@ -131,17 +146,17 @@ bool IniDocument::Holds(std::string_view section, std::string_view key,
         return false;
     }
     const Line& line = lines_[it->second];
-    return line.text.size() == line.name.size() + 1 + value.size() &&
-           line.text.compare(0, line.name.size(), line.name) == 0 &&
-           line.text[line.name.size()] == '=' &&
-           line.text.compare(line.name.size() + 1, value.size(), value) == 0;
+    const std::string_view name = line.Name();
+    const std::string_view text = line.text;
+    return text.size() == name.size() + 1 + value.size() && text.starts_with(name) &&
+           text[name.size()] == '=' && text.substr(name.size() + 1) == value;
 }
 
 std::vector<std::string> IniDocument::Sections() const {
     std::vector<std::string> names;
     names.reserve(index_.size());
     for (const SectionIndex& s : index_) {
-        names.push_back(lines_[s.header].name);
+        names.emplace_back(lines_[s.header].Name());
     }
     return names;
 }
@@ -150,7 +165,7 @@ std::vector<std::string> IniDocument::Keys(std::string_view section) const {
     std::vector<std::string> names;
     if (const SectionIndex* s = FindSection(section)) {
         for (const std::size_t i : s->order) {
-            names.push_back(lines_[i].name);
+            names.emplace_back(lines_[i].Name());
         }
     }
     return names;
@@ -180,7 +195,7 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     }
     if (const auto it = s->keys.find(utf8::FoldCase(key)); it != s->keys.end()) {
         Line& line = lines_[it->second];
-        std::string text = line.name + "=" + std::string(value);
+        std::string text = std::string(line.Name()) + "=" + std::string(value);
         if (text == line.text) {
             return false;
         }
@@ -217,14 +232,14 @@ bool IniDocument::SetMany(std::string_view section,
         const std::string folded = utf8::FoldCase(key);
         if (const auto it = s->keys.find(folded); it != s->keys.end()) {
             Line& line = lines_[it->second];
-            text = line.name + "=" + value;
+            text = std::string(line.Name()) + "=" + value;
             if (text != line.text) {
                 line = ParseLine(std::move(text));
                 changed = true;
             }
         } else if (const auto a = addedKeys.find(folded); a != addedKeys.end()) {
             // The key keeps the name it was first given, as two writes would.
-            added[a->second] = ParseLine(added[a->second].name + "=" + value);
+            added[a->second] = ParseLine(std::string(added[a->second].Name()) + "=" + value);
         } else {
             addedKeys.emplace(folded, added.size());
             added.push_back(ParseLine(std::move(text)));
@@ -247,7 +262,7 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
     const std::string folded = utf8::FoldCase(Trim(key));
     bool changed = false;
     for (std::size_t i = s->end; i-- > s->header + 1;) {
-        if (lines_[i].kind == Line::Entry && utf8::FoldCase(lines_[i].name) == folded) {
+        if (lines_[i].kind == Line::Entry && utf8::FoldCase(lines_[i].Name()) == folded) {
             lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
             changed = true;
         }
@@ -267,7 +282,7 @@ bool IniDocument::RemoveSection(std::string_view section) {
     bool changed = false;
     for (Line& line : lines_) {
         if (line.kind == Line::Section) {
-            inRemoved = utf8::FoldCase(line.name) == folded;
+            inRemoved = utf8::FoldCase(line.Name()) == folded;
         }
         if (inRemoved) {
             changed = true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,7 +22,8 @@ class IniDocument {
     static std::string_view TrimName(std::string_view name);
 
     // Reads: the first section of a name and the first key in it count.
-    const std::string* Find(std::string_view section, std::string_view key) const;
+    // The value stays valid while the document is not changed.
+    std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
     // Whether Set would leave the text as it is.
     bool Holds(std::string_view section, std::string_view key, std::string_view value) const;
     std::vector<std::string> Sections() const;
@@ -44,11 +47,15 @@ class IniDocument {
     RenameResult RenameSection(std::string_view from, std::string_view to);
 
   private:
+    // The name and value are parts of the text: one string per line keeps
+    // the parse of a large catalogue quick.
     struct Line {
         enum Kind { Other, Section, Entry } kind = Other;
-        std::string text;  // as read, without its line end
-        std::string name;  // section or key name, trimmed
-        std::string value; // entries: trimmed and unquoted
+        std::string text;                         // as read, without its line end
+        std::uint32_t nameAt = 0, nameSize = 0;   // section or key name, trimmed
+        std::uint32_t valueAt = 0, valueSize = 0; // entries: trimmed and unquoted
+        std::string_view Name() const { return std::string_view(text).substr(nameAt, nameSize); }
+        std::string_view Value() const { return std::string_view(text).substr(valueAt, valueSize); }
     };
     struct SectionIndex {
         std::size_t header = 0;

@@ -121,6 +121,16 @@ TIniFile::~TIniFile() {
     Flush();
 }
 
+void TIniFile::Preload() const {
+    auto snap = ReadFileSnapshot(fileName_);
+    if (!snap || !cacheEnabled_) {
+        return;
+    }
+    cached_ = std::make_shared<const IniDocument>(
+        IniDocument::Parse(ProfileBytesToText(std::move(snap->bytes))));
+    cachedIdentity_ = std::make_unique<FileIdentity>(snap->identity);
+}
+
 std::shared_ptr<const IniDocument> TIniFile::Load() const {
     if (cacheEnabled_ && cached_ && held_ > 0 && heldLoaded_) {
         return cached_;
@@ -187,7 +197,7 @@ template <class Edit> bool TIniFile::Modify(Edit&& edit, bool reportFailure) {
 std::string TIniFile::ReadText(std::string_view section, std::string_view key,
                                std::string_view defaultValue) const {
     const auto doc = Load();
-    const std::string* value = doc->Find(section, key);
+    const std::optional<std::string_view> value = doc->Find(section, key);
     if (!value) {
         return std::string(defaultValue);
     }

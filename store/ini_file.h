@@ -85,8 +85,9 @@ class TIniFile {
     };
 
     // Reads and parses the file now, so that the next read finds it ready
-    // (while it is unchanged). Not to be called alongside any other use.
-    void Preload() const { (void)Load(); }
+    // (while it is unchanged). Throws std::system_error when the file is
+    // there but cannot be read. Not to be called alongside any other use.
+    void Preload() const;
 
     // Every write is already durable when it returns; kept for callers that
     // want to say so.
