@@ -11,6 +11,7 @@
 #include "window_layer/display_probe.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -24,11 +25,17 @@ void SetUpApplication(QApplication& app) {
     // The class name of the windows (WM_CLASS "korvane", "Korvane"): the
     // menu entry's StartupWMClass.
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
-    // Task bars and window switchers show this icon and, through the entry's
-    // id (the Wayland app id), group the windows with the menu entry.
-    QApplication::setWindowIcon(ProductIcon());
+    // Task bars and window switchers group the windows with the menu entry
+    // through the entry's id (the Wayland app id).
     QApplication::setDesktopFileName(QString::fromLatin1(version::kAppId));
     app.setQuitOnLastWindowClosed(true);
+}
+
+// Task bars and window switchers show this icon. Given once the first window
+// is on its way: the picture is rendered at every size a task bar may ask
+// for, which the window's first frame does not wait for.
+void GiveWindowsTheIcon(QApplication& app) {
+    QTimer::singleShot(0, &app, [] { QApplication::setWindowIcon(ProductIcon()); });
 }
 
 // The catalogue checked, read and parsed on a second thread while Qt
@@ -39,11 +46,10 @@ class CataloguePreload {
     explicit CataloguePreload(const ProgramFiles& files)
         : thread_([this, &files] {
               try {
-                  CheckReadable(files.catalogue);
+                  CheckReadable(files.catalogue); // reads and parses it too
               } catch (...) {
                   failure_ = std::current_exception();
               }
-              files.catalogue.Preload();
           }) {}
     void Wait() {
         if (thread_.joinable()) {
@@ -96,6 +102,7 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     form.KeepOnScreen();
     form.show();
     form.KeepOnScreen();
+    GiveWindowsTheIcon(app);
     Guarded(&form, [&] { preload.ReportFailure(); });
     return app.exec();
 }
@@ -122,6 +129,7 @@ int RunEditor(ProgramFiles& files, int& argc, char** argv) {
     form.KeepOnScreen();
     form.show();
     form.KeepOnScreen();
+    GiveWindowsTheIcon(app);
     Guarded(&form, [&] { preload.ReportFailure(); });
     return app.exec();
 }
