@@ -6,6 +6,10 @@
 # ROUNDS (default 15) sets the number of paired runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ ! -x build/bench/first_map ] || [ ! -x build/bench/bare_window ]; then
+  echo "first_map.sh: build the benchmarks first (bench/run.sh, or scripts/build.sh -DKORVANE_BUILD_BENCH=ON)" >&2
+  exit 1
+fi
 rounds=${ROUNDS:-15}
 settle=${SETTLE_MS:-700}
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT

@@ -10,6 +10,8 @@ command -v dex >/dev/null || need+=(dex)
 command -v gio >/dev/null || need+=(libglib2.0-bin)
 command -v xdg-open >/dev/null || need+=(xdg-utils)
 [ -x /usr/bin/time ] || need+=(time)
+command -v xvfb-run >/dev/null || need+=(xvfb xauth)
+command -v dbus-run-session >/dev/null || need+=(dbus-daemon)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
   $sudo apt-get install -y --no-install-recommends "${need[@]}"
@@ -111,4 +113,5 @@ if command -v xvfb-run >/dev/null; then
   xvfb-run -a build/bench/editor_start_bench "$repeat" | sed 's/$/,xvfb/' >> "$ecsv"
 fi
 awk -F, 'NR>1 { printf "  %-9s %5d batches: %d ms\n", $3, $1, $2 }' "$ecsv"
+echo; xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session bench/first_map.sh 2>/dev/null
 echo; echo "CSV files: bench/results/"
