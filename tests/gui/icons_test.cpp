@@ -222,6 +222,35 @@ class IconsTest : public QObject {
         QCOMPARE(korvane::shell::ResolveIconSource("firefox"), std::string("firefox"));
     }
 
+    // Row icons are made when first drawn: before that they are not null,
+    // drawn they show what the file names, and rows of one icon share it.
+    void rowIconsAreMadeWhenDrawn() {
+        TempDir dir;
+        QVERIFY(Filled(32, Qt::red).save(P(dir / "red.png")));
+        QVERIFY(Filled(32, Qt::blue).save(P(dir / "blue.png")));
+        korvane::ApplicationRow row;
+        row.file = dir / "a.lnk";
+        row.target = (dir / "missing").string();
+        row.iconFile = (dir / "red.png").string();
+        korvane::ItemIcons items;
+        const QIcon first = items.For(row);
+        QVERIFY(!first.isNull());
+        // Changed before it is drawn: the icon shows the file as it is then.
+        QVERIFY(Filled(32, Qt::green).save(P(dir / "red.png")));
+        QCOMPARE(CentreOf(first), QColor(Qt::green));
+        QCOMPARE(items.For(row).cacheKey(), first.cacheKey());
+        QCOMPARE(CentreOf(items.For(row)), QColor(Qt::green));
+        row.iconFile = (dir / "blue.png").string();
+        QCOMPARE(CentreOf(items.For(row)), QColor(Qt::blue));
+        // No icon to be had: the document picture, never an empty row.
+        row.iconFile = (dir / "gone.png").string();
+        QVERIFY(!items.For(row).pixmap(32, 32).isNull());
+        korvane::BatchIcons batches;
+        QCOMPARE(CentreOf(batches.For((dir / "blue.png").string(), 0)), QColor(Qt::blue));
+        QCOMPARE(batches.For((dir / "gone.png").string(), 0).pixmap(32, 32).toImage(),
+                 korvane::DefaultBatchIcon().pixmap(32, 32).toImage());
+    }
+
     void missingFilesGiveNoIcon() {
         QVERIFY(korvane::ExtractIcon("/nowhere/x.ico", 0).isNull());
         QCOMPARE(korvane::IconCount("/nowhere/x.ico"), 0);

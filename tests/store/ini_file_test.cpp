@@ -1,5 +1,6 @@
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/file_io.h"
 #include "store/ini_file.h"
 #include "store/profile_encoding.h"
 #include "test_support.h"
@@ -272,6 +273,50 @@ TEST(TIniFileTest, TypedValuesRoundTrip) {
     ini.WriteReal("A", "third", 1.0 / 3.0);
     EXPECT_EQ(ini.ReadText("A", "r", ""), "0.75");
     EXPECT_EQ(ini.ReadText("A", "third", ""), "0.333333333333333");
+}
+
+// A value the file holds already is not written again: no rewrite, so
+// another process's file watch sees nothing and a read-only state costs no
+// error. A value held in another spelling is written as the file would be.
+TEST(TIniFileTest, AWriteOfTheValueHeldRewritesNothing) {
+    TempDir dir;
+    const fs::path file = dir / "f.ini";
+    WriteFile(file, "[Debug-Form1]\r\nMark1=Yes\r\n[A]\r\nk = v\r\n");
+    TIniFile ini(file);
+    const auto before = korvane::IdentifyFile(file);
+    ini.WriteText("Debug-Form1", "Mark1", "Yes");
+    ini.WriteText(" debug-form1 ", "MARK1", "Yes"); // the key keeps its name
+    EXPECT_EQ(korvane::IdentifyFile(file), before);
+    ini.WriteText("A", "k", "v"); // "k = v" is not the line a write makes
+    EXPECT_EQ(ReadFile(file), "[Debug-Form1]\r\nMark1=Yes\r\n[A]\r\nk=v\r\n");
+    ini.WriteText("Debug-Form1", "Mark1", "yes");
+    EXPECT_EQ(ini.ReadText("Debug-Form1", "Mark1", ""), "yes");
+}
+
+// Reads under a held version see the file as the first of them found it,
+// whatever another writer does meanwhile; once let go, the file as it is.
+TEST(TIniFileTest, AHeldVersionReadsOneVersion) {
+    TempDir dir;
+    const fs::path file = dir / "f.ini";
+    WriteFile(file, "[A]\r\nk=1\r\n[B]\r\nk=1\r\n");
+    TIniFile reader(file);
+    TIniFile writer(file);
+    {
+        const TIniFile::HeldVersion held(reader);
+        EXPECT_EQ(reader.ReadText("A", "k", ""), "1");
+        writer.WriteText("B", "k", "2");
+        EXPECT_EQ(reader.ReadText("B", "k", ""), "1");
+        {
+            const TIniFile::HeldVersion inner(reader);
+            EXPECT_EQ(reader.ReadText("B", "k", ""), "1");
+        }
+        EXPECT_EQ(reader.ReadText("B", "k", ""), "1"); // still held by the outer one
+        reader.WriteText("A", "k", "3");               // its own writes it sees
+        EXPECT_EQ(reader.ReadText("A", "k", ""), "3");
+        EXPECT_EQ(reader.ReadText("B", "k", ""), "2");
+    }
+    writer.WriteText("B", "k", "4");
+    EXPECT_EQ(reader.ReadText("B", "k", ""), "4");
 }
 
 } // namespace
