@@ -164,17 +164,9 @@ void TForm1::BatchListSelectItem(QListWidgetItem* row) {
     typeCache_.clear();
     shownEntries_.clear();
     if (!row) {
-        WatchItemsOf({});
         return;
     }
     CurrentBatchName() = StdStringFrom(row->data(kNameRole).toString());
-    // The watch sees its folder come and go from the folder above: before
-    // there is a Shortcuts folder, the whole (new) tree is watched instead.
-    fs::path items = BatchFolder(files_, CurrentBatchName()).parent_path(); // no trailing "/"
-    if (std::error_code ec; !fs::is_directory(items.parent_path(), ec)) {
-        items = items.parent_path();
-    }
-    WatchItemsOf(items);
     shownEntries_ = ItemEntries();
     ForEachItem(files_.catalogue, CurrentBatchName(), [this](int n, const tqAppInfo& item) {
         if (item.Kind == TItemKind::ikFile) {

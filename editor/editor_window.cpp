@@ -138,22 +138,12 @@ void TForm1::BuildDialogs() {
     }
 }
 
-// The item folders of the batch shown: their files coming and going change
-// its rows. Only that batch's: another's are read when it is selected, and
-// a catalogue of thousands of items would otherwise cost as many watches.
-void TForm1::WatchItemsOf(const fs::path& folder) {
-    if (closing_ || (watch_ && folder == watched_)) {
-        return;
-    }
-    watch_.reset();
-    watched_ = folder;
-    if (folder.empty()) {
-        return;
-    }
+// The watches of Shortcuts/ and of the catalogue, and the idle update.
+void TForm1::StartWatches() {
     // The watch works on its own thread and hands each (folded) change to
     // this thread; one reload is queued at a time.
     watch_ = std::make_unique<FolderWatch>(
-        folder,
+        files_.folder / "Shortcuts",
         [this] {
             if (!reloadPending_.exchange(true)) {
                 QMetaObject::invokeMethod(
@@ -170,10 +160,6 @@ void TForm1::WatchItemsOf(const fs::path& folder) {
                 this, [this, message] { StatusBar1->showMessage(QStringFrom(message)); },
                 Qt::QueuedConnection);
         });
-}
-
-// The watch of the catalogue, and the idle update.
-void TForm1::StartWatches() {
     // batches.lst is replaced whole by every writer, this process or
     // another: its folder tells of each new version. A burst of changes is
     // taken as one.

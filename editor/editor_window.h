@@ -95,7 +95,6 @@ class TForm1 : public TPublishedForm {
     void SetDefaultHooks();
     void BuildActions();
     void StartWatches();
-    void WatchItemsOf(const std::filesystem::path& folder);
     void BuildWindow();
     void BuildLists(QVBoxLayout* layout);
     void ConnectLists();
@@ -151,8 +150,7 @@ class TForm1 : public TPublishedForm {
 
     ProgramFiles& files_;
     std::mt19937 random_;
-    std::unique_ptr<FolderWatch> watch_; // the shown batch's item folders
-    std::filesystem::path watched_;
+    std::unique_ptr<FolderWatch> watch_;
     std::atomic<bool> reloadPending_{false};
     bool closing_ = false;
     bool appListReady_ = false;
