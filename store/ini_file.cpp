@@ -122,37 +122,51 @@ TIniFile::~TIniFile() {
 }
 
 void TIniFile::Preload() const {
-    auto snap = ReadFileSnapshot(fileName_);
-    if (!snap || !cacheEnabled_) {
-        return;
+    (void)Reread(true);
+}
+
+// The parsed file while the file on disk is unchanged (or while a held
+// version is read); null when it must be read again. Looks at no more than
+// the file's identity.
+std::shared_ptr<const IniDocument> TIniFile::Current() const {
+    if (!cacheEnabled_ || !cached_) {
+        return nullptr;
     }
-    cached_ = std::make_shared<const IniDocument>(
-        IniDocument::Parse(ProfileBytesToText(std::move(snap->bytes))));
-    cachedIdentity_ = std::make_unique<FileIdentity>(snap->identity);
+    if (held_ > 0 && heldLoaded_) {
+        return cached_;
+    }
+    const auto id = IdentifyFile(fileName_);
+    if (!id || !cachedIdentity_ || !(*id == *cachedIdentity_)) {
+        return nullptr;
+    }
+    heldLoaded_ = held_ > 0;
+    return cached_;
 }
 
 std::shared_ptr<const IniDocument> TIniFile::Load() const {
-    if (cacheEnabled_ && cached_ && held_ > 0 && heldLoaded_) {
-        return cached_;
+    if (auto doc = Current()) {
+        return doc;
     }
-    heldLoaded_ = held_ > 0;
-    if (cacheEnabled_ && cached_) {
-        const auto id = IdentifyFile(fileName_);
-        if (id && cachedIdentity_ && *id == *cachedIdentity_) {
-            return cached_;
-        }
-    }
+    return Reread(false);
+}
+
+// Reads and parses the file, and keeps the result for the reads that follow.
+std::shared_ptr<const IniDocument> TIniFile::Reread(bool throwIfUnreadable) const {
     std::optional<FileSnapshot> snap;
     try {
         snap = ReadFileSnapshot(fileName_);
     } catch (const std::system_error&) {
         // Reads never fail: a file that cannot be read yields the defaults.
+        if (throwIfUnreadable) {
+            throw;
+        }
     }
     auto doc = std::make_shared<const IniDocument>(
         IniDocument::Parse(snap ? ProfileBytesToText(std::move(snap->bytes)) : std::string()));
     if (cacheEnabled_ && snap) {
         cached_ = doc;
         cachedIdentity_ = std::make_unique<FileIdentity>(snap->identity);
+        heldLoaded_ = held_ > 0;
     } else {
         cached_.reset();
         cachedIdentity_.reset();
@@ -207,8 +221,9 @@ std::string TIniFile::ReadText(std::string_view section, std::string_view key,
 void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
     CheckEntry(section, key, value);
     // A value the file holds already needs neither the lock nor a rewrite
-    // (the window layout's trace writes the same marks at every start).
-    if (Load()->Holds(section, key, value)) {
+    // (the window layout's trace writes the same marks at every start). Only
+    // a document at hand is asked: the write reads the file under the lock.
+    if (const auto doc = Current(); doc && doc->Holds(section, key, value)) {
         return;
     }
     Modify([&](IniDocument& doc) { return doc.Set(section, key, value); }, true);

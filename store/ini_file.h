@@ -99,6 +99,8 @@ class TIniFile {
 
   private:
     std::shared_ptr<const IniDocument> Load() const;
+    std::shared_ptr<const IniDocument> Current() const;
+    std::shared_ptr<const IniDocument> Reread(bool throwIfUnreadable) const;
     template <class Edit> bool Modify(Edit&& edit, bool reportFailure);
 
     std::filesystem::path fileName_;
