@@ -227,6 +227,9 @@ struct FileOp {
     int kind = 0;
     std::string section, key, value, other;
     Pairs pairs;
+    // Made through a second handle on the file, as another program would:
+    // what the first one keeps parsed is then out of date.
+    bool elsewhere = false;
 };
 
 void Show(const FileOp& op, std::ostream& os) {
@@ -234,7 +237,7 @@ void Show(const FileOp& op, std::ostream& os) {
                                   "RemoveSection", "RenameSection", "EditSection"};
     os << names[op.kind] << "(" << rc::toString(op.section) << ", " << rc::toString(op.key) << ", "
        << rc::toString(op.value) << ", " << rc::toString(op.other) << ", " << rc::toString(op.pairs)
-       << ")";
+       << ")" << (op.elsewhere ? " elsewhere" : "");
 }
 
 // Applies one operation to the file and the model; the file must end where
@@ -306,9 +309,13 @@ template <> struct Arbitrary<FileOp> {
                      gen::weightedElement<int>({{5, 0}, {2, 1}, {2, 2}, {1, 3}, {1, 4}, {2, 5}})),
             gen::set(&FileOp::section, HostileName()), gen::set(&FileOp::key, HostileName()),
             gen::set(&FileOp::value, HostileValue()), gen::set(&FileOp::other, HostileName()),
-            gen::set(&FileOp::pairs, gen::mapcat(gen::inRange(0, 4), [](int n) {
-                return gen::container<Pairs>(n, gen::pair(HostileName(), HostileValue()));
-            })));
+            gen::set(&FileOp::pairs, gen::mapcat(gen::inRange(0, 4),
+                                                 [](int n) {
+                                                     return gen::container<Pairs>(
+                                                         n,
+                                                         gen::pair(HostileName(), HostileValue()));
+                                                 })),
+            gen::set(&FileOp::elsewhere, gen::arbitrary<bool>()));
     }
 };
 } // namespace rc
@@ -317,12 +324,13 @@ RC_GTEST_PROP(ProfileFileModel, EveryStepLeavesTheFileTheModelDescribes,
               (const std::vector<FileOp>& ops)) {
     TempDir dir;
     korvane::TIniFile ini(dir / "batches.lst");
+    korvane::TIniFile another(dir / "batches.lst");
     ModelFile model;
     for (const FileOp& op : ops) {
         std::ostringstream step;
         Show(op, step);
         RC_LOG() << step.str() << "\n";
-        Apply(ini, model, op);
+        Apply(op.elsewhere ? another : ini, model, op);
         CheckAgainst(ini.FileName(), model);
     }
 }
