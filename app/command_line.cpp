@@ -3,37 +3,59 @@
 namespace korvane {
 
 ModeChoice ChooseRunMode(std::span<const std::string> arguments) {
+    ModeChoice choice;
+    bool options = true;
     for (const std::string& arg : arguments) {
         if (arg.empty()) {
             continue; // "" on a command line is no argument
         }
-        if (arg == "-startup") {
-            return {RunMode::StartupMenu, {}};
+        if (options) {
+            if (arg == "--") {
+                options = false;
+                continue;
+            }
+            if (arg == "--verbose") {
+                choice.verbose = true;
+                continue;
+            }
+            if (arg == "-startup") {
+                choice.mode = RunMode::StartupMenu;
+                return choice;
+            }
+            if (arg == "-h" || arg == "--help") {
+                choice.mode = RunMode::Help;
+                return choice;
+            }
+            if (arg == "--version") {
+                choice.mode = RunMode::Version;
+                return choice;
+            }
         }
-        if (arg == "-h" || arg == "--help") {
-            return {RunMode::Help, {}};
-        }
-        if (arg == "--version") {
-            return {RunMode::Version, {}};
-        }
-        return {RunMode::DirectLaunch, arg};
+        choice.mode = RunMode::DirectLaunch;
+        choice.batchName = arg;
+        return choice;
     }
-    return {RunMode::Editor, {}};
+    return choice;
 }
 
 std::string UsageText(const std::string& program) {
     return "Usage: " + program +
-           " [-startup | BATCH | --help | --version]\n"
+           " [-startup | [--verbose] [--] BATCH | --help | --version]\n"
            "Starts named groups of programs (batches) in a fixed order.\n"
            "\n"
            "  (no argument)  open the batch editor\n"
            "  -startup       show the startup menu, as at logon\n"
            "  BATCH          launch the batch of that name without a window\n"
+           "  --verbose      say what became of each item on stderr (it is said\n"
+           "                 anyway when stderr is a terminal)\n"
+           "  --             what follows is a batch name, even \"-startup\"\n"
            "  -h, --help     print this help\n"
            "  --version      print the version\n"
            "\n"
-           "Exit codes of a launch: 0 launched, 1 an error (said on stderr),\n"
-           "2 no batch of that name.\n";
+           "Exit codes of a launch: 0 every item started, 1 an error (said on\n"
+           "stderr), 2 no batch of that name, 3 an item was not found or could\n"
+           "not be started. Each run is reported in the Reports folder of the\n"
+           "state folder.\n";
 }
 
 } // namespace korvane

@@ -10,17 +10,21 @@ enum class RunMode { Editor, StartupMenu, DirectLaunch, Help, Version };
 struct ModeChoice {
     RunMode mode = RunMode::Editor;
     std::string batchName; // DirectLaunch only
+    bool verbose = false;  // "--verbose": a line per item on stderr, terminal or not
 };
 
 // Chooses the mode by the first argument (the program's own path excluded).
 // Empty arguments before it count as none; later arguments are ignored.
 // "-h" and "--help" ask for the usage, "--version" for the version.
+// "--verbose" may come before the others; after "--" the next argument
+// names a batch, whatever it looks like.
 ModeChoice ChooseRunMode(std::span<const std::string> arguments);
 // What "--help" prints.
 std::string UsageText(const std::string& program);
 // Exit codes of a direct launch.
 inline constexpr int kExitLaunched = 0;
-inline constexpr int kExitError = 1;   // a fatal error, said on stderr (and in a box)
-inline constexpr int kExitNoBatch = 2; // the catalogue holds no batch of that name
+inline constexpr int kExitError = 1;         // a fatal error, said on stderr (and in a box)
+inline constexpr int kExitNoBatch = 2;       // the catalogue holds no batch of that name
+inline constexpr int kExitNotAllStarted = 3; // an item was not found or did not start
 
 } // namespace korvane

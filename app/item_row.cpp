@@ -9,6 +9,11 @@ std::string ApplicationRow::LookupKey() const {
     return target.empty() ? utf8::FromPath(file) : target;
 }
 
+std::string ItemCaption(const std::filesystem::path& file) {
+    std::string caption = shell::ReadLinkDisplayName(file);
+    return caption.empty() ? utf8::DisplayFileName(utf8::FromPath(file.stem())) : caption;
+}
+
 ApplicationRow DescribeApplication(const ProgramFiles& files, const std::string& batch,
                                    const std::string& folderField) {
     ApplicationRow row;
@@ -19,10 +24,7 @@ ApplicationRow DescribeApplication(const ProgramFiles& files, const std::string&
     }
     const std::filesystem::path name = utf8::ToPath(found);
     row.file = *row.folder / name;
-    row.caption = shell::ReadLinkDisplayName(row.file);
-    if (row.caption.empty()) {
-        row.caption = utf8::DisplayFileName(utf8::FromPath(name.stem()));
-    }
+    row.caption = ItemCaption(row.file);
     row.comment = shell::ReadLinkComment(row.file);
     row.target = shell::ReadLinkTarget(row.file);
     row.isApplication = name.extension() == ".desktop" ||

@@ -26,6 +26,10 @@ struct ApplicationRow {
     std::string LookupKey() const;
 };
 
+// What people call the item of a link file: a desktop entry's Name=, else
+// the file's name without extension, readable.
+std::string ItemCaption(const std::filesystem::path& file);
+
 ApplicationRow DescribeApplication(const ProgramFiles& files, const std::string& batch,
                                    const std::string& folderField);
 

@@ -2,7 +2,8 @@
 
 #include "app/command_line.h"
 #include "app/error_text.h"
-#include "app/runner.h"
+#include "app/reported_run.h"
+#include "app/this_process.h"
 #include "shell/shell.h"
 #include "store/catalogue.h"
 #include "store/utf8.h"
@@ -57,8 +58,11 @@ int RunProgram(std::span<const std::string> arguments, const WindowLayer& window
                          utf8::FromPath(files.catalogue.FileName()).c_str());
             return kExitNoBatch;
         }
-        LaunchBatch(files, choice.batchName);
-        return kExitLaunched;
+        ReportedRunOptions options;
+        options.origin = kFromCommand;
+        options.echo = choice.verbose || StderrIsTerminal() ? stderr : nullptr;
+        const RunSummary summary = LaunchReported(files, choice.batchName, options);
+        return summary.AllStarted() ? kExitLaunched : kExitNotAllStarted;
     } catch (const std::exception& error) {
         return ReportFatal(error, module, windows);
     }

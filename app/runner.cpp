@@ -1,9 +1,11 @@
 #include "app/runner.h"
 
+#include "app/item_row.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
 #include "store/utf8.h"
 
+#include <cstdio>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -14,8 +16,8 @@ void RunnerHooks::DefaultSleep(std::chrono::milliseconds ms) {
     std::this_thread::sleep_for(ms);
 }
 
-void RunnerHooks::DefaultOpen(const fs::path& file, const fs::path& folder) {
-    shell::ShellOpen(file, "", shell::DefaultStartFolder(folder));
+shell::OpenResult RunnerHooks::DefaultOpen(const fs::path& file, const fs::path& folder) {
+    return shell::ShellOpen(file, "", shell::DefaultStartFolder(folder));
 }
 
 std::int64_t PauseMilliseconds(double time) {
@@ -39,6 +41,48 @@ std::optional<fs::path> ItemFile(const fs::path& batchFolder, const tqAppInfo& i
     return *folder / utf8::ToPath(name);
 }
 
+// What an item that has not been found is called: its folder's name.
+std::string UnfoundName(const tqAppInfo& item) {
+    std::string name = item.Folder;
+    while (!name.empty() && (name.back() == '\\' || name.back() == '/')) {
+        name.pop_back();
+    }
+    return "folder " + utf8::DisplayFileName(name);
+}
+
+ItemRecord NotFound(int n, const fs::path& batchFolder, const tqAppInfo& item) {
+    ItemRecord record{.index = n, .outcome = ItemOutcome::NotFound, .name = UnfoundName(item)};
+    auto folder = ItemFolder(batchFolder, item.Folder);
+    if (folder && !folder->has_filename()) {
+        folder = folder->parent_path(); // no separator at the end, as people write it
+    }
+    record.detail = folder ? "no file in " + utf8::FromPath(*folder)
+                           : "its folder \"" + item.Folder + "\" lies outside the batch's folder";
+    return record;
+}
+
+// A pause's length for people: "5 s", "1 min 30 s", "1 h 0 min 5 s", "0.25 s".
+std::string LengthText(std::int64_t ms) {
+    const std::int64_t s = ms / 1000, rest = ms % 1000;
+    std::string text;
+    if (s >= 3600) {
+        text = std::to_string(s / 3600) + " h " + std::to_string(s / 60 % 60) + " min ";
+    } else if (s >= 60) {
+        text = std::to_string(s / 60) + " min ";
+    }
+    text += std::to_string(s % 60);
+    if (rest != 0) {
+        char frac[8];
+        std::snprintf(frac, sizeof frac, ".%03d", static_cast<int>(rest));
+        std::string f = frac;
+        while (f.back() == '0') {
+            f.pop_back();
+        }
+        text += f;
+    }
+    return text + " s";
+}
+
 } // namespace
 
 void LaunchBatch(const ProgramFiles& files, std::string_view name, const RunnerHooks& hooks) {
@@ -56,14 +100,41 @@ void LaunchBatch(const ProgramFiles& files, std::string_view name, const RunnerH
             return;
         }
         DecodeItemEntry(entry, item);
-        if (item.Kind == TItemKind::ikFile && item.Active) {
+        ItemRecord record{.index = n};
+        if (item.Kind == TItemKind::ikFile) {
             fs::path itemFolder;
             const auto file = ItemFile(batchFolder, item, itemFolder);
             if (!file) {
-                return;
+                if (item.Active) {
+                    hooks.item(NotFound(n, batchFolder, item));
+                    return;
+                }
+                record.name = UnfoundName(item);
+            } else {
+                record.name = ItemCaption(*file);
+                record.detail = utf8::FromPath(*file);
             }
-            hooks.open(*file, itemFolder);
+            if (item.Active) {
+                const shell::OpenResult opened = hooks.open(*file, itemFolder);
+                record.outcome = opened.started ? ItemOutcome::Started : ItemOutcome::FailedToStart;
+                record.processId = opened.processId;
+                if (!opened.started) {
+                    record.detail = opened.failure;
+                }
+            } else {
+                record.outcome = ItemOutcome::Skipped;
+                record.detail = "switched off";
+            }
+        } else if (item.Kind == TItemKind::ikInterval) {
+            record.name = "pause";
+            record.outcome = item.Active ? ItemOutcome::Paused : ItemOutcome::Skipped;
+            record.detail = item.Active ? LengthText(PauseMilliseconds(item.Time)) : "switched off";
+        } else {
+            record.name = "item " + std::to_string(n + 1);
+            record.outcome = ItemOutcome::Skipped;
+            record.detail = "an item of a kind this version does not know: " + entry;
         }
+        hooks.item(record);
         hooks.processMessages();
         if (item.Kind == TItemKind::ikInterval && item.Active) {
             hooks.sleep(std::chrono::milliseconds(PauseMilliseconds(item.Time)));
@@ -87,7 +158,7 @@ void LaunchItem(const ProgramFiles& files, std::string_view batchName, int index
     }
     fs::path itemFolder;
     if (const auto file = ItemFile(BatchFolder(files, batchName), item, itemFolder)) {
-        hooks.open(*file, itemFolder);
+        (void)hooks.open(*file, itemFolder);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/launch_report.h"
+#include "shell/shell.h"
 #include "store/catalogue.h"
 
 #include <chrono>
@@ -15,16 +17,21 @@ namespace korvane {
 struct RunnerHooks {
     std::function<void()> processMessages = [] {};
     std::function<void(std::chrono::milliseconds)> sleep = DefaultSleep;
-    std::function<void(const std::filesystem::path& file, const std::filesystem::path& folder)>
+    std::function<shell::OpenResult(const std::filesystem::path& file,
+                                    const std::filesystem::path& folder)>
         open = DefaultOpen;
+    // Told what became of each item, before a pause is waited out; the
+    // record's time is the caller's to fill.
+    std::function<void(const ItemRecord&)> item = [](const ItemRecord&) {};
 
     static void DefaultSleep(std::chrono::milliseconds ms);
-    static void DefaultOpen(const std::filesystem::path& file, const std::filesystem::path& folder);
+    static shell::OpenResult DefaultOpen(const std::filesystem::path& file,
+                                         const std::filesystem::path& folder);
 };
 
 // Opens every active application item of the batch in order and waits out
-// every active pause. Ends early, silently, at an active application whose
-// folder holds no file. Throws ConvertError for a pause with a bad time.
+// every active pause. Ends early at an active application whose folder holds
+// no file. Throws ConvertError for a pause with a bad time.
 void LaunchBatch(const ProgramFiles& files, std::string_view batchName,
                  const RunnerHooks& hooks = {});
 

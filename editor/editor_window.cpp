@@ -3,7 +3,7 @@
 #include "editor/drop_policy.h"
 #include "editor/editor_internal.h"
 
-#include "app/runner.h"
+#include "app/reported_run.h"
 #include "appearance/batch_appearance.h"
 #include "editor/about_box.h"
 #include "editor/application_picker.h"
@@ -89,7 +89,9 @@ void TForm1::SetDefaultHooks() {
     launchBatch = [this](const std::string& batch) {
         RunnerHooks hooks;
         hooks.processMessages = [] { QCoreApplication::processEvents(); };
-        LaunchBatch(files_, batch, hooks);
+        ReportedRunOptions options;
+        options.origin = kFromEditor;
+        LaunchReported(files_, batch, options, hooks);
     };
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
     showFileProperties = [this](const fs::path& file) { ShowLinkProperties(file); };

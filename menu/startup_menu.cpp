@@ -2,7 +2,7 @@
 
 #include "app/item_row.h"
 
-#include "app/runner.h"
+#include "app/reported_run.h"
 #include "gui/context_menu_keys.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
@@ -71,7 +71,9 @@ TForm2::TForm2(ProgramFiles& files, QWidget* parent)
     launchBatch = [this](const std::string& batch) {
         RunnerHooks hooks;
         hooks.processMessages = [] { QCoreApplication::processEvents(); };
-        LaunchBatch(files_, batch, hooks);
+        ReportedRunOptions options;
+        options.origin = fromCountdown_ ? kFromCountdown : kFromStartupMenu;
+        LaunchReported(files_, batch, options, hooks);
     };
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
     startSystemMove = [this] { return windowHandle() && windowHandle()->startSystemMove(); };
@@ -246,7 +248,10 @@ void TForm2::Timer1Timer() {
     ProgressBar1->setValue(view.position);
     if (clock() - countdownStart_ > countdownLength_) {
         StopTimer(); // over an empty list nothing launches: no strip stays at 0:00:00
+        // Nobody chose it: the report says the countdown did.
+        fromCountdown_ = true;
         RunBatch();
+        fromCountdown_ = false;
     }
 }
 

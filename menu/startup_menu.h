@@ -74,6 +74,7 @@ class TForm2 : public TPublishedForm {
     // A run lets the window system work between items: nothing may start a
     // second one, launch an item or close the menu under it meanwhile.
     bool launching_ = false;
+    bool fromCountdown_ = false;
     QFrame* Panel1 = nullptr;
     QWidget* CoolBar1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -14,7 +14,7 @@ const KorvaneGio* GioServices() {
             return nullptr;
         }
         using Entry = const KorvaneGio* (*)();
-        const auto entry = reinterpret_cast<Entry>(::dlsym(module, "korvane_gio_v1"));
+        const auto entry = reinterpret_cast<Entry>(::dlsym(module, "korvane_gio_v2"));
         return entry ? entry() : nullptr;
     }();
     return services;

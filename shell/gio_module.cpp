@@ -52,23 +52,59 @@ class InFolder {
     int saved_ = -1;
 };
 
-int LaunchApp(GAppInfo* app, const std::vector<std::string>& uris, const char* dir) {
+void Fail(KorvaneGioOutcome* outcome, const char* text) {
+    if (outcome) {
+        g_strlcpy(outcome->error, text && *text ? text : "the launch failed",
+                  sizeof outcome->error);
+    }
+}
+
+void FailWith(KorvaneGioOutcome* outcome, GError* error, const char* otherwise) {
+    Fail(outcome, error ? error->message : otherwise);
+    g_clear_error(&error);
+}
+
+// A launch context that notes the process id of what it launched.
+GObjectPtr<GAppLaunchContext> PidNotingContext(KorvaneGioOutcome* outcome) {
+    GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
+    g_signal_connect(context.get(), "launched",
+                     G_CALLBACK(+[](GAppLaunchContext*, GAppInfo*, GVariant* data, gpointer user) {
+                         gint32 pid = 0;
+                         if (data && g_variant_lookup(data, "pid", "i", &pid)) {
+                             static_cast<KorvaneGioOutcome*>(user)->pid = pid;
+                         }
+                     }),
+                     outcome);
+    return context;
+}
+
+int LaunchApp(GAppInfo* app, const std::vector<std::string>& uris, const char* dir,
+              KorvaneGioOutcome* outcome) {
     GList* list = nullptr;
     for (const std::string& uri : uris) {
         list = g_list_append(list, const_cast<char*>(uri.c_str()));
     }
+    GError* error = nullptr;
     gboolean ok = FALSE;
     if (G_IS_DESKTOP_APP_INFO(app)) {
         auto* info = G_DESKTOP_APP_INFO(app);
         // An entry's own Path= wins over the folder we were given.
         const InFolder folder(g_desktop_app_info_has_key(info, "Path") ? "" : dir);
-        ok = g_desktop_app_info_launch_uris_as_manager(info, list, nullptr, G_SPAWN_SEARCH_PATH,
-                                                       nullptr, nullptr, nullptr, nullptr, nullptr);
+        ok = g_desktop_app_info_launch_uris_as_manager(
+            info, list, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
+            +[](GDesktopAppInfo*, GPid pid, gpointer user) {
+                static_cast<KorvaneGioOutcome*>(user)->pid = pid;
+            },
+            outcome, &error);
     } else {
         const InFolder folder(dir);
-        ok = g_app_info_launch_uris(app, list, nullptr, nullptr);
+        const auto context = PidNotingContext(outcome);
+        ok = g_app_info_launch_uris(app, list, context.get(), &error);
     }
     g_list_free(list);
+    if (!ok) {
+        FailWith(outcome, error, "the application could not be started");
+    }
     return ok ? 1 : 0;
 }
 
@@ -88,30 +124,47 @@ std::vector<std::string> AsUris(const char* const* args, int argc) {
     return uris;
 }
 
-int LaunchEntry(const char* desktopFile, const char* const* args, int argc, const char* dir) {
+int LaunchEntry(const char* desktopFile, const char* const* args, int argc, const char* dir,
+                KorvaneGioOutcome* outcome) {
     GObjectPtr<GDesktopAppInfo> app(g_desktop_app_info_new_from_filename(desktopFile));
-    return app ? LaunchApp(G_APP_INFO(app.get()), AsUris(args, argc), dir) : 0;
+    if (!app) {
+        Fail(outcome, "not a desktop entry that can be launched");
+        return 0;
+    }
+    return LaunchApp(G_APP_INFO(app.get()), AsUris(args, argc), dir, outcome);
 }
 
-int OpenWithDefault(const char* file, const char* dir) {
+int OpenWithDefault(const char* file, const char* dir, KorvaneGioOutcome* outcome) {
     GObjectPtr<GFile> gfile(g_file_new_for_path(file));
+    GError* error = nullptr;
     GObjectPtr<GFileInfo> info(g_file_query_info(gfile.get(),
                                                  G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
-                                                 G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+                                                 G_FILE_QUERY_INFO_NONE, nullptr, &error));
     const char* type = info ? g_file_info_get_content_type(info.get()) : nullptr;
     if (!type) {
+        FailWith(outcome, error, "the file's type is not known");
         return 0;
     }
     GObjectPtr<GAppInfo> app(g_app_info_get_default_for_type(type, FALSE));
     if (!app) {
+        GString_ description(g_content_type_get_description(type));
+        GString_ text(g_strdup_printf("no application is set to open %s files (%s)",
+                                      description ? description.get() : type, type));
+        Fail(outcome, text.get());
         return 0;
     }
     GString_ uri(g_file_get_uri(gfile.get()));
-    return LaunchApp(app.get(), {uri ? uri.get() : ""}, dir);
+    return LaunchApp(app.get(), {uri ? uri.get() : ""}, dir, outcome);
 }
 
-int OpenUri(const char* uri) {
-    return g_app_info_launch_default_for_uri(uri, nullptr, nullptr) ? 1 : 0;
+int OpenUri(const char* uri, KorvaneGioOutcome* outcome) {
+    GError* error = nullptr;
+    const auto context = PidNotingContext(outcome);
+    if (!g_app_info_launch_default_for_uri(uri, context.get(), &error)) {
+        FailWith(outcome, error, "no application opens this address");
+        return 0;
+    }
+    return 1;
 }
 
 int MarkTrusted(const char* file) {
@@ -124,7 +177,7 @@ int MarkTrusted(const char* file) {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const KorvaneGio* korvane_gio_v1(void) {
+extern "C" __attribute__((visibility("default"))) const KorvaneGio* korvane_gio_v2(void) {
     static const KorvaneGio services{LaunchEntry, OpenWithDefault, OpenUri, MarkTrusted};
     return &services;
 }

@@ -5,20 +5,29 @@
 // never maps GIO. Plain C, so that both sides agree whatever they were built with.
 extern "C" {
 
+// What became of a launch: the started process (0 when GIO does not say, as
+// for a program that D-Bus activates) or why nothing started.
+struct KorvaneGioOutcome {
+    long long pid;
+    char error[512]; // "" when started
+};
+
 struct KorvaneGio {
     // Launches a desktop entry with files or addresses, in dir ("" for the
-    // entry's own Path= or none).
-    int (*launchEntry)(const char* desktopFile, const char* const* args, int argc, const char* dir);
+    // entry's own Path= or none). Each launch returns 1 when it started.
+    int (*launchEntry)(const char* desktopFile, const char* const* args, int argc, const char* dir,
+                       KorvaneGioOutcome* outcome);
     // Opens a file with the default application for its type, in dir.
-    int (*openWithDefault)(const char* file, const char* dir);
+    int (*openWithDefault)(const char* file, const char* dir, KorvaneGioOutcome* outcome);
     // Opens an address with its default handler.
-    int (*openUri)(const char* uri);
+    int (*openUri)(const char* uri, KorvaneGioOutcome* outcome);
     // Marks a desktop file trusted, for desktops that ask before running one.
     int (*markTrusted)(const char* file);
 };
 
-// The module's one entry point.
-const KorvaneGio* korvane_gio_v1(void);
+// The module's one entry point; its number changes with the table above, so
+// that a module of another build is never called with the wrong arguments.
+const KorvaneGio* korvane_gio_v2(void);
 }
 
 namespace korvane::shell {

@@ -14,9 +14,15 @@ namespace korvane::shell {
 // executables are started, application entries are launched, anything else
 // opens with the default application for its type. directory is the working
 // directory (unless a link names its own); "" means none. Windows open in
-// their normal state. Never waits.
-void ShellOpen(const std::filesystem::path& file, std::string_view parameters,
-               const std::filesystem::path& directory);
+// their normal state. Never waits, never throws: what became of it is
+// returned, for those who report it.
+struct OpenResult {
+    bool started = false;
+    long long processId = 0; // 0 when the system does not say which
+    std::string failure;     // the system's reason, when nothing started
+};
+OpenResult ShellOpen(const std::filesystem::path& file, std::string_view parameters,
+                     const std::filesystem::path& directory);
 
 // Makes folder/<target's file name>.lnk pointing at target, with the target's
 // folder as working directory.

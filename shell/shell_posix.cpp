@@ -75,8 +75,27 @@ void ReapWhenItEnds(pid_t pid) {
     pthread_attr_destroy(&attr);
 }
 
-void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
-                  const fs::path& dir) {
+OpenResult Started(long long pid) {
+    OpenResult result;
+    result.started = true;
+    result.processId = pid;
+    return result;
+}
+
+OpenResult NotStarted(std::string why) {
+    OpenResult result;
+    result.failure = std::move(why);
+    return result;
+}
+
+OpenResult FromGio(int ok, const KorvaneGioOutcome& outcome) {
+    return ok ? Started(outcome.pid) : NotStarted(outcome.error);
+}
+
+constexpr const char* kNoGio = "the GIO module this needs could not be loaded";
+
+OpenResult SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
+                        const fs::path& dir) {
     // posix_spawn does not copy this (large) process as fork does, which
     // makes a batch of many programs start several times faster.
     std::vector<std::string> argvStore{program.string()};
@@ -113,21 +132,26 @@ void SpawnProgram(const fs::path& program, const std::vector<std::string>& args,
     }
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc == 0) {
-        ReapWhenItEnds(pid);
+    if (rc != 0) {
+        // A working folder that is gone fails here too, with its own reason.
+        return NotStarted(std::generic_category().message(rc));
     }
+    ReapWhenItEnds(pid);
+    return Started(pid);
 }
 
-void OpenResolved(fs::path file, const std::vector<std::string>& args, const fs::path& dir,
-                  int depth) {
-    if (depth > kMaxLinkDepth || file.empty()) {
-        return;
+OpenResult OpenResolved(fs::path file, const std::vector<std::string>& args, const fs::path& dir,
+                        int depth) {
+    if (file.empty()) {
+        return NotStarted("the link names no target");
     }
+    if (depth > kMaxLinkDepth) {
+        return NotStarted("too many links lead on to one another");
+    }
+    KorvaneGioOutcome outcome{};
     if (const std::string text = file.string(); text.find("://") != std::string::npos) {
-        if (const KorvaneGio* gio = GioServices()) {
-            (void)gio->openUri(text.c_str());
-        }
-        return;
+        const KorvaneGio* gio = GioServices();
+        return gio ? FromGio(gio->openUri(text.c_str(), &outcome), outcome) : NotStarted(kNoGio);
     }
     std::error_code ec;
     if (file.is_relative() && !dir.empty() && fs::exists(dir / file, ec)) {
@@ -135,41 +159,42 @@ void OpenResolved(fs::path file, const std::vector<std::string>& args, const fs:
     } else if (!file.has_parent_path() && !fs::exists(file, ec)) {
         const auto found = FindProgramInPath(file.string());
         if (!found) {
-            return;
+            return NotStarted("no program named \"" + file.string() + "\" on the search path");
         }
         file = *found;
     }
     const std::string ext = LowerExtension(file);
     if (ext == ".lnk") {
-        if (const auto link = ReadLinkFile(file)) {
-            const fs::path wd =
-                link->workingDirectory.empty() ? dir : fs::path(link->workingDirectory);
-            OpenResolved(link->target, SplitArguments(link->arguments), wd, depth + 1);
+        const auto link = ReadLinkFile(file);
+        if (!link) {
+            return NotStarted("\"" + file.string() + "\" is not a link this program can read");
         }
-        return;
+        const fs::path wd = link->workingDirectory.empty() ? dir : fs::path(link->workingDirectory);
+        return OpenResolved(link->target, SplitArguments(link->arguments), wd, depth + 1);
     }
     if (ext == ".desktop") {
-        if (const KorvaneGio* gio = GioServices()) {
-            std::vector<const char*> argv;
-            for (const std::string& a : args) {
-                argv.push_back(a.c_str());
-            }
-            (void)gio->launchEntry(file.c_str(), argv.data(), static_cast<int>(argv.size()),
-                                   dir.c_str());
+        const KorvaneGio* gio = GioServices();
+        if (!gio) {
+            return NotStarted(kNoGio);
         }
-        return;
+        std::vector<const char*> argv;
+        for (const std::string& a : args) {
+            argv.push_back(a.c_str());
+        }
+        return FromGio(gio->launchEntry(file.c_str(), argv.data(), static_cast<int>(argv.size()),
+                                        dir.c_str(), &outcome),
+                       outcome);
     }
     const auto status = fs::status(file, ec);
     if (ec) {
-        return;
+        return NotStarted("\"" + file.string() + "\": " + ec.message());
     }
     if (fs::is_regular_file(status) && ::access(file.c_str(), X_OK) == 0) {
-        SpawnProgram(file, args, dir);
-        return;
+        return SpawnProgram(file, args, dir);
     }
-    if (const KorvaneGio* gio = GioServices()) {
-        (void)gio->openWithDefault(file.c_str(), dir.c_str());
-    }
+    const KorvaneGio* gio = GioServices();
+    return gio ? FromGio(gio->openWithDefault(file.c_str(), dir.c_str(), &outcome), outcome)
+               : NotStarted(kNoGio);
 }
 
 // XDG_DESKTOP_DIR from user-dirs.dirs: "$HOME/Desktop" or an absolute path.
@@ -271,11 +296,13 @@ bool WriteLinkFile(const fs::path& file, const LinkInfo& link) {
     return kf.Save(file);
 }
 
-void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
+OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
     try {
-        OpenResolved(file, SplitArguments(parameters), directory, 0);
+        return OpenResolved(file, SplitArguments(parameters), directory, 0);
+    } catch (const std::exception& error) {
+        return NotStarted(error.what());
     } catch (...) {
-        // Opening is best effort: a failure simply has no effect.
+        return NotStarted("the launch failed");
     }
 }
 

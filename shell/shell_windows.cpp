@@ -144,6 +144,20 @@ class DirectoryScope {
     std::wstring old_;
 };
 
+// The system's own words for an error code, in the user's language.
+std::string SystemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text ? text : L"", length);
+    LocalFree(text);
+    while (!message.empty() && std::iswspace(message.back())) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(code) : Narrow(message);
+}
+
 fs::path KnownDesktop() {
     PWSTR path = nullptr;
     fs::path result;
@@ -156,7 +170,7 @@ fs::path KnownDesktop() {
 
 } // namespace
 
-void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
+OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
     ComScope com;
     // An address ("https://…", "mailto:…") goes to the shell as it is; only
     // paths take backslashes.
@@ -171,7 +185,9 @@ void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path
     // right after its last item.
     // No message box of the shell's ("File not found", "no program
     // configured"): a batch started at logon must not wait for a click.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    // The process handle says which process started, when one did (a
+    // document handed to a running program starts none).
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOCLOSEPROCESS;
     info.lpFile = target.c_str();
     info.lpParameters = params.empty() ? nullptr : params.c_str();
     info.lpDirectory = dir.empty() ? nullptr : dir.c_str();
@@ -179,7 +195,17 @@ void ShellOpen(const fs::path& file, std::string_view parameters, const fs::path
     // A link that names no working folder of its own starts its target in
     // the current folder, not in lpDirectory: make that the given one too.
     const DirectoryScope inDirectory(dir);
-    (void)ShellExecuteExW(&info); // best effort: a failure has no effect
+    OpenResult result;
+    if (!ShellExecuteExW(&info)) {
+        result.failure = SystemMessage(GetLastError());
+        return result;
+    }
+    result.started = true;
+    if (info.hProcess) {
+        result.processId = GetProcessId(info.hProcess);
+        CloseHandle(info.hProcess);
+    }
+    return result;
 }
 
 void CreateItemLink(const fs::path& target, const fs::path& folder) {

@@ -12,6 +12,7 @@ struct ModeCase {
     std::vector<std::string> args;
     RunMode mode;
     const char* batch;
+    bool verbose = false;
 };
 
 class ChooseRunModeTest : public ::testing::TestWithParam<ModeCase> {};
@@ -21,6 +22,7 @@ TEST_P(ChooseRunModeTest, FirstArgumentDecides) {
     const auto choice = korvane::ChooseRunMode(c.args);
     EXPECT_EQ(choice.mode, c.mode);
     EXPECT_EQ(choice.batchName, c.batch);
+    EXPECT_EQ(choice.verbose, c.verbose);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -34,7 +36,17 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"capitalisedIsABatch", {"-Startup"}, RunMode::DirectLaunch, "-Startup"},
         ModeCase{"slashIsABatch", {"/startup"}, RunMode::DirectLaunch, "/startup"},
         ModeCase{
-            "batchWithBlanks", {"Monday morning", "x"}, RunMode::DirectLaunch, "Monday morning"}),
+            "batchWithBlanks", {"Monday morning", "x"}, RunMode::DirectLaunch, "Monday morning"},
+        ModeCase{"verboseBatch", {"--verbose", "Work"}, RunMode::DirectLaunch, "Work", true},
+        ModeCase{"verboseAlone", {"--verbose"}, RunMode::Editor, "", true},
+        ModeCase{"verboseAfterIsIgnored", {"Work", "--verbose"}, RunMode::DirectLaunch, "Work"},
+        ModeCase{"dashesThenStartup", {"--", "-startup"}, RunMode::DirectLaunch, "-startup"},
+        ModeCase{"dashesThenVerbose",
+                 {"--verbose", "--", "--verbose"},
+                 RunMode::DirectLaunch,
+                 "--verbose",
+                 true},
+        ModeCase{"dashesTwice", {"--", "--"}, RunMode::DirectLaunch, "--"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -21,6 +21,7 @@ class RunnerTest : public ::testing::Test {
             // Logged with "/" on every platform.
             log_.push_back("open " + rel.generic_string() + " in " +
                            fs::relative(folder, dir_.path()).generic_string());
+            return korvane::shell::OpenResult{.started = true};
         };
         hooks_.sleep = [this](std::chrono::milliseconds ms) {
             log_.push_back("sleep " + std::to_string(ms.count()));

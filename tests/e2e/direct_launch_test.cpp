@@ -1,5 +1,6 @@
 // Runs the real executable from a temporary program folder, as a desktop
 // shortcut or a logon script would, and checks what it really started.
+#include "app/launch_report.h"
 #include "store/ini_file.h"
 #include "test_support.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -64,7 +66,10 @@ class DirectLaunchTest : public ::testing::Test {
         return Run({(dir_ / "korvane").string(), argument});
     }
 
-    RunResult Run(std::vector<std::string> command, const std::vector<std::string>& extraEnv = {}) {
+    // With terminal, stderr is a terminal (a pseudo-terminal read here), as
+    // for a user who types the command.
+    RunResult Run(std::vector<std::string> command, const std::vector<std::string>& extraEnv = {},
+                  bool terminal = false) {
         static std::atomic<int> runs{0};
         const int run = runs++;
         const fs::path errFile = dir_ / ("stderr-" + std::to_string(run) + ".txt");
@@ -73,8 +78,22 @@ class DirectLaunchTest : public ::testing::Test {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        int master = -1, slaveHeld = -1;
+        std::string slave;
+        if (terminal) {
+            master = ::posix_openpt(O_RDWR | O_NOCTTY);
+            EXPECT_GE(master, 0);
+            EXPECT_EQ(::grantpt(master), 0);
+            EXPECT_EQ(::unlockpt(master), 0);
+            slave = ::ptsname(master);
+            posix_spawn_file_actions_addopen(&actions, 2, slave.c_str(), O_RDWR | O_NOCTTY, 0);
+            // Held open here too: the terminal outlives the program, so
+            // nothing it wrote is lost when it ends.
+            slaveHeld = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
         // No display: a direct launch must not need one.
         std::vector<std::string> envStore;
         for (char** e = environ; *e; ++e) {
@@ -106,6 +125,24 @@ class DirectLaunchTest : public ::testing::Test {
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         posix_spawn_file_actions_destroy(&actions);
+        if (terminal) {
+            // What the terminal holds, until it has been quiet a while (the
+            // kernel passes a terminal's output on in its own time); its
+            // line ends are "\r\n".
+            char buffer[4096];
+            pollfd ready{master, POLLIN, 0};
+            while (::poll(&ready, 1, 300) > 0) {
+                const ssize_t n = ::read(master, buffer, sizeof buffer);
+                if (n <= 0) {
+                    break;
+                }
+                result.stderrText.append(buffer, static_cast<std::size_t>(n));
+            }
+            std::erase(result.stderrText, '\r');
+            ::close(slaveHeld);
+            ::close(master);
+            return result;
+        }
         result.stderrText = ReadFile(errFile);
         result.stdoutText = ReadFile(outFile);
         return result;
@@ -191,10 +228,81 @@ TEST_F(DirectLaunchTest, DocumentsAndEntriesOpenThroughTheDesktopsHandlers) {
 
 TEST_F(DirectLaunchTest, AMissingItemFolderEndsTheRun) {
     WriteBatch("B", {App(1, "A"), "File;99\\;Active", App(3, "C")});
-    EXPECT_EQ(Run("B").exitCode, 0);
+    const RunResult r = Run("B");
+    EXPECT_EQ(r.exitCode, 3);
+    // Not at a terminal and not asked: nothing is said, the report tells.
+    EXPECT_EQ(r.stderrText, "");
     const auto marks = Marks(1);
     ASSERT_EQ(marks.size(), 1u);
     EXPECT_EQ(marks[0].tag, "A");
+}
+
+// A user at a terminal learns what went wrong, and so does one who reads the
+// report afterwards; the items after a program that did not start still run.
+TEST_F(DirectLaunchTest, WhatDidNotStartIsSaidOnTheTerminalAndInTheReport) {
+    WriteFile(dir_ / "Shortcuts" / "7" / "2" / "gone.lnk",
+              "[Shell Link]\nTarget=" + (dir_ / "gone" / "program").string() + "\n");
+    WriteBatch("Morning",
+               {App(1, "A"), "File;2\\;Active", App(3, "C"), "File;99\\;Active", App(5, "E")});
+    const RunResult r = Run({(dir_ / "korvane").string(), "Morning"}, {}, true);
+    EXPECT_EQ(r.exitCode, 3);
+    const auto marks = Marks(2);
+    ASSERT_EQ(marks.size(), 2u);
+    // Started one after the other, they may write in either order.
+    EXPECT_EQ(marks[0].tag + marks[1].tag == "AC" ? "AC" : marks[1].tag + marks[0].tag, "AC");
+    const std::string expected[] = {
+        "Morning, item 1: started mark.sh (process ",
+        "Morning, item 2: failed to start gone: \"" + (dir_ / "gone" / "program").string() +
+            "\": No such file or directory\n",
+        "Morning, item 3: started mark.sh (process ",
+        "Morning, item 4: not found folder 99: no file in " +
+            (dir_ / "Shortcuts" / "7" / "99").string() + "\n",
+        "Morning: stopped at item 4, which was not found; 2 started, 1 failed to start, "
+        "1 not found\n",
+    };
+    std::size_t at = 0;
+    for (const std::string& line : expected) {
+        const std::size_t found = r.stderrText.find(line, at);
+        ASSERT_NE(found, std::string::npos) << line << "\nin:\n" << r.stderrText;
+        at = found + line.size();
+    }
+    EXPECT_EQ(std::count(r.stderrText.begin(), r.stderrText.end(), '\n'), 5) << r.stderrText;
+
+    const auto reports = korvane::ListReports(dir_ / "Reports");
+    ASSERT_EQ(reports.size(), 1u);
+    const auto report = korvane::ParseReport(ReadFile(reports[0]));
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->batch, "Morning");
+    EXPECT_EQ(report->origin, "command");
+    ASSERT_EQ(report->items.size(), 4u);
+    EXPECT_EQ(report->items[0].outcome, korvane::ItemOutcome::Started);
+    EXPECT_GT(report->items[0].processId, 0);
+    EXPECT_EQ(report->items[1].outcome, korvane::ItemOutcome::FailedToStart);
+    EXPECT_NE(report->items[1].detail.find("No such file"), std::string::npos);
+    EXPECT_EQ(report->items[3].outcome, korvane::ItemOutcome::NotFound);
+    EXPECT_EQ(report->end, "stopped at item 4, which was not found");
+
+    // Asked with --verbose, a run says the same without a terminal.
+    WriteBatch("Morning", {App(1, "A")});
+    const RunResult quiet = Run("Morning");
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.stderrText, "");
+    const RunResult verbose = Run({(dir_ / "korvane").string(), "--verbose", "Morning"});
+    EXPECT_EQ(verbose.exitCode, 0);
+    EXPECT_NE(verbose.stderrText.find("Morning: finished; 1 started\n"), std::string::npos)
+        << verbose.stderrText;
+    EXPECT_EQ(korvane::ListReports(dir_ / "Reports").size(), 3u);
+}
+
+// A report that cannot be written costs the launch nothing.
+TEST_F(DirectLaunchTest, AReportThatCannotBeWrittenDoesNotStopTheRun) {
+    WriteFile(dir_ / "Reports", "a file where the folder would go");
+    WriteBatch("B", {App(1, "A"), App(2, "B")});
+    const RunResult r = Run("B");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(Marks(2).size(), 2u);
+    EXPECT_NE(r.stderrText.find("the launch goes on without its report"), std::string::npos);
+    EXPECT_EQ(std::count(r.stderrText.begin(), r.stderrText.end(), '\n'), 1) << r.stderrText;
 }
 
 TEST_F(DirectLaunchTest, ABadPauseEndsTheProgramWithTheError) {

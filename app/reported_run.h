@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/launch_journal.h"
+#include "app/runner.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// Who started a run; the report says it in these words.
+inline constexpr std::string_view kFromEditor = "editor";
+inline constexpr std::string_view kFromStartupMenu = "startup menu";
+inline constexpr std::string_view kFromCountdown = "startup menu countdown";
+inline constexpr std::string_view kFromCommand = "command";
+
+struct RunSummary {
+    int started = 0;
+    int skipped = 0;
+    int notFound = 0;
+    int failed = 0;
+    std::vector<ItemRecord> problems; // the items not found or not started, in order
+    std::string end;                  // how the run ended, in words
+    std::filesystem::path report;     // empty when none was written
+
+    bool AllStarted() const { return notFound == 0 && failed == 0; }
+};
+
+struct ReportedRunOptions {
+    std::string_view origin = kFromCommand;
+    std::FILE* echo = nullptr; // a line per item goes here too, when given
+    LaunchJournal::Clock clock = WallClock::now;
+};
+
+// Runs the batch as LaunchBatch does, writing the run's report as it goes.
+// Throws what LaunchBatch throws, once the report has said so.
+RunSummary LaunchReported(const ProgramFiles& files, std::string_view batch,
+                          const ReportedRunOptions& options, RunnerHooks hooks = {});
+
+// The line a terminal shows for an item, and for the run's end.
+std::string ItemLine(std::string_view batch, const ItemRecord& item);
+std::string EndLine(std::string_view batch, const RunSummary& summary);
+
+} // namespace korvane

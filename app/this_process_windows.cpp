@@ -1,0 +1,18 @@
+#include "app/this_process.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <io.h>
+
+namespace korvane {
+
+long long OwnProcessId() {
+    return static_cast<long long>(GetCurrentProcessId());
+}
+
+bool StderrIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+} // namespace korvane
