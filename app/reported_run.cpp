@@ -39,7 +39,11 @@ void Echo(std::FILE* to, const std::string& line) {
 
 std::string ItemLine(std::string_view batch, const ItemRecord& item) {
     std::string line = std::string(batch) + ", item " + std::to_string(item.index + 1) + ": " +
-                       std::string(OutcomeWord(item.outcome)) + " " + item.name;
+                       std::string(OutcomeWord(item.outcome));
+    if (item.outcome == ItemOutcome::Paused) {
+        return line + " " + item.detail; // "paused 5 s"
+    }
+    line += " " + item.name;
     if (item.processId > 0) {
         line += " (process " + std::to_string(item.processId) + ")";
     }

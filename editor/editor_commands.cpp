@@ -6,6 +6,7 @@
 #include "editor/about_box.h"
 #include "editor/file_properties.h"
 #include "editor/interval_dialog.h"
+#include "editor/last_launch_dialog.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
 #include "gui/icons.h"
@@ -225,6 +226,18 @@ void TForm1::aLaunchBatchExecute() {
     // (they would replace the rows and the shared batch name under it).
     const std::string batch = CurrentBatchName();
     Modal([&] { launchBatch(batch); });
+}
+
+void TForm1::aLastLaunchExecute() {
+    const std::string batch = CurrentBatchName();
+    if (batch.empty()) {
+        return;
+    }
+    const auto report = LastLaunchOf(ReportFolder(files_.folder), batch);
+    TLastLaunchForm dialog(batch, report, this);
+    connect(&dialog, &TLastLaunchForm::openReport, this,
+            [this, &report] { shellOpen(report->file, "", report->file.parent_path()); });
+    Modal([&] { showLastLaunch(dialog); });
 }
 
 void TForm1::aBatchPropertiesExecute() {

@@ -289,8 +289,8 @@ void TForm1::SelectLastItemRow() {
 void TForm1::UpdateActions() {
     const bool batchSelected = !BatchList->selectedItems().isEmpty();
     const bool itemSelected = SelectedRow() != nullptr;
-    for (QAction* a :
-         {aDeleteBatch, aLaunchBatch, aBatchProperties, aMakeShortcut, aAddApplication}) {
+    for (QAction* a : {aDeleteBatch, aLaunchBatch, aLastLaunch, aBatchProperties, aMakeShortcut,
+                       aAddApplication}) {
         a->setEnabled(batchSelected);
     }
     for (QAction* a : {aFileProperties, aDeleteApplication, aUp, aDown, aLaunchApp}) {

@@ -9,6 +9,7 @@
 #include "editor/application_picker.h"
 #include "editor/file_properties.h"
 #include "editor/interval_dialog.h"
+#include "editor/last_launch_dialog.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
 #include "gui/context_menu_keys.h"
@@ -98,6 +99,7 @@ void TForm1::SetDefaultHooks() {
     shellOpen = [](const fs::path& file, const std::string& parameters, const fs::path& folder) {
         shell::ShellOpen(file, parameters, folder);
     };
+    showLastLaunch = [](TLastLaunchForm& dialog) { dialog.exec(); };
 }
 
 // Built when first needed: the window shows sooner without them.
@@ -212,6 +214,8 @@ void TForm1::BuildActions() {
     aDeleteBatch =
         MakeAction("aDeleteBatch", "&Delete batch", nullptr, &TForm1::aDeleteBatchExecute);
     aLaunchBatch = MakeAction("aLaunchBatch", "&Launch", "launch", &TForm1::aLaunchBatchExecute);
+    aLastLaunch =
+        MakeAction("aLastLaunch", "Last la&unch...", nullptr, &TForm1::aLastLaunchExecute);
     aBatchProperties = MakeAction("aBatchProperties", "Batch &properties", nullptr,
                                   &TForm1::aBatchPropertiesExecute);
     aMakeShortcut =
@@ -390,7 +394,7 @@ void TForm1::BuildMenus() {
     QMenu* toolBar = view->addMenu(QStringLiteral("&Tool bar"));
     toolBar->addActions({aTB_Show, aTB_Captions, aTB_List});
     QMenu* batches = bar->addMenu(QStringLiteral("&Batches"));
-    batches->addAction(aLaunchBatch);
+    batches->addActions({aLaunchBatch, aLastLaunch});
     batches->addSeparator();
     batches->addActions({aAddBatch, aDeleteBatch});
     batches->addSeparator();
@@ -408,6 +412,7 @@ void TForm1::BuildMenus() {
     BatchPopup->setObjectName(QStringLiteral("BatchPopup"));
     BatchPopup->addAction(aLaunchBatch);
     BatchPopup->setDefaultAction(aLaunchBatch);
+    BatchPopup->addAction(aLastLaunch);
     BatchPopup->addSeparator();
     BatchPopup->addAction(aBatchProperties);
     BatchPopup->addSeparator();

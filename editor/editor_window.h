@@ -28,6 +28,8 @@ class QVBoxLayout;
 
 namespace korvane {
 
+class TLastLaunchForm;
+
 class FolderWatch;
 class TAboutBox;
 class TBatchPropertiesForm;
@@ -56,6 +58,7 @@ class TForm1 : public TPublishedForm {
     std::function<void(const std::filesystem::path& file, const std::string& parameters,
                        const std::filesystem::path& folder)>
         shellOpen;
+    std::function<void(TLastLaunchForm&)> showLastLaunch;
 
     void initList();
     // Files dropped on the item list: application items of the selected batch, in order.
@@ -131,6 +134,7 @@ class TForm1 : public TPublishedForm {
     void aAddBatchExecute();
     void aDeleteBatchExecute();
     void aLaunchBatchExecute();
+    void aLastLaunchExecute();
     void aBatchPropertiesExecute();
     void aMakeShortcutExecute();
     void aAddApplicationExecute();
@@ -180,11 +184,12 @@ class TForm1 : public TPublishedForm {
 
   public:
     QAction *aAddBatch = nullptr, *aDeleteBatch = nullptr, *aLaunchBatch = nullptr,
-            *aBatchProperties = nullptr, *aMakeShortcut = nullptr, *aAddApplication = nullptr,
-            *aAddPause = nullptr, *aFileProperties = nullptr, *aDeleteApplication = nullptr,
-            *aUp = nullptr, *aDown = nullptr, *aLaunchApp = nullptr, *aOptions = nullptr,
-            *aSwitchToDialog = nullptr, *aTB_Show = nullptr, *aTB_Captions = nullptr,
-            *aTB_List = nullptr, *Exit1 = nullptr, *About1 = nullptr, *Help2 = nullptr;
+            *aLastLaunch = nullptr, *aBatchProperties = nullptr, *aMakeShortcut = nullptr,
+            *aAddApplication = nullptr, *aAddPause = nullptr, *aFileProperties = nullptr,
+            *aDeleteApplication = nullptr, *aUp = nullptr, *aDown = nullptr, *aLaunchApp = nullptr,
+            *aOptions = nullptr, *aSwitchToDialog = nullptr, *aTB_Show = nullptr,
+            *aTB_Captions = nullptr, *aTB_List = nullptr, *Exit1 = nullptr, *About1 = nullptr,
+            *Help2 = nullptr;
 };
 
 } // namespace korvane

@@ -1,6 +1,7 @@
 // Runs the real korvane.exe from a temporary program folder, as a desktop
 // shortcut would, with real .lnk items pointing at a small console program
 // that records its name, working folder and start time.
+#include "app/launch_report.h"
 #include "shell/shell.h"
 #include "store/ini_file.h"
 #include "store/utf8.h"
@@ -221,10 +222,21 @@ TEST_F(DirectLaunchWindowsTest, FailuresOfTheShellShowNothingAndTheRunGoesOn) {
                                    dir_ / "Shortcuts" / "7" / "1");
     WriteBatch("Odd", {gone, "File;1\\;Active", App(2, "second.exe")});
     const RunResult run = Run("Odd");
-    EXPECT_EQ(run.exitCode, 0u) << run.stderrText;
+    // Nothing is shown, but the exit code and the report tell.
+    EXPECT_EQ(run.exitCode, 3u) << run.stderrText;
     EXPECT_EQ(run.boxText, "") << "a message box appeared";
     ASSERT_TRUE(WaitFor([&] { return Marks().size() >= 1; }, std::chrono::seconds(20)));
     EXPECT_EQ(Marks()[0].program, "second.exe");
+    const auto reports = korvane::ListReports(dir_ / "Reports");
+    ASSERT_EQ(reports.size(), 1u);
+    const auto report = korvane::ParseReport(ReadFile(reports[0]));
+    ASSERT_TRUE(report);
+    ASSERT_EQ(report->items.size(), 3u);
+    EXPECT_EQ(report->items[0].outcome, korvane::ItemOutcome::FailedToStart);
+    EXPECT_NE(report->items[0].detail, "") << "the system's reason";
+    // Which process a link started the shell does not always say (Wine's never does).
+    EXPECT_EQ(report->items[2].outcome, korvane::ItemOutcome::Started);
+    EXPECT_EQ(report->end, "finished");
 }
 
 TEST_F(DirectLaunchWindowsTest, ALinkWithoutAFolderRunsInTheItemFolder) {

@@ -1,6 +1,8 @@
 #include "editor/editor_window.h"
 
+#include "app/launch_journal.h"
 #include "editor/interval_dialog.h"
+#include "editor/last_launch_dialog.h"
 #include "editor_rig.h"
 #include "gui/error_report.h"
 #include "layout/layout_file.h"
@@ -25,6 +27,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTimeEdit>
@@ -227,6 +231,86 @@ class EditorWindowTest : public QObject {
         rig.run(rig.form->aLaunchBatch);
         QCOMPARE(rig.launched, std::vector<std::string>{"W"});
         QVERIFY(rig.form->isVisible());
+    }
+
+    // A run made elsewhere (the startup menu at logon, a desktop shortcut)
+    // is shown for the batch a person picks; another batch's later run is not.
+    void lastLaunchShowsTheNewestRunOfThePickedBatch() {
+        EditorRig rig("[Morning]\r\nID=1\r\n[Evening]\r\nID=2\r\n");
+        EditorHands hands{rig};
+        auto clock = std::chrono::system_clock::now();
+        const auto run = [&](const std::string& batch, const std::string& name) {
+            clock += std::chrono::seconds(1);
+            korvane::LaunchJournal journal(korvane::ReportFolder(rig.dir.path()), batch,
+                                           "startup menu countdown", [&] { return clock; });
+            journal.Item({.index = 0,
+                          .outcome = korvane::ItemOutcome::Started,
+                          .name = name,
+                          .processId = 4242,
+                          .detail = "/x/" + name + ".lnk"});
+            journal.Item({.index = 1,
+                          .outcome = korvane::ItemOutcome::FailedToStart,
+                          .name = "Notes",
+                          .detail = "Permission denied"});
+            journal.Item({.index = 2,
+                          .outcome = korvane::ItemOutcome::NotFound,
+                          .name = "folder 9",
+                          .detail = "no file in /x/9"});
+            journal.End("stopped at item 3, which was not found");
+        };
+        run("Morning", "Mail");
+        run("morning", "Mail again");
+        run("Evening", "Chat");
+
+        QString summary;
+        QStringList rows;
+        bool listEnabled = false;
+        rig.form->showLastLaunch = [&](korvane::TLastLaunchForm& dialog) {
+            summary = dialog.Summary->text();
+            listEnabled = dialog.ReportList->isEnabled();
+            for (int i = 0; i < dialog.ReportList->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* row = dialog.ReportList->topLevelItem(i);
+                rows << row->text(0) + "|" + row->text(1) + "|" + row->text(2) + "|" + row->text(4);
+                QVERIFY(!row->icon(0).isNull());
+            }
+            if (dialog.OpenReportButton->isEnabled()) {
+                QTest::mouseClick(dialog.OpenReportButton, Qt::LeftButton);
+            }
+        };
+        hands.clickBatch(rig.batches()->item(0));
+        rig.run(rig.form->aLastLaunch);
+        QVERIFY2(summary.startsWith("Launched by the startup menu's countdown on "),
+                 qPrintable(summary));
+        QVERIFY2(summary.contains(QRegularExpression(
+                     "At \\d\\d:\\d\\d:\\d\\d it stopped at item 3, which was not found\\.$")),
+                 qPrintable(summary));
+        QCOMPARE(rows, (QStringList{"1|Mail again|started (process 4242)|/x/Mail again.lnk",
+                                    "2|Notes|failed to start|Permission denied",
+                                    "3|folder 9|not found|no file in /x/9"}));
+        QVERIFY(listEnabled);
+        // "Open report file" hands the newest Morning report to the desktop.
+        QCOMPARE(rig.opened.size(), std::size_t(1));
+        QCOMPARE(
+            rig.opened[0],
+            korvane::ListReports(korvane::ReportFolder(rig.dir.path()))[1].filename().string() +
+                " ");
+
+        // A batch never launched says so, and offers no file.
+        rows.clear();
+        rig.opened.clear();
+        {
+            korvane::TIniFile catalogue(rig.dir / "batches.lst");
+            catalogue.WriteText("Night", "ID", "3");
+        }
+        rig.form->Reload();
+        QTRY_COMPARE(rig.batches()->count(), 3);
+        hands.clickBatch(rig.batches()->item(2));
+        rig.run(rig.form->aLastLaunch);
+        QCOMPARE(summary, QStringLiteral("\"Night\" has not been launched since this program "
+                                         "began keeping reports."));
+        QVERIFY(rows.isEmpty());
+        QVERIFY(!listEnabled);
+        QVERIFY(rig.opened.empty());
     }
 
     void makesADesktopShortcutThatLaunchesTheBatch() {
