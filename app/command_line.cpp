@@ -5,7 +5,14 @@ namespace korvane {
 ModeChoice ChooseRunMode(std::span<const std::string> arguments) {
     ModeChoice choice;
     bool options = true;
-    for (const std::string& arg : arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (options && arg == "--notify" && arguments.size() - i > 3) {
+            choice.mode = RunMode::Notice;
+            choice.notice.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                                 arguments.begin() + static_cast<std::ptrdiff_t>(i + 4));
+            return choice;
+        }
         if (arg.empty()) {
             continue; // "" on a command line is no argument
         }

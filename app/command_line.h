@@ -2,15 +2,19 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
-enum class RunMode { Editor, StartupMenu, DirectLaunch, Help, Version };
+enum class RunMode { Editor, StartupMenu, DirectLaunch, Help, Version, Notice };
 
 struct ModeChoice {
     RunMode mode = RunMode::Editor;
     std::string batchName; // DirectLaunch only
     bool verbose = false;  // "--verbose": a line per item on stderr, terminal or not
+    // Notice only: summary, body and report file of a notification that a
+    // run (of another process) asks to show: "--notify" and those three.
+    std::vector<std::string> notice;
 };
 
 // Chooses the mode by the first argument (the program's own path excluded).

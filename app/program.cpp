@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/error_text.h"
+#include "app/problem_notice.h"
 #include "app/reported_run.h"
 #include "app/this_process.h"
 #include "shell/shell.h"
@@ -41,6 +42,10 @@ int RunProgram(std::span<const std::string> arguments, const WindowLayer& window
         std::printf("korvane %s\n", shell::VersionText(15).c_str());
         return 0;
     }
+    if (choice.mode == RunMode::Notice) {
+        // Not a run: another one's notice, shown apart so that the run could end.
+        return ShowProblemNotice(choice.notice[0], choice.notice[1], choice.notice[2]) ? 0 : 1;
+    }
     if (choice.mode != RunMode::DirectLaunch) {
         // The windows read the command line themselves.
         return windows.run ? windows.run() : 0;
@@ -62,6 +67,10 @@ int RunProgram(std::span<const std::string> arguments, const WindowLayer& window
         options.origin = kFromCommand;
         options.echo = choice.verbose || StderrIsTerminal() ? stderr : nullptr;
         const RunSummary summary = LaunchReported(files, choice.batchName, options);
+        if (!StderrIsTerminal()) {
+            // Nobody at a terminal: a desktop shortcut, a script.
+            NoticeProblems(files, choice.batchName, summary);
+        }
         return summary.AllStarted() ? kExitLaunched : kExitNotAllStarted;
     } catch (const std::exception& error) {
         return ReportFatal(error, module, windows);

@@ -1,5 +1,6 @@
 #include "editor/options_dialog.h"
 
+#include "app/problem_notice.h"
 #include "gui/clock_time_edit.h"
 #include "gui/dialog_buttons.h"
 #include "gui/dialog_frame.h"
@@ -96,12 +97,25 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     grid->setVerticalSpacing(6);
     outer->addWidget(group);
 
+    // Not the menu's alone: desktop shortcuts and scripts launch too.
+    auto* launches = new QGroupBox(QStringLiteral(" Launches "), this);
+    launches->setObjectName(QStringLiteral("GroupBox2"));
+    auto* launchesLayout = new QVBoxLayout(launches);
+    NotifyCheck = new QCheckBox(QStringLiteral("&Notify when a launch goes wrong"), launches);
+    NotifyCheck->setObjectName(QStringLiteral("NotifyCheck"));
+    NotifyCheck->setToolTip(
+        QStringLiteral("A desktop notification when a launch that shows no window (the "
+                       "countdown at logon, a desktop shortcut, a script) could not start "
+                       "every application. A click on it shows the report."));
+    launchesLayout->addWidget(NotifyCheck);
+    outer->addWidget(launches);
+
     const DialogButtons buttons =
         MakeDialogButtons(this, QStringLiteral("&Save options"), "Button1", "Button2");
     Button1 = buttons.confirm;
     Button2 = buttons.cancel;
     outer->addLayout(buttons.row);
-    FixDialogSize(this, QSize(293, 302));
+    FixDialogSize(this, QSize(293, 350));
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
@@ -137,6 +151,7 @@ void TOptionsForm::FormShow() {
     const auto ms = DayFractionToMilliseconds(
         files_.settings.ReadClockTime(kSettingsSection, "DefaultStartInterval", 0.0));
     DefaultStartInterval->setTime(QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+    NotifyCheck->setChecked(files_.settings.ReadFlag(kSettingsSection, kNotifyKey, true));
     DefaultStartCheckClick();
     TransCheckClick();
 }
@@ -165,6 +180,7 @@ void TOptionsForm::Button1Click() {
         files_.settings.WriteClockTime(
             kSettingsSection, "DefaultStartInterval",
             MillisecondsToDayFraction(DefaultStartInterval->time().msecsSinceStartOfDay()));
+        files_.settings.WriteFlag(kSettingsSection, kNotifyKey, NotifyCheck->isChecked());
     });
     if (saved) {
         accept();

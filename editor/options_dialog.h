@@ -46,6 +46,7 @@ class TOptionsForm : public QDialog {
     QLabel* Label1 = nullptr;
     QTimeEdit* DefaultStartInterval = nullptr;
     QCheckBox* TransCheck = nullptr;
+    QCheckBox* NotifyCheck = nullptr;
     QSlider* TransVal = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;

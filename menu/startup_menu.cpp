@@ -2,6 +2,7 @@
 
 #include "app/item_row.h"
 
+#include "app/problem_notice.h"
 #include "app/reported_run.h"
 #include "gui/context_menu_keys.h"
 #include "gui/error_report.h"
@@ -73,7 +74,10 @@ TForm2::TForm2(ProgramFiles& files, QWidget* parent)
         hooks.processMessages = [] { QCoreApplication::processEvents(); };
         ReportedRunOptions options;
         options.origin = fromCountdown_ ? kFromCountdown : kFromStartupMenu;
-        LaunchReported(files_, batch, options, hooks);
+        const RunSummary run = LaunchReported(files_, batch, options, hooks);
+        if (fromCountdown_) {
+            NoticeProblems(files_, batch, run); // nobody chose it: maybe nobody saw it
+        }
     };
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
     startSystemMove = [this] { return windowHandle() && windowHandle()->startSystemMove(); };

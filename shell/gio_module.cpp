@@ -175,9 +175,126 @@ int MarkTrusted(const char* file) {
                : 0;
 }
 
+constexpr const char* kNotifications = "org.freedesktop.Notifications";
+constexpr const char* kNotificationsPath = "/org/freedesktop/Notifications";
+
+struct NotificationWait {
+    guint32 id = 0;
+    std::string openOnClick;
+    GMainLoop* loop = nullptr;
+};
+
+void OnNotificationSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                          const gchar* signal, GVariant* parameters, gpointer user) {
+    auto* wait = static_cast<NotificationWait*>(user);
+    guint32 id = 0;
+    if (g_str_equal(signal, "ActionInvoked")) {
+        const gchar* action = nullptr;
+        g_variant_get(parameters, "(u&s)", &id, &action);
+        if (id != wait->id || !g_str_equal(action, "default")) {
+            return;
+        }
+        if (!wait->openOnClick.empty()) {
+            GObjectPtr<GFile> file(g_file_new_for_path(wait->openOnClick.c_str()));
+            GString_ uri(g_file_get_uri(file.get()));
+            (void)g_app_info_launch_default_for_uri(uri.get(), nullptr, nullptr);
+        }
+    } else {
+        guint32 reason = 0;
+        g_variant_get(parameters, "(uu)", &id, &reason);
+        if (id != wait->id) {
+            return;
+        }
+    }
+    g_main_loop_quit(wait->loop);
+}
+
+bool ServerHasActions(GDBusConnection* bus) {
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, kNotifications, kNotificationsPath, kNotifications, "GetCapabilities", nullptr,
+        G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (!reply) {
+        return false;
+    }
+    bool actions = false;
+    GVariantIter* iter = nullptr;
+    const gchar* capability = nullptr;
+    g_variant_get(reply, "(as)", &iter);
+    while (g_variant_iter_loop(iter, "&s", &capability)) {
+        actions = actions || g_str_equal(capability, "actions");
+    }
+    g_variant_iter_free(iter);
+    g_variant_unref(reply);
+    return actions;
+}
+
+int Notify(const char* summary, const char* body, const char* openOnClick, int waitSeconds) {
+    GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    if (!bus) {
+        return 0;
+    }
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    NotificationWait wait;
+    wait.openOnClick = openOnClick ? openOnClick : "";
+    wait.loop = g_main_loop_new(context, FALSE);
+    // Listening before the notification goes out: a click cannot come too early.
+    const guint actionWatch = g_dbus_connection_signal_subscribe(
+        bus.get(), nullptr, kNotifications, "ActionInvoked", kNotificationsPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, OnNotificationSignal, &wait, nullptr);
+    const guint closeWatch = g_dbus_connection_signal_subscribe(
+        bus.get(), nullptr, kNotifications, "NotificationClosed", kNotificationsPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, OnNotificationSignal, &wait, nullptr);
+    // A service that cannot take actions gets a plain notification, and
+    // nobody waits for a click that cannot come.
+    const bool clickable = !wait.openOnClick.empty() && ServerHasActions(bus.get());
+    GVariantBuilder actions;
+    g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
+    if (clickable) {
+        g_variant_builder_add(&actions, "s", "default");
+        g_variant_builder_add(&actions, "s", "Show the report");
+    }
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("korvane"));
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus.get(), kNotifications, kNotificationsPath, kNotifications, "Notify",
+        g_variant_new("(susssasa{sv}i)", "Korvane", 0u, "korvane", summary, body, &actions, &hints,
+                      -1),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    int shown = 0;
+    if (reply) {
+        g_variant_get(reply, "(u)", &wait.id);
+        g_variant_unref(reply);
+        shown = 1;
+        if (clickable && waitSeconds > 0) {
+            GSource* limit = g_timeout_source_new_seconds(static_cast<guint>(waitSeconds));
+            g_source_set_callback(
+                limit,
+                +[](gpointer loop) -> gboolean {
+                    g_main_loop_quit(static_cast<GMainLoop*>(loop));
+                    return G_SOURCE_REMOVE;
+                },
+                wait.loop, nullptr);
+            g_source_attach(limit, context);
+            g_main_loop_run(wait.loop);
+            g_source_destroy(limit);
+            g_source_unref(limit);
+        }
+    }
+    g_clear_error(&error);
+    g_dbus_connection_signal_unsubscribe(bus.get(), actionWatch);
+    g_dbus_connection_signal_unsubscribe(bus.get(), closeWatch);
+    g_main_loop_unref(wait.loop);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+    return shown;
+}
+
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) const KorvaneGio* korvane_gio_v2(void) {
-    static const KorvaneGio services{LaunchEntry, OpenWithDefault, OpenUri, MarkTrusted};
+    static const KorvaneGio services{LaunchEntry, OpenWithDefault, OpenUri, MarkTrusted, Notify};
     return &services;
 }

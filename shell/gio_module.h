@@ -23,6 +23,11 @@ struct KorvaneGio {
     int (*openUri)(const char* uri, KorvaneGioOutcome* outcome);
     // Marks a desktop file trusted, for desktops that ask before running one.
     int (*markTrusted)(const char* file);
+    // Shows a desktop notification through the session's notification
+    // service, when there is one (0 otherwise). A click on it opens
+    // openOnClick ("" for none) with its default application; waits for the
+    // click or the notification's end, at most waitSeconds.
+    int (*notify)(const char* summary, const char* body, const char* openOnClick, int waitSeconds);
 };
 
 // The module's one entry point; its number changes with the table above, so

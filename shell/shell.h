@@ -24,6 +24,17 @@ struct OpenResult {
 OpenResult ShellOpen(const std::filesystem::path& file, std::string_view parameters,
                      const std::filesystem::path& directory);
 
+// Starts a program with arguments, apart from this process, which need not
+// wait for it; false when it could not be started.
+bool StartDetached(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+
+// Shows a desktop notification, when the session has a service that shows
+// them; a click on it opens openOnClick (none when empty). Waits for the
+// click or the notification's end, at most waitSeconds. False when none
+// could be shown.
+bool ShowNotification(const std::string& summary, const std::string& body,
+                      const std::filesystem::path& openOnClick, int waitSeconds);
+
 // Makes folder/<target's file name>.lnk pointing at target, with the target's
 // folder as working directory.
 void CreateItemLink(const std::filesystem::path& target, const std::filesystem::path& folder);

@@ -306,6 +306,16 @@ OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs
     }
 }
 
+bool StartDetached(const fs::path& program, const std::vector<std::string>& arguments) {
+    return SpawnProgram(program, arguments, "").started;
+}
+
+bool ShowNotification(const std::string& summary, const std::string& body,
+                      const fs::path& openOnClick, int waitSeconds) {
+    const KorvaneGio* gio = GioServices();
+    return gio && gio->notify(summary.c_str(), body.c_str(), openOnClick.c_str(), waitSeconds) != 0;
+}
+
 void CreateItemLink(const fs::path& target, const fs::path& folder) {
     const std::string name = target.filename().string();
     if (!ValidFileName(name)) {

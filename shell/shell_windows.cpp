@@ -208,6 +208,27 @@ OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs
     return result;
 }
 
+bool StartDetached(const fs::path& program, const std::vector<std::string>& arguments) {
+    std::wstring line = QuoteArgument(fs::path(program).make_preferred().wstring());
+    for (const std::string& a : arguments) {
+        line += L" " + QuoteArgument(Widen(a));
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool ShowNotification(const std::string&, const std::string&, const fs::path&, int) {
+    return false; // no notification area message yet
+}
+
 void CreateItemLink(const fs::path& target, const fs::path& folder) {
     const std::string name = utf8::FromPath(target.filename());
     ComScope com;

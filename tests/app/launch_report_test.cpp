@@ -2,6 +2,7 @@
 // batch's last, and what the runner says of each kind of item.
 #include "app/launch_journal.h"
 #include "app/launch_report.h"
+#include "app/problem_notice.h"
 #include "app/reported_run.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
@@ -194,6 +195,11 @@ TEST_F(ReportedRunTest, EachKindOfItemIsReportedInItsOwnWords) {
         EXPECT_EQ(items[i].time.size(), 12u) << items[i].time;
     }
     EXPECT_NE(items[0].detail.find("Mail.lnk"), std::string::npos);
+
+    // What a notification would say of it.
+    const korvane::ProblemNotice notice = korvane::MakeProblemNotice("B", summary);
+    EXPECT_EQ(notice.summary, "B: 1 of 2 started");
+    EXPECT_EQ(notice.body, "Chat did not start: Permission denied");
 }
 
 TEST_F(ReportedRunTest, WhereARunStoppedIsSaid) {

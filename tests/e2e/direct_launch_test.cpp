@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -107,6 +108,15 @@ class DirectLaunchTest : public ::testing::Test {
             }
         }
         envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+        // No notification reaches the desktop of whoever runs the tests.
+        if (std::none_of(extraEnv.begin(), extraEnv.end(), [](const std::string& x) {
+                return x.starts_with("DBUS_SESSION_BUS_ADDRESS=");
+            })) {
+            std::erase_if(envStore, [](const std::string& v) {
+                return v.starts_with("DBUS_SESSION_BUS_ADDRESS=");
+            });
+            envStore.push_back("DBUS_SESSION_BUS_ADDRESS=disabled:");
+        }
         std::vector<char*> env;
         for (std::string& v : envStore) {
             env.push_back(v.data());
@@ -292,6 +302,113 @@ TEST_F(DirectLaunchTest, WhatDidNotStartIsSaidOnTheTerminalAndInTheReport) {
     EXPECT_NE(verbose.stderrText.find("Morning: finished; 1 started\n"), std::string::npos)
         << verbose.stderrText;
     EXPECT_EQ(korvane::ListReports(dir_ / "Reports").size(), 3u);
+}
+
+// A session bus of its own with the test notification service on it.
+class NotificationSession {
+  public:
+    NotificationSession(const fs::path& dir, const char* mode) : log_(dir / "notifications.log") {
+        address_ = "unix:path=" + (dir / "bus").string();
+        Spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address_}, {});
+        EXPECT_TRUE(WaitFor([&] { return fs::exists(dir / "bus"); }));
+        Spawn({NOTIFICATION_SERVICE, log_.string(), mode},
+              {"DBUS_SESSION_BUS_ADDRESS=" + address_});
+        ready_ = WaitFor([&] { return fs::exists(log_.string() + ".ready"); });
+    }
+    ~NotificationSession() {
+        for (const pid_t pid : children_) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    bool ready() const { return ready_; }
+    std::string Address() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
+    // The notifications shown so far: "summary|body|actions".
+    std::vector<std::string> Shown() const {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadFile(log_));
+        for (std::string line; std::getline(in, line);) {
+            std::replace(line.begin(), line.end(), '\x1f', '|');
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+  private:
+    void Spawn(std::vector<std::string> argv, const std::vector<std::string>& extraEnv) {
+        std::vector<std::string> envStore;
+        for (char** e = environ; *e; ++e) {
+            if (!std::string_view(*e).starts_with("DBUS_SESSION_BUS_ADDRESS=")) {
+                envStore.push_back(*e);
+            }
+        }
+        envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+        std::vector<char*> env, args;
+        for (std::string& v : envStore) {
+            env.push_back(v.data());
+        }
+        env.push_back(nullptr);
+        for (std::string& a : argv) {
+            args.push_back(a.data());
+        }
+        args.push_back(nullptr);
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), env.data()) == 0) {
+            children_.push_back(pid);
+        }
+    }
+
+    fs::path log_;
+    std::string address_;
+    std::vector<pid_t> children_;
+    bool ready_ = false;
+};
+
+// A run nobody watches (a desktop shortcut: stderr goes nowhere) that could
+// not start everything shows one notification naming the batch; a click on it
+// opens the report. A clean run, a run at a terminal and a user who switched
+// them off get none.
+TEST_F(DirectLaunchTest, ARunNobodyWatchesTellsOfWhatDidNotStart) {
+    if (!KORVANE_HAS_WINDOWS) {
+        GTEST_SKIP() << "notifications come with the GIO module";
+    }
+    NotificationSession session(dir_.path(), "click");
+    ASSERT_TRUE(session.ready()) << "no test notification service";
+    // The report opens in the user's handler of plain text: the marker script.
+    const fs::path data = dir_ / "data", config = dir_ / "config";
+    WriteFile(data / "applications" / "test-viewer.desktop",
+              "[Desktop Entry]\nType=Application\nName=Viewer\nExec=" + script_.string() +
+                  " %f\nMimeType=text/plain;\n");
+    WriteFile(config / "mimeapps.list", "[Default Applications]\ntext/plain=test-viewer.desktop\n");
+    const std::vector<std::string> env = {session.Address(),
+                                          "XDG_DATA_HOME=" + data.string(),
+                                          "XDG_CONFIG_HOME=" + config.string(),
+                                          "XDG_DATA_DIRS=/usr/local/share:/usr/share",
+                                          "GIO_USE_VFS=local",
+                                          "HOME=" + dir_.path().string()};
+    const std::string exe = (dir_ / "korvane").string();
+
+    WriteBatch("Morning", {App(1, "A"), "File;99\\;Active"});
+    EXPECT_EQ(Run({exe, "Morning"}, env).exitCode, 3);
+    ASSERT_TRUE(WaitFor([&] { return !session.Shown().empty(); }));
+    EXPECT_EQ(session.Shown(),
+              std::vector<std::string>{"Morning: 1 of 2 started|folder 99 not found|default,Show "
+                                       "the report"});
+    // The click opened the newest report.
+    const auto marks = Marks(2);
+    ASSERT_EQ(marks.size(), 2u);
+    const Mark& opened = marks[0].tag == "A" ? marks[1] : marks[0];
+    EXPECT_EQ(fs::path(opened.tag), korvane::ListReports(dir_ / "Reports").at(0));
+
+    // A clean run, a run at a terminal, a user who switched them off: none.
+    WriteBatch("Clean", {App(1, "A")});
+    EXPECT_EQ(Run({exe, "Clean"}, env).exitCode, 0);
+    WriteBatch("Morning", {"File;98\\;Active"});
+    EXPECT_EQ(Run({exe, "Morning"}, env, true).exitCode, 3);
+    WriteFile(dir_ / "korvane.ini", "[Basic]\r\nNotifyProblems=0\r\n");
+    EXPECT_EQ(Run({exe, "Morning"}, env).exitCode, 3);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(session.Shown().size(), 1u);
 }
 
 // A report that cannot be written costs the launch nothing.

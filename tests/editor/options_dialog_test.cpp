@@ -95,12 +95,15 @@ class OptionsDialogTest : public QObject {
         QVERIFY(rig.find<QTimeEdit>("DefaultStartInterval")->isEnabled());
         rig.find<QTimeEdit>("DefaultStartInterval")->setTime(QTime(0, 1, 30));
         rig.find<QSlider>("TransVal")->setValue(128); // saved though transparency is off
+        // Notifications of launches nobody watches are on until switched off.
+        QVERIFY(rig.find<QCheckBox>("NotifyCheck")->isChecked());
+        rig.find<QCheckBox>("NotifyCheck")->click();
         QSignalSpy accepted(rig.dialog.get(), &QDialog::accepted);
         rig.save();
         QCOMPARE(accepted.count(), 1);
-        QCOMPARE(ReadFile(rig.files.settings.FileName()),
-                 std::string("[Basic]\r\nDefaultBatch=Weekend\r\nDefaultStart=1\r\n"
-                             "DefaultStartInterval=0:01:30\r\n"));
+        QCOMPARE(QString::fromStdString(ReadFile(rig.files.settings.FileName())),
+                 QString("[Basic]\r\nDefaultBatch=Weekend\r\nDefaultStart=1\r\n"
+                         "DefaultStartInterval=0:01:30\r\nNotifyProblems=0\r\n"));
         korvane::TIniFile layout(rig.files.layoutFile);
         QCOMPARE(layout.ReadText("Form2", "Form2.AlphaBlend", ""), std::string("0"));
         QCOMPARE(layout.ReadText("Form2", "Form2.AlphaBlendValue", ""), std::string("128"));
