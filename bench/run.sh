@@ -61,9 +61,30 @@ measure "shell script" "$work/script.sh" >> "$csv"
 measure "dex" dex_all >> "$csv"
 measure "gio launch loop" gio_loop >> "$csv"
 measure "xdg-open loop" xdg_loop >> "$csv"
+# What the launch report costs: the same launch with its report written and
+# with none (a file stands where the Reports folder would go). Run in turn.
+report_cost() {
+  local with=() without=()
+  for _ in $(seq "$repeat"); do
+    rm -rf "$prog/Reports"
+    local t0; t0=$(ms); "$prog/korvane" Hundred >/dev/null 2>&1 || true; local t1; t1=$(ms)
+    with+=($(( (t1 - t0) / 1000 )))
+    rm -rf "$prog/Reports"; : > "$prog/Reports"
+    t0=$(ms); "$prog/korvane" Hundred >/dev/null 2>&1 || true; t1=$(ms)
+    without+=($(( (t1 - t0) / 1000 )))
+  done
+  rm -rf "$prog/Reports"
+  local mw mo
+  mw=$(printf '%s\n' "${with[@]}" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+  mo=$(printf '%s\n' "${without[@]}" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+  echo "report_with_us,$mw" > bench/results/report_cost.csv
+  echo "report_without_us,$mo" >> bench/results/report_cost.csv
+  echo "  launch report: ${mw} us with, ${mo} us without (x$(awk -v a="$mw" -v b="$mo" 'BEGIN{printf "%.3f", a/b}'), goal <= 1.05)"
+}
 base=$(awk -F, 'NR==3 {print $2}' "$csv")
 echo; echo "Direct launch of 100 items (median of $repeat; per item; ratio to the shell script)"
 awk -F, -v b="$base" 'NR>1 { printf "  %-24s %9.1f ms  (%.1f-%.1f)  %7.2f ms/item  x%.2f\n", $1, $2/1000, $3/1000, $4/1000, $2/100000, $2/b }' "$csv"
+repeat_saved=$repeat; repeat=${REPEAT_REPORT:-21}; report_cost; repeat=$repeat_saved
 
 # One item, the common case: process start-up is most of the cost.
 one=$work/one; mkdir -p "$one/Shortcuts/2/0" "$one/Shortcuts/2/1"
