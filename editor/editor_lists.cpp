@@ -290,7 +290,7 @@ void TForm1::UpdateActions() {
     const bool batchSelected = !BatchList->selectedItems().isEmpty();
     const bool itemSelected = SelectedRow() != nullptr;
     for (QAction* a : {aDeleteBatch, aLaunchBatch, aLastLaunch, aBatchProperties, aMakeShortcut,
-                       aAddApplication}) {
+                       aAddApplication, aImportAutostart}) {
         a->setEnabled(batchSelected);
     }
     for (QAction* a : {aFileProperties, aDeleteApplication, aUp, aDown, aLaunchApp}) {

@@ -12,6 +12,7 @@
 #include "editor/last_launch_dialog.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
+#include "editor/pick_list_dialog.h"
 #include "gui/context_menu_keys.h"
 #include "gui/dialog_frame.h"
 #include "gui/error_report.h"
@@ -100,6 +101,7 @@ void TForm1::SetDefaultHooks() {
         shell::ShellOpen(file, parameters, folder);
     };
     showLastLaunch = [](TLastLaunchForm& dialog) { dialog.exec(); };
+    runPickList = [](TPickListForm& dialog) { return dialog.exec() == QDialog::Accepted; };
 }
 
 // Built when first needed: the window shows sooner without them.
@@ -216,6 +218,10 @@ void TForm1::BuildActions() {
     aLaunchBatch = MakeAction("aLaunchBatch", "&Launch", "launch", &TForm1::aLaunchBatchExecute);
     aLastLaunch =
         MakeAction("aLastLaunch", "Last la&unch...", nullptr, &TForm1::aLastLaunchExecute);
+    aImportAutostart = MakeAction("aImportAutostart", "&Import from autostart...", nullptr,
+                                  &TForm1::aImportAutostartExecute);
+    aGiveBackAutostart = MakeAction("aGiveBackAutostart", "&Give back to autostart...", nullptr,
+                                    &TForm1::aGiveBackAutostartExecute);
     aBatchProperties = MakeAction("aBatchProperties", "Batch &properties", nullptr,
                                   &TForm1::aBatchPropertiesExecute);
     aMakeShortcut =
@@ -399,6 +405,8 @@ void TForm1::BuildMenus() {
     batches->addActions({aAddBatch, aDeleteBatch});
     batches->addSeparator();
     batches->addActions({aBatchProperties, aMakeShortcut});
+    batches->addSeparator();
+    batches->addActions({aImportAutostart, aGiveBackAutostart});
     QMenu* apps = bar->addMenu(QStringLiteral("&Applications"));
     apps->addActions({aFileProperties, aLaunchApp});
     apps->addSeparator();

@@ -29,6 +29,7 @@ class QVBoxLayout;
 namespace korvane {
 
 class TLastLaunchForm;
+class TPickListForm;
 
 class FolderWatch;
 class TAboutBox;
@@ -59,6 +60,7 @@ class TForm1 : public TPublishedForm {
                        const std::filesystem::path& folder)>
         shellOpen;
     std::function<void(TLastLaunchForm&)> showLastLaunch;
+    std::function<bool(TPickListForm&)> runPickList; // true on confirm
 
     void initList();
     // Files dropped on the item list: application items of the selected batch, in order.
@@ -135,6 +137,8 @@ class TForm1 : public TPublishedForm {
     void aDeleteBatchExecute();
     void aLaunchBatchExecute();
     void aLastLaunchExecute();
+    void aImportAutostartExecute();
+    void aGiveBackAutostartExecute();
     void aBatchPropertiesExecute();
     void aMakeShortcutExecute();
     void aAddApplicationExecute();
@@ -184,12 +188,12 @@ class TForm1 : public TPublishedForm {
 
   public:
     QAction *aAddBatch = nullptr, *aDeleteBatch = nullptr, *aLaunchBatch = nullptr,
-            *aLastLaunch = nullptr, *aBatchProperties = nullptr, *aMakeShortcut = nullptr,
-            *aAddApplication = nullptr, *aAddPause = nullptr, *aFileProperties = nullptr,
-            *aDeleteApplication = nullptr, *aUp = nullptr, *aDown = nullptr, *aLaunchApp = nullptr,
-            *aOptions = nullptr, *aSwitchToDialog = nullptr, *aTB_Show = nullptr,
-            *aTB_Captions = nullptr, *aTB_List = nullptr, *Exit1 = nullptr, *About1 = nullptr,
-            *Help2 = nullptr;
+            *aLastLaunch = nullptr, *aImportAutostart = nullptr, *aGiveBackAutostart = nullptr,
+            *aBatchProperties = nullptr, *aMakeShortcut = nullptr, *aAddApplication = nullptr,
+            *aAddPause = nullptr, *aFileProperties = nullptr, *aDeleteApplication = nullptr,
+            *aUp = nullptr, *aDown = nullptr, *aLaunchApp = nullptr, *aOptions = nullptr,
+            *aSwitchToDialog = nullptr, *aTB_Show = nullptr, *aTB_Captions = nullptr,
+            *aTB_List = nullptr, *Exit1 = nullptr, *About1 = nullptr, *Help2 = nullptr;
 };
 
 } // namespace korvane

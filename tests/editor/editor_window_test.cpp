@@ -3,12 +3,14 @@
 #include "app/launch_journal.h"
 #include "editor/interval_dialog.h"
 #include "editor/last_launch_dialog.h"
+#include "editor/pick_list_dialog.h"
 #include "editor_rig.h"
 #include "gui/error_report.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "shell/icon_source.h"
 #include "shell/link_sheet.h"
+#include "shell/session_autostart.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
@@ -311,6 +313,69 @@ class EditorWindowTest : public QObject {
         QVERIFY(rows.isEmpty());
         QVERIFY(!listEnabled);
         QVERIFY(rig.opened.empty());
+    }
+
+    // What the session started by itself moves into a batch, in the order
+    // picked, and goes back exactly as it was.
+    void importsFromTheSessionsAutostartAndGivesItBack() {
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("XDG autostart is the freedesktop desktops'");
+        }
+        EditorRig rig("[W]\r\nID=7\r\n");
+        EditorHands hands{rig};
+        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString((rig.dir / "xdg").string()));
+        const fs::path user = rig.dir / "config" / "autostart";
+        const fs::path system = rig.dir / "xdg" / "autostart";
+        WriteFile(user / "mine.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Mine\nExec=/bin/true\n# kept\n");
+        WriteFile(system / "sync.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Sync\nExec=/bin/true\n");
+        WriteFile(system / "hidden.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Hidden\nExec=/bin/true\nHidden=true\n");
+        const std::string mineBefore = ReadFile(user / "mine.desktop");
+
+        QStringList offered;
+        rig.form->runPickList = [&](korvane::TPickListForm& dialog) {
+            QListWidget* list = dialog.PickList;
+            for (int i = 0; i < list->count(); ++i) {
+                offered << list->item(i)->text();
+            }
+            // Both checked with the space bar, Sync moved first.
+            list->setFocus();
+            for (int row : {0, 1}) {
+                list->setCurrentRow(row);
+                QTest::keyClick(list, Qt::Key_Space);
+            }
+            QTest::mouseClick(dialog.UpButton, Qt::LeftButton);
+            QTest::mouseClick(dialog.ConfirmButton, Qt::LeftButton);
+            return dialog.result() == QDialog::Accepted;
+        };
+        hands.clickBatch(rig.batches()->item(0));
+        rig.run(rig.form->aImportAutostart);
+        QCOMPARE(offered, (QStringList{"Mine", "Sync (every user's)"}));
+        QCOMPARE(rig.itemCaptions(), (QStringList{"Sync", "Mine"}));
+        QVERIFY(korvane::shell::ListSessionStarts().empty());
+        QCOMPARE(ReadFile(system / "sync.desktop"),
+                 std::string("[Desktop Entry]\nType=Application\nName=Sync\nExec=/bin/true\n"));
+
+        offered.clear();
+        rig.form->runPickList = [&](korvane::TPickListForm& dialog) {
+            for (int i = 0; i < dialog.PickList->count(); ++i) {
+                offered << dialog.PickList->item(i)->text();
+                dialog.PickList->item(i)->setCheckState(Qt::Checked);
+            }
+            QTest::mouseClick(dialog.ConfirmButton, Qt::LeftButton);
+            return dialog.result() == QDialog::Accepted;
+        };
+        rig.run(rig.form->aGiveBackAutostart);
+        QCOMPARE(offered, (QStringList{"Mine", "Sync"}));
+        QCOMPARE(ReadFile(user / "mine.desktop"), mineBefore);
+        QVERIFY(!fs::exists(user / "sync.desktop"));
+        QCOMPARE(std::distance(fs::directory_iterator(user), fs::directory_iterator()), 1);
+        QCOMPARE(korvane::shell::ListSessionStarts().size(), std::size_t(2));
+        QCOMPARE(rig.itemCaptions(), (QStringList{"Sync", "Mine"})); // the items stay
+        QVERIFY(messages.isEmpty());
+        qunsetenv("XDG_CONFIG_DIRS");
     }
 
     void makesADesktopShortcutThatLaunchesTheBatch() {

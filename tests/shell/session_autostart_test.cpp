@@ -1,0 +1,131 @@
+// The session's XDG autostart: what it lists, and taking entries from it and
+// giving them back without a byte of the user's configuration changed.
+#include "shell/session_autostart.h"
+
+#include "scoped_env.h"
+#include "store/errors.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace fs = std::filesystem;
+using korvane::shell::ListSessionStarts;
+using korvane::test::ReadFile;
+using korvane::test::ScopedEnv;
+using korvane::test::TempDir;
+using korvane::test::WriteFile;
+
+namespace {
+
+std::string Entry(const std::string& name, const std::string& more = "") {
+    return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=/usr/bin/" + name + "\n" +
+           more;
+}
+
+// Every file of a folder with its bytes and mode.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        files[it->path().filename().string()] =
+            ReadFile(it->path()) + "|mode " +
+            std::to_string(static_cast<int>(fs::status(it->path()).permissions()));
+    }
+    return files;
+}
+
+class SessionAutostartTest : public ::testing::Test {
+  protected:
+    SessionAutostartTest()
+        : env_({"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP", "LANGUAGE", "LC_ALL",
+                "LC_MESSAGES", "LANG"}) {
+        ScopedEnv::Set("XDG_CONFIG_HOME", (dir_ / "config").string());
+        ScopedEnv::Set("XDG_CONFIG_DIRS",
+                       (dir_ / "xdg1").string() + ":" + (dir_ / "xdg2").string());
+        ScopedEnv::Set("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    }
+    fs::path User() const { return dir_ / "config" / "autostart"; }
+    fs::path System(int n) const { return dir_ / ("xdg" + std::to_string(n)) / "autostart"; }
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        for (const auto& s : ListSessionStarts()) {
+            names.push_back(s.name + (s.system ? " (system)" : ""));
+        }
+        return names;
+    }
+
+    TempDir dir_;
+    ScopedEnv env_;
+};
+
+TEST_F(SessionAutostartTest, ListsWhatTheSessionStartsAsItsRulesSay) {
+    WriteFile(User() / "mine.desktop", Entry("Mine"));
+    WriteFile(User() / "Korvane.desktop", Entry("Korvane"));
+    WriteFile(System(1) / "sync.desktop", Entry("Sync"));
+    WriteFile(System(2) / "sync.desktop", Entry("Sync from the second folder"));
+    WriteFile(System(1) / "hidden.desktop", Entry("Hidden", "Hidden=true\n"));
+    WriteFile(System(1) / "off.desktop", Entry("Off", "X-GNOME-Autostart-enabled=false\n"));
+    WriteFile(System(1) / "gnome.desktop", Entry("Gnome only", "OnlyShowIn=GNOME;\n"));
+    WriteFile(System(1) / "kde.desktop", Entry("KDE only", "OnlyShowIn=KDE;\n"));
+    WriteFile(System(1) / "notgnome.desktop", Entry("Not in GNOME", "NotShowIn=XFCE;GNOME;\n"));
+    WriteFile(System(1) / "gone.desktop", Entry("Gone", "TryExec=korvane-no-such-program\n"));
+    WriteFile(System(2) / "printer.desktop", Entry("Printer"));
+    // The user's own entry of a name hides every user's entry of it.
+    WriteFile(System(1) / "shadow.desktop", Entry("Shadow"));
+    WriteFile(User() / "shadow.desktop", Entry("Shadow", "Hidden=true\n"));
+    WriteFile(System(1) / "notes.txt", "not an entry");
+    WriteFile(System(1) / "broken.desktop", "this is no key file\n");
+
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Gnome only (system)", "Mine", "Printer (system)",
+                                                 "Sync (system)"}));
+    const auto starts = ListSessionStarts();
+    EXPECT_EQ(starts[3].file, System(1) / "sync.desktop");
+    EXPECT_EQ(starts[1].id, "mine.desktop");
+}
+
+TEST_F(SessionAutostartTest, TakenEntriesGoAndComeBackByteForByte) {
+    WriteFile(User() / "mine.desktop", Entry("Mine", "# the user's own comment\nX-Other=1\n"));
+    fs::permissions(User() / "mine.desktop", fs::perms::owner_all | fs::perms::group_read);
+    WriteFile(User() / "other.desktop", Entry("Other"));
+    WriteFile(System(1) / "sync.desktop", Entry("Sync"));
+    WriteFile(System(2) / "printer.desktop", Entry("Printer"));
+    const auto userBefore = Snapshot(User());
+    const auto systemBefore = Snapshot(System(1));
+    const fs::path keep = dir_ / "state" / "Autostart";
+
+    for (const auto& start : ListSessionStarts()) {
+        if (start.name == "Mine" || start.name == "Sync") {
+            korvane::shell::TakeFromSession(start, keep);
+        }
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Other", "Printer (system)"}));
+    EXPECT_EQ(Snapshot(System(1)), systemBefore); // never touched
+    const auto taken = korvane::shell::ListTaken(keep);
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[0].id, "mine.desktop");
+    EXPECT_EQ(taken[0].name, "Mine");
+    EXPECT_EQ(taken[1].id, "sync.desktop");
+
+    for (const auto& t : taken) {
+        korvane::shell::GiveBackToSession(t.id, keep);
+    }
+    EXPECT_EQ(Snapshot(User()), userBefore);
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"Mine", "Other", "Printer (system)", "Sync (system)"}));
+    EXPECT_TRUE(korvane::shell::ListTaken(keep).empty());
+}
+
+TEST_F(SessionAutostartTest, AnEntryTheUserChangedSinceIsNotOverwritten) {
+    WriteFile(System(1) / "sync.desktop", Entry("Sync"));
+    const fs::path keep = dir_ / "keep";
+    korvane::shell::TakeFromSession(ListSessionStarts().at(0), keep);
+    WriteFile(User() / "sync.desktop", Entry("Sync", "X-Mine=1\n"));
+    EXPECT_THROW(korvane::shell::GiveBackToSession("sync.desktop", keep), korvane::Error);
+    EXPECT_EQ(ReadFile(User() / "sync.desktop"), Entry("Sync", "X-Mine=1\n"));
+    EXPECT_EQ(korvane::shell::ListTaken(keep).size(), 1u);
+    EXPECT_THROW(korvane::shell::GiveBackToSession("never.desktop", keep), korvane::Error);
+}
+
+} // namespace
