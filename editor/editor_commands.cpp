@@ -9,12 +9,10 @@
 #include "editor/last_launch_dialog.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
-#include "editor/pick_list_dialog.h"
 #include "gui/icons.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "shell/icon_source.h"
-#include "shell/session_autostart.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
@@ -240,86 +238,6 @@ void TForm1::aLastLaunchExecute() {
     connect(&dialog, &TLastLaunchForm::openReport, this,
             [this, &report] { shellOpen(report->file, "", report->file.parent_path()); });
     Modal([&] { showLastLaunch(dialog); });
-}
-
-namespace {
-
-// What was taken from the session's autostart, to give it back.
-fs::path TakenFolder(const ProgramFiles& files) {
-    return files.folder / "Taken from autostart";
-}
-
-} // namespace
-
-void TForm1::aImportAutostartExecute() {
-    const std::string batch = CurrentBatchName();
-    if (batch.empty()) {
-        return;
-    }
-    const std::vector<shell::SessionStart> starts = shell::ListSessionStarts();
-    if (starts.empty()) {
-        ShowMessage(this, QStringLiteral("The session starts nothing by itself that a batch "
-                                         "could start instead."));
-        return;
-    }
-    std::vector<TPickListForm::Row> rows;
-    for (const shell::SessionStart& s : starts) {
-        rows.push_back({QString::fromStdString(s.name) +
-                            (s.system ? QStringLiteral(" (every user's)") : QString()),
-                        QString::fromStdString(s.detail)});
-    }
-    TPickListForm dialog(
-        QStringLiteral("Import from autostart"),
-        QStringLiteral("Check what \"%1\" should start instead of the session, and put it in "
-                       "order with Up and Down. The session then no longer starts it by itself; "
-                       "\"Give back to autostart\" undoes that.")
-            .arg(QString::fromStdString(batch)),
-        rows, QStringLiteral("&Import"), this);
-    if (!Modal([&] { return runPickList(dialog); })) {
-        return;
-    }
-    try {
-        for (const int chosen : dialog.Chosen()) {
-            const shell::SessionStart& start = starts[static_cast<std::size_t>(chosen)];
-            // The item comes first: should the session keep it after all,
-            // the item goes again, and nothing starts twice.
-            AddApplicationItem(files_, batch, start.file, random_, shell::CreateItemLink);
-            try {
-                shell::TakeFromSession(start, TakenFolder(files_));
-            } catch (...) {
-                DeleteItem(files_, batch, ItemCount(files_.catalogue, batch) - 1);
-                throw;
-            }
-        }
-    } catch (...) {
-        Reload();
-        throw;
-    }
-    Reload();
-    SelectLastItemRow();
-}
-
-void TForm1::aGiveBackAutostartExecute() {
-    const std::vector<shell::TakenStart> taken = shell::ListTaken(TakenFolder(files_));
-    if (taken.empty()) {
-        ShowMessage(this, QStringLiteral("Nothing was taken from the session's autostart."));
-        return;
-    }
-    std::vector<TPickListForm::Row> rows;
-    for (const shell::TakenStart& t : taken) {
-        rows.push_back({QString::fromStdString(t.name), QString::fromStdString(t.id)});
-    }
-    TPickListForm dialog(QStringLiteral("Give back to autostart"),
-                         QStringLiteral("Check what the session should start by itself again, "
-                                        "as it did before. The batches' items stay until you "
-                                        "delete them."),
-                         rows, QStringLiteral("&Give back"), this);
-    if (!Modal([&] { return runPickList(dialog); })) {
-        return;
-    }
-    for (const int chosen : dialog.Chosen()) {
-        shell::GiveBackToSession(taken[static_cast<std::size_t>(chosen)].id, TakenFolder(files_));
-    }
 }
 
 void TForm1::aBatchPropertiesExecute() {
