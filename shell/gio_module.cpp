@@ -228,7 +228,8 @@ bool ServerHasActions(GDBusConnection* bus) {
     return actions;
 }
 
-int Notify(const char* summary, const char* body, const char* openOnClick, int waitSeconds) {
+int Notify(const char* appId, const char* summary, const char* body, const char* openOnClick,
+           int waitSeconds) {
     GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     if (!bus) {
         return 0;
@@ -256,12 +257,11 @@ int Notify(const char* summary, const char* body, const char* openOnClick, int w
     }
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("korvane"));
+    g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(appId));
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(
         bus.get(), kNotifications, kNotificationsPath, kNotifications, "Notify",
-        g_variant_new("(susssasa{sv}i)", "Korvane", 0u, "korvane", summary, body, &actions, &hints,
-                      -1),
+        g_variant_new("(susssasa{sv}i)", "Korvane", 0u, appId, summary, body, &actions, &hints, -1),
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
     int shown = 0;
     if (reply) {

@@ -27,7 +27,9 @@ struct KorvaneGio {
     // service, when there is one (0 otherwise). A click on it opens
     // openOnClick ("" for none) with its default application; waits for the
     // click or the notification's end, at most waitSeconds.
-    int (*notify)(const char* summary, const char* body, const char* openOnClick, int waitSeconds);
+    // appId names the program's desktop entry and icon.
+    int (*notify)(const char* appId, const char* summary, const char* body, const char* openOnClick,
+                  int waitSeconds);
 };
 
 // The module's one entry point; its number changes with the table above, so

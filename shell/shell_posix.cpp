@@ -313,7 +313,8 @@ bool StartDetached(const fs::path& program, const std::vector<std::string>& argu
 bool ShowNotification(const std::string& summary, const std::string& body,
                       const fs::path& openOnClick, int waitSeconds) {
     const KorvaneGio* gio = GioServices();
-    return gio && gio->notify(summary.c_str(), body.c_str(), openOnClick.c_str(), waitSeconds) != 0;
+    return gio && gio->notify(version::kAppId, summary.c_str(), body.c_str(), openOnClick.c_str(),
+                              waitSeconds) != 0;
 }
 
 void CreateItemLink(const fs::path& target, const fs::path& folder) {
