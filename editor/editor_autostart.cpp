@@ -6,6 +6,8 @@
 #include "shell/session_autostart.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
+#include "store/errors.h"
+#include "store/utf8.h"
 
 #include <QListWidget>
 
@@ -54,7 +56,18 @@ void TForm1::aImportAutostartExecute() {
             const shell::SessionStart& start = starts[static_cast<std::size_t>(chosen)];
             // The item comes first: should the session keep it after all,
             // the item goes again, and nothing starts twice.
-            AddApplicationItem(files_, batch, start.file, random_, shell::CreateItemLink);
+            if (start.file.empty()) {
+                // A command line (a Run value): the item gets a link that runs it.
+                AddApplicationItem(
+                    files_, batch, fs::path("command"), random_,
+                    [&](const fs::path&, const fs::path& folder) {
+                        if (!shell::CreateCommandLink(start.name, start.command, folder)) {
+                            throw Error("Cannot make a link that runs " + start.command);
+                        }
+                    });
+            } else {
+                AddApplicationItem(files_, batch, start.file, random_, shell::CreateItemLink);
+            }
             try {
                 shell::TakeFromSession(start, TakenFolder(files_));
             } catch (...) {

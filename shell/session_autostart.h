@@ -16,6 +16,7 @@ struct SessionStart {
     std::string name;           // what people call it
     std::string detail;         // what it runs and from where, for a tooltip
     std::filesystem::path file; // the file an item copies (a desktop entry, a link)
+    std::string command;        // or, where the session keeps a command line, that
     bool system = false;        // set up for every user, not this one's own
 };
 

@@ -35,6 +35,12 @@ bool StartDetached(const std::filesystem::path& program, const std::vector<std::
 bool ShowNotification(const std::string& summary, const std::string& body,
                       const std::filesystem::path& openOnClick, int waitSeconds);
 
+// Makes folder/<name>.lnk running a command line ("program" args...), with
+// the program's folder as working directory; false when it could not be
+// written or the command names no program.
+bool CreateCommandLink(const std::string& name, const std::string& command,
+                       const std::filesystem::path& folder);
+
 // Makes folder/<target's file name>.lnk pointing at target, with the target's
 // folder as working directory.
 void CreateItemLink(const std::filesystem::path& target, const std::filesystem::path& folder);

@@ -317,6 +317,26 @@ bool ShowNotification(const std::string& summary, const std::string& body,
                               waitSeconds) != 0;
 }
 
+bool CreateCommandLink(const std::string& name, const std::string& command,
+                       const fs::path& folder) {
+    const auto words = SplitShellWords(command);
+    if (!ValidFileName(name) || !words || words->empty()) {
+        return false;
+    }
+    LinkInfo link;
+    link.target = words->front();
+    link.workingDirectory = FolderPart(link.target);
+    for (std::size_t i = 1; i < words->size(); ++i) {
+        // Each word in single quotes, read back as it was.
+        std::string quoted = "'";
+        for (const char c : (*words)[i]) {
+            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        link.arguments += (i > 1 ? " " : "") + quoted + "'";
+    }
+    return WriteLinkFile(folder / (name + ".lnk"), link);
+}
+
 void CreateItemLink(const fs::path& target, const fs::path& folder) {
     const std::string name = target.filename().string();
     if (!ValidFileName(name)) {

@@ -229,6 +229,39 @@ bool ShowNotification(const std::string&, const std::string&, const fs::path&, i
     return false; // no notification area message yet
 }
 
+bool CreateCommandLink(const std::string& name, const std::string& command,
+                       const fs::path& folder) {
+    // The program is the first word, quoted or not, as CreateProcess reads it.
+    const std::wstring line = Widen(command);
+    std::size_t start = line.find_first_not_of(L" \t");
+    if (!ValidFileName(name) || start == std::wstring::npos) {
+        return false;
+    }
+    std::wstring program, arguments;
+    if (line[start] == L'"') {
+        const std::size_t close = line.find(L'"', start + 1);
+        program = line.substr(start + 1, close == std::wstring::npos ? close : close - start - 1);
+        start = close == std::wstring::npos ? line.size() : close + 1;
+    } else {
+        const std::size_t blank = line.find_first_of(L" \t", start);
+        program = line.substr(start, blank == std::wstring::npos ? blank : blank - start);
+        start = blank == std::wstring::npos ? line.size() : blank;
+    }
+    const std::size_t rest = line.find_first_not_of(L" \t", start);
+    arguments = rest == std::wstring::npos ? std::wstring() : line.substr(rest);
+    if (program.empty()) {
+        return false;
+    }
+    ComScope com;
+    ComPtr<IShellLinkW> link = NewShellLink();
+    link->SetPath(program.c_str());
+    link->SetArguments(arguments.c_str());
+    link->SetWorkingDirectory(FolderOf(program).c_str());
+    ComPtr<IPersistFile> file = PersistOf(link.get());
+    const fs::path save = folder / utf8::ToPath(name + ".lnk");
+    return file && SUCCEEDED(file->Save(fs::path(save).make_preferred().c_str(), TRUE));
+}
+
 void CreateItemLink(const fs::path& target, const fs::path& folder) {
     const std::string name = utf8::FromPath(target.filename());
     ComScope com;

@@ -2,6 +2,7 @@
 #include "shell/icon_source.h"
 #include "shell/link_file.h"
 #include "shell/shell.h"
+#include "shell/shell_words.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -247,13 +248,47 @@ TEST(ShellOpenTest, NamesThatAreNotUtf8AndScriptsWithoutAnInterpreterLine) {
     EXPECT_EQ(WaitForLine(marker), "bare [] " + (dir / "item").string() + "\n");
 }
 
-TEST(ShellOpenTest, FailuresAreSilent) {
+// A failure throws nothing and opens no box: it is told, with the reason.
+TEST(ShellOpenTest, FailuresAreToldNotThrown) {
     TempDir dir;
     WriteLinkFile(dir / "dangling.lnk", LinkInfo{.target = (dir / "gone").string()});
     WriteLinkFile(dir / "loop.lnk", LinkInfo{.target = (dir / "loop.lnk").string()});
-    for (const char* name : {"missing", "dangling.lnk", "loop.lnk"}) {
-        EXPECT_NO_THROW(ShellOpen(dir / name, "", dir.path())) << name;
+    WriteFile(dir / "empty.lnk", "[Shell Link]\nArguments=x\n");
+    WriteFile(dir / "binary.lnk", std::string("\x4C\0\0\0", 4));
+    const struct {
+        const char* name;
+        const char* reason;
+    } rows[] = {
+        {"missing", "No such file or directory"},
+        {"dangling.lnk", "No such file or directory"},
+        {"loop.lnk", "too many links lead on to one another"},
+        {"empty.lnk", "the link names no target"},
+        {"binary.lnk", "is not a link this program can read"},
+        {"korvane-no-such-program", "on the search path"},
+    };
+    for (const auto& row : rows) {
+        OpenResult result;
+        const fs::path file = std::string(row.name).find('-') != std::string::npos
+                                  ? fs::path(row.name)
+                                  : dir / row.name;
+        EXPECT_NO_THROW(result = ShellOpen(file, "", dir.path())) << row.name;
+        EXPECT_FALSE(result.started) << row.name;
+        EXPECT_NE(result.failure.find(row.reason), std::string::npos)
+            << row.name << ": " << result.failure;
     }
+}
+
+TEST(LinkFileTest, ACommandLineBecomesALinkThatRunsItWordForWord) {
+    TempDir dir;
+    ASSERT_TRUE(CreateCommandLink("Sync", "/opt/sync/tool --x 'a b' \"c'd\" \\$HOME", dir.path()));
+    const auto link = ReadLinkFile(dir / "Sync.lnk");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->target, "/opt/sync/tool");
+    EXPECT_EQ(link->workingDirectory, "/opt/sync/");
+    EXPECT_EQ(korvane::shell::SplitShellWords(link->arguments),
+              (std::vector<std::string>{"--x", "a b", "c'd", "$HOME"}));
+    EXPECT_FALSE(CreateCommandLink("Nothing", "  ", dir.path()));
+    EXPECT_FALSE(CreateCommandLink("a/b", "/bin/true", dir.path()));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The Windows shell backend: real .lnk files through the shell's link
 // object, the Run value, the version resource.
 #include "shell/address.h"
+#include "shell/session_autostart.h"
 #include "shell/shell.h"
 #include "store/utf8.h"
 #include "store/wide_text_windows.h"
@@ -10,10 +11,13 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace fs = std::filesystem;
@@ -250,6 +254,78 @@ TEST_F(ShellWindowsTest, ARunValueOfAnotherTypeIsAnError) {
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "Invalid data type for 'Korvane'");
     }
+}
+
+// The user's Run values and Startup folder are what Windows starts at logon;
+// taking them switches them off with the StartupApproved flags Task Manager
+// writes, and giving back leaves the registry as it was.
+TEST_F(ShellWindowsTest, SessionStartsAreTakenAndGivenBack) {
+    constexpr const wchar_t* kApprovedRun =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+    SavedValue run(kRun, L"Korvane test tool");
+    SavedValue own(kRun, L"Korvane");
+    PutValue(kRun, L"Korvane test tool", L"\"C:\\windows\\notepad.exe\" /x \"a b\"");
+    PutValue(kRun, L"Korvane", L"\"C:\\korvane.exe\" -startup"); // the menu's own: never listed
+    wchar_t* startupPath = nullptr;
+    ASSERT_TRUE(
+        SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &startupPath)));
+    const fs::path startup = startupPath;
+    CoTaskMemFree(startupPath);
+    fs::create_directories(startup);
+    shell::CreateItemLink("C:\\windows\\notepad.exe", startup);
+    const fs::path link = startup / "notepad.exe.lnk";
+    ASSERT_TRUE(fs::exists(link));
+
+    const auto names = [] {
+        std::vector<std::string> n;
+        for (const auto& s : shell::ListSessionStarts()) {
+            n.push_back(s.name);
+        }
+        return n;
+    };
+    const auto has = [&](const std::string& name) {
+        const auto n = names();
+        return std::find(n.begin(), n.end(), name) != n.end();
+    };
+    ASSERT_TRUE(has("Korvane test tool"));
+    ASSERT_TRUE(has("notepad.exe"));
+    EXPECT_FALSE(has("Korvane"));
+    for (const auto& s : shell::ListSessionStarts()) {
+        if (s.name == "Korvane test tool") {
+            EXPECT_EQ(s.command, "\"C:\\windows\\notepad.exe\" /x \"a b\"");
+            EXPECT_TRUE(s.file.empty());
+            // The item runs the same command through a link.
+            ASSERT_TRUE(shell::CreateCommandLink(s.name, s.command, dir_.path()));
+            EXPECT_EQ(shell::ReadLinkTarget(dir_ / "Korvane test tool.lnk"),
+                      "C:\\windows\\notepad.exe");
+            shell::TakeFromSession(s, dir_ / "keep");
+        } else if (s.name == "notepad.exe") {
+            EXPECT_EQ(s.file, link);
+            shell::TakeFromSession(s, dir_ / "keep");
+        }
+    }
+    EXPECT_FALSE(has("Korvane test tool"));
+    EXPECT_FALSE(has("notepad.exe"));
+    BYTE flag[64];
+    DWORD size = sizeof flag;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kApprovedRun, L"Korvane test tool", RRF_RT_REG_BINARY,
+                           nullptr, flag, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(size, 12u);
+    EXPECT_EQ(flag[0], 3); // switched off, as Task Manager writes it
+    EXPECT_EQ(shell::ListTaken(dir_ / "keep").size(), 2u);
+
+    for (const auto& t : shell::ListTaken(dir_ / "keep")) {
+        shell::GiveBackToSession(t.id, dir_ / "keep");
+    }
+    EXPECT_TRUE(has("Korvane test tool"));
+    EXPECT_TRUE(has("notepad.exe"));
+    size = sizeof flag;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kApprovedRun, L"Korvane test tool", RRF_RT_REG_BINARY,
+                           nullptr, flag, &size),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(shell::ListTaken(dir_ / "keep").empty());
+    fs::remove(link);
 }
 
 TEST(ShellAddressTest, SchemesAreTold) {
