@@ -57,7 +57,10 @@ echo "== The program with its windows under Wine, on a private X server"
 # leave one of them without a desktop.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'cd build-windows-gui &&
   ctest --output-on-failure -j1 -E "^(store_|app_|fuzz_|shell_windows_test|shell_folder_watch_test)";
-  rc=$?; wineserver -k; exit $rc'
+  rc=$?
+  # With a display there is a notification area: a notice must show there.
+  wine tests/shell_windows_test.exe --gtest_filter="ShellNotificationTest.*" || rc=1
+  wineserver -k; exit $rc'
 
 echo "== The download: the zip, unpacked elsewhere, runs the same session"
 zip_file=$(scripts/package-windows.sh | tail -1)

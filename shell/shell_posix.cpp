@@ -310,13 +310,6 @@ bool StartDetached(const fs::path& program, const std::vector<std::string>& argu
     return SpawnProgram(program, arguments, "").started;
 }
 
-bool ShowNotification(const std::string& summary, const std::string& body,
-                      const fs::path& openOnClick, int waitSeconds) {
-    const KorvaneGio* gio = GioServices();
-    return gio && gio->notify(version::kAppId, summary.c_str(), body.c_str(), openOnClick.c_str(),
-                              waitSeconds) != 0;
-}
-
 bool CreateCommandLink(const std::string& name, const std::string& command,
                        const fs::path& folder) {
     const auto words = SplitShellWords(command);

@@ -225,10 +225,6 @@ bool StartDetached(const fs::path& program, const std::vector<std::string>& argu
     return true;
 }
 
-bool ShowNotification(const std::string&, const std::string&, const fs::path&, int) {
-    return false; // no notification area message yet
-}
-
 bool CreateCommandLink(const std::string& name, const std::string& command,
                        const fs::path& folder) {
     // The program is the first word, quoted or not, as CreateProcess reads it.

@@ -18,6 +18,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 namespace fs = std::filesystem;
@@ -326,6 +327,17 @@ TEST_F(ShellWindowsTest, SessionStartsAreTakenAndGivenBack) {
               ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(shell::ListTaken(dir_ / "keep").empty());
     fs::remove(link);
+}
+
+// A notice shows in the notification area where there is one and goes at its
+// time limit when nobody clicks it.
+TEST(ShellNotificationTest, ANoticeNobodyClicksGoesAtItsLimit) {
+    const bool shown =
+        shell::ShowNotification("Korvane test: 1 of 2 started", "Mail not found", "", 1);
+    // Wine without a display has no notification area: then none is shown.
+    if (std::getenv("DISPLAY")) {
+        EXPECT_TRUE(shown);
+    }
 }
 
 TEST(ShellAddressTest, SchemesAreTold) {
