@@ -14,7 +14,7 @@ elif [ "${1:-}" = windows ]; then
 else
   packages=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev libglib2.0-dev
             libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev libxcb1-dev xvfb xauth openbox
-            weston xwayland qt6-wayland dbus-daemon)
+            weston xwayland qt6-wayland dbus-daemon libglib2.0-bin)
 fi
 missing=()
 for p in "${packages[@]}"; do

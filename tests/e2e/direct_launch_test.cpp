@@ -388,8 +388,12 @@ TEST_F(DirectLaunchTest, ARunNobodyWatchesTellsOfWhatDidNotStart) {
                                           "HOME=" + dir_.path().string()};
     const std::string exe = (dir_ / "korvane").string();
 
+    // Opened as a user opens a desktop shortcut: the desktop's launcher runs it.
     WriteBatch("Morning", {App(1, "A"), "File;99\\;Active"});
-    EXPECT_EQ(Run({exe, "Morning"}, env).exitCode, 3);
+    const fs::path shortcut = dir_ / "Desktop" / "Morning.desktop";
+    WriteFile(shortcut, "[Desktop Entry]\nType=Application\nName=Morning\nExec=" + exe +
+                            " Morning\nTerminal=false\n");
+    EXPECT_EQ(Run({"gio", "launch", shortcut.string()}, env).exitCode, 0);
     ASSERT_TRUE(WaitFor([&] { return !session.Shown().empty(); }));
     EXPECT_EQ(session.Shown(),
               std::vector<std::string>{"Morning: 1 of 2 started|folder 99 not found|default,Show "
