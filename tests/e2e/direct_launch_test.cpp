@@ -608,11 +608,15 @@ TEST_F(DirectLaunchTest, StartupMenuCountdownLaunchesTheDefaultBatch) {
     }
     // Programs started back to back may write in either order; a short pause
     // between them keeps the order of the marks that of the launches.
-    WriteBatch("Work", {App(1, "A"), "Interval;0:00:00.300;Active", App(2, "B")});
+    // Its last item is gone: nobody chose the launch, so a notification tells.
+    WriteBatch("Work",
+               {App(1, "A"), "Interval;0:00:00.300;Active", App(2, "B"), "File;99\\;Active"});
     WriteFile(dir_ / "korvane.ini",
               "[Basic]\r\nDefaultBatch=work\r\nDefaultStart=1\r\nDefaultStartInterval=0:00:01\r\n");
+    NotificationSession session(dir_.path(), "close");
+    ASSERT_TRUE(session.ready()) << "no test notification service";
     std::vector<std::string> command{(dir_ / "korvane").string(), "-startup"};
-    std::vector<std::string> env{"XDG_RUNTIME_DIR=" + dir_.path().string()};
+    std::vector<std::string> env{"XDG_RUNTIME_DIR=" + dir_.path().string(), session.Address()};
     if (fs::exists("/usr/bin/xvfb-run")) {
         command.insert(command.begin(), {"xvfb-run", "-a"});
     } else {
@@ -628,6 +632,12 @@ TEST_F(DirectLaunchTest, StartupMenuCountdownLaunchesTheDefaultBatch) {
     const std::string layout = ReadFile(dir_ / "korvane.prm");
     EXPECT_NE(layout.find("Form2.Visible=0\r\n"), std::string::npos) << layout;
     EXPECT_NE(layout.find("[Debug-Form2]\r\nMark1=Yes\r\n"), std::string::npos) << layout;
+    ASSERT_TRUE(WaitFor([&] { return !session.Shown().empty(); }));
+    EXPECT_EQ(session.Shown(), std::vector<std::string>{"Work: 2 of 3 started|folder 99 not "
+                                                        "found|default,Show the report"});
+    const auto report = korvane::LastLaunchOf(dir_ / "Reports", "Work");
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->origin, "startup menu countdown");
 }
 
 } // namespace
