@@ -108,7 +108,7 @@ desktop=$(helper desktop)
 rm -f "$desktop/Morning.lnk"
 focus "$editor"
 keys Home                      # the first batch, Morning
-keys alt+b Down Down Down Down Return
+keys alt+b s                   # "Make &shortcut"
 [ -f "$desktop/Morning.lnk" ] || fail "no Morning.lnk on the desktop ($desktop)"
 # As a double click in Explorer: the shell opens the link.
 timeout 60 wine start /unix "$desktop/Morning.lnk" </dev/null >/dev/null 2>&1 ||
