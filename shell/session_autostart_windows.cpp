@@ -4,6 +4,7 @@
 // folder) are left alone: switching those off needs an administrator.
 #include "shell/session_autostart.h"
 
+#include "shell/shell_link_windows.h"
 #include "store/errors.h"
 #include "store/file_io.h"
 #include "store/utf8.h"
@@ -149,16 +150,6 @@ fs::path KeptFile(const fs::path& keep, const std::string& id) {
     return keep / (Hex(id) + ".taken");
 }
 
-fs::path StartupFolder() {
-    PWSTR path = nullptr;
-    fs::path result;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Startup, 0, nullptr, &path)) && path) {
-        result = path;
-    }
-    CoTaskMemFree(path);
-    return result;
-}
-
 std::wstring ExpandVariables(const std::wstring& text) {
     const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     std::wstring out(size, L'\0');
@@ -204,7 +195,7 @@ void ListRunValues(std::vector<SessionStart>& starts) {
 }
 
 void ListStartupFolder(std::vector<SessionStart>& starts) {
-    const fs::path folder = StartupFolder();
+    const fs::path folder = win32link::KnownFolder(FOLDERID_Startup);
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::wstring file = it->path().filename().wstring();

@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
 #include <objbase.h>
 #include <objidl.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 
 #include "store/errors.h"
@@ -60,6 +62,18 @@ inline ComPtr<IPersistFile> PersistOf(IShellLinkW* link) {
         return nullptr;
     }
     return ComPtr<IPersistFile>(file);
+}
+
+// A known folder of the user's (the desktop, the Startup folder); empty when
+// the system has none.
+inline std::filesystem::path KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::filesystem::path result;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) {
+        result = path;
+    }
+    CoTaskMemFree(path);
+    return result;
 }
 
 // A loaded link, or nothing when the file is missing or not a link.

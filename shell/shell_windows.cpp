@@ -158,16 +158,6 @@ std::string SystemMessage(DWORD code) {
     return message.empty() ? "error " + std::to_string(code) : Narrow(message);
 }
 
-fs::path KnownDesktop() {
-    PWSTR path = nullptr;
-    fs::path result;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path)) && path) {
-        result = path;
-    }
-    CoTaskMemFree(path);
-    return result;
-}
-
 } // namespace
 
 OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
@@ -410,7 +400,7 @@ fs::path DesktopFolder() {
             return fs::path(text);
         }
     }
-    return KnownDesktop();
+    return KnownFolder(FOLDERID_Desktop);
 }
 
 fs::path AutostartFile() {
