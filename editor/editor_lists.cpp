@@ -13,6 +13,7 @@
 #include "gui/system_icons.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
+#include "shell/folder_watch.h"
 #include "shell/icon_source.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
@@ -164,9 +165,15 @@ void TForm1::BatchListSelectItem(QListWidgetItem* row) {
     typeCache_.clear();
     shownEntries_.clear();
     if (!row) {
+        if (watch_) {
+            watch_->Narrow({});
+        }
         return;
     }
     CurrentBatchName() = StdStringFrom(row->data(kNameRole).toString());
+    if (watch_) {
+        watch_->Narrow(WatchedBatchFolder());
+    }
     shownEntries_ = ItemEntries();
     ForEachItem(files_.catalogue, CurrentBatchName(), [this](int n, const tqAppInfo& item) {
         if (item.Kind == TItemKind::ikFile) {

@@ -144,12 +144,19 @@ void TForm1::BuildDialogs() {
     }
 }
 
+// The folder of the batch shown; none while no batch is.
+fs::path TForm1::WatchedBatchFolder() const {
+    return CurrentBatchName().empty() ? fs::path() : BatchFolder(files_, CurrentBatchName());
+}
+
 // The watches of Shortcuts/ and of the catalogue, and the idle update.
 void TForm1::StartWatches() {
     // The watch works on its own thread and hands each (folded) change to
     // this thread; one reload is queued at a time.
+    // Only the shown batch's folders matter to the rows: another batch's are
+    // read when it is shown.
     watch_ = std::make_unique<FolderWatch>(
-        files_.folder / "Shortcuts",
+        files_.folder / "Shortcuts", WatchedBatchFolder(),
         [this] {
             if (!reloadPending_.exchange(true)) {
                 QMetaObject::invokeMethod(

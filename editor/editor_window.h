@@ -100,6 +100,7 @@ class TForm1 : public TPublishedForm {
     void SetDefaultHooks();
     void BuildActions();
     void StartWatches();
+    std::filesystem::path WatchedBatchFolder() const;
     void BuildWindow();
     void BuildLists(QVBoxLayout* layout);
     void ConnectLists();

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace korvane {
@@ -16,9 +17,21 @@ class FolderWatch {
   public:
     FolderWatch(std::filesystem::path folder, std::function<void()> onChange,
                 std::function<void(const std::string& message)> onError = {});
+    // Narrowed (see Narrow) from the start: the whole tree is never walked.
+    FolderWatch(std::filesystem::path folder, const std::filesystem::path& subtree,
+                std::function<void()> onChange,
+                std::function<void(const std::string& message)> onError = {});
     ~FolderWatch();
     FolderWatch(const FolderWatch&) = delete;
     FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // From now on only the tree's own folder and the one subtree below it
+    // (which need not exist yet; empty: none) must be watched: what changes
+    // elsewhere in the tree may go unreported. Where a watch costs no more
+    // for a large tree (Windows watches a tree in one), all of it stays
+    // watched; on inotify each folder costs a watch, and a system allows
+    // only so many.
+    void Narrow(const std::filesystem::path& subtree);
 
     class Impl;
 

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -29,10 +31,13 @@ constexpr int kFoldMs = 50;
 
 class FolderWatch::Impl {
   public:
-    Impl(fs::path folder, std::function<void()> onChange,
+    Impl(fs::path folder, std::optional<fs::path> subtree, std::function<void()> onChange,
          std::function<void(const std::string&)> onError)
         : folder_(folder.lexically_normal()), onChange_(std::move(onChange)),
           onError_(std::move(onError)) {
+        if (subtree) {
+            narrowTo_ = Normal(*subtree);
+        }
         if (!folder_.has_filename()) {
             folder_ = folder_.parent_path(); // "Shortcuts/" names the folder itself
         }
@@ -47,10 +52,7 @@ class FolderWatch::Impl {
 
     ~Impl() {
         stop_ = true;
-        if (wake_ >= 0) {
-            const std::uint64_t one = 1;
-            (void)!::write(wake_, &one, sizeof one);
-        }
+        Wake();
         if (worker_.joinable()) {
             worker_.join();
         }
@@ -62,7 +64,72 @@ class FolderWatch::Impl {
         }
     }
 
+    void Narrow(const fs::path& subtree) {
+        {
+            const std::lock_guard lock(mutex_);
+            narrowTo_ = Normal(subtree);
+        }
+        Wake();
+    }
+
+    // "Shortcuts/12/" names the folder "Shortcuts/12".
+    static fs::path Normal(fs::path folder) {
+        folder = folder.lexically_normal();
+        return !folder.empty() && !folder.has_filename() ? folder.parent_path() : folder;
+    }
+
+    void Wake() {
+        if (wake_ >= 0) {
+            const std::uint64_t one = 1;
+            (void)!::write(wake_, &one, sizeof one);
+        }
+    }
+
   private:
+    // Whether a folder of the tree is one to watch.
+    bool Wanted(const fs::path& dir) const {
+        if (!narrow_ || dir == folder_) {
+            return true;
+        }
+        if (narrow_->empty()) {
+            return false;
+        }
+        // The subtree, and the folders on the way to it, which tell of it
+        // being made.
+        const std::string inside = narrow_->string() + "/";
+        return dir == *narrow_ || dir.string().starts_with(inside) ||
+               narrow_->string().starts_with(dir.string() + "/");
+    }
+
+    // The watches again, as narrowing asks: the tree's own folder stays.
+    void ApplyNarrowing() {
+        std::optional<fs::path> wanted;
+        {
+            const std::lock_guard lock(mutex_);
+            if (!narrowTo_) {
+                return;
+            }
+            wanted = std::move(narrowTo_);
+            narrowTo_.reset();
+        }
+        if (narrow_ && *narrow_ == *wanted) {
+            return;
+        }
+        narrow_ = std::move(wanted);
+        for (auto it = dirs_.begin(); it != dirs_.end();) {
+            if (!Wanted(it->second)) {
+                (void)::inotify_rm_watch(inotify_, it->first);
+                it = dirs_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        std::error_code ec;
+        if (!narrow_->empty() && fs::is_directory(*narrow_, ec)) {
+            AddTree(*narrow_);
+        }
+    }
+
     void Fail(const std::string& message) {
         // Reported once; the program goes on without (part of) the watch.
         if (!failed_.exchange(true) && onError_) {
@@ -71,6 +138,9 @@ class FolderWatch::Impl {
     }
 
     void AddTree(const fs::path& dir) {
+        if (!Wanted(dir)) {
+            return;
+        }
         const int wd = ::inotify_add_watch(inotify_, dir.c_str(), kTreeEvents);
         if (wd < 0) {
             if (errno == ENOSPC || errno == ENOMEM) {
@@ -167,6 +237,14 @@ class FolderWatch::Impl {
     }
 
     void Run() {
+        {
+            // Narrowed before the worker began: the first walk is narrow too.
+            const std::lock_guard lock(mutex_);
+            if (narrowTo_) {
+                narrow_ = std::move(narrowTo_);
+                narrowTo_.reset();
+            }
+        }
         Arm();
         pollfd fds[2] = {{inotify_, POLLIN, 0}, {wake_, POLLIN, 0}};
         bool pending = false;
@@ -185,6 +263,11 @@ class FolderWatch::Impl {
                 onChange_();
                 continue;
             }
+            if (fds[1].revents & POLLIN) {
+                std::uint64_t count = 0;
+                (void)!::read(wake_, &count, sizeof count);
+                ApplyNarrowing();
+            }
             if (fds[0].revents & POLLIN) {
                 pending = Drain() || pending;
             }
@@ -197,7 +280,10 @@ class FolderWatch::Impl {
     int inotify_ = -1;
     int wake_ = -1;
     int parentWd_ = -1;
-    std::map<int, fs::path> dirs_; // worker thread only
+    std::map<int, fs::path> dirs_;   // worker thread only
+    std::optional<fs::path> narrow_; // worker thread only; none: the whole tree
+    std::mutex mutex_;
+    std::optional<fs::path> narrowTo_; // asked for, not yet applied
     std::atomic<bool> stop_{false};
     std::atomic<bool> failed_{false};
     std::thread worker_;
@@ -205,8 +291,18 @@ class FolderWatch::Impl {
 
 FolderWatch::FolderWatch(fs::path folder, std::function<void()> onChange,
                          std::function<void(const std::string&)> onError)
-    : impl_(std::make_unique<Impl>(std::move(folder), std::move(onChange), std::move(onError))) {}
+    : impl_(std::make_unique<Impl>(std::move(folder), std::nullopt, std::move(onChange),
+                                   std::move(onError))) {}
+
+FolderWatch::FolderWatch(fs::path folder, const fs::path& subtree, std::function<void()> onChange,
+                         std::function<void(const std::string&)> onError)
+    : impl_(std::make_unique<Impl>(std::move(folder), subtree, std::move(onChange),
+                                   std::move(onError))) {}
 
 FolderWatch::~FolderWatch() = default;
+
+void FolderWatch::Narrow(const fs::path& subtree) {
+    impl_->Narrow(subtree);
+}
 
 } // namespace korvane

@@ -166,6 +166,13 @@ FolderWatch::FolderWatch(fs::path folder, std::function<void()> onChange,
                          std::function<void(const std::string&)> onError)
     : impl_(std::make_unique<Impl>(std::move(folder), std::move(onChange), std::move(onError))) {}
 
+// The whole tree is watched in one here: narrowing saves nothing.
+FolderWatch::FolderWatch(fs::path folder, const fs::path&, std::function<void()> onChange,
+                         std::function<void(const std::string&)> onError)
+    : FolderWatch(std::move(folder), std::move(onChange), std::move(onError)) {}
+
 FolderWatch::~FolderWatch() = default;
+
+void FolderWatch::Narrow(const fs::path&) {}
 
 } // namespace korvane

@@ -95,6 +95,29 @@ class EditorOutsideChangesTest : public QObject {
         QTRY_VERIFY(!rig.items()->topLevelItem(0)->data(0, kMark).toBool()); // read again after
     }
 
+    // The watch follows the selection: a change in the batch shown now
+    // reloads its rows; where each watched folder costs (inotify), another
+    // batch's folders are not watched at all.
+    void theWatchFollowsTheShownBatch() {
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n"
+                      "[B]\r\nID=2\r\nItem0=Interval;0:00:07;Active\r\n");
+        fs::create_directories(rig.dir / "Shortcuts" / "1");
+        fs::create_directories(rig.dir / "Shortcuts" / "2");
+        constexpr int kMark = Qt::UserRole + 9;
+        EditorHands{rig}.clickBatch(rig.batches()->item(1));
+        QTRY_COMPARE(rig.itemCaptions(), QStringList{"0:00:07"});
+        QTest::qWait(300); // the watch is narrowed
+        rig.items()->topLevelItem(0)->setData(0, kMark, true);
+        if (korvane::test::kFreedesktop) {
+            QVERIFY(
+                korvane::test::CreateFileInAnotherProcess(rig.dir / "Shortcuts" / "1" / "a.tmp"));
+            QTest::qWait(400);
+            QVERIFY(rig.items()->topLevelItem(0)->data(0, kMark).toBool()); // A's: not shown
+        }
+        QVERIFY(korvane::test::CreateFileInAnotherProcess(rig.dir / "Shortcuts" / "2" / "b.tmp"));
+        QTRY_VERIFY(!rig.items()->topLevelItem(0)->data(0, kMark).toBool()); // read again
+    }
+
     // Two editors on one catalogue: what the other adds or renames, this one
     // shows, keeping its own selection. (The other editor's edits are made
     // through the catalogue functions it calls: an editor's current batch is

@@ -141,6 +141,32 @@ TEST_F(FolderWatchTest, StopsCleanlyWhileChangesArrive) {
     SUCCEED();
 }
 
+// Narrowed to one batch's folder, the watch still tells of everything there
+// and at the top, on every platform; on inotify, where each folder costs a
+// watch, the other batches' folders are no longer watched.
+TEST_F(FolderWatchTest, ANarrowedWatchFollowsItsSubtree) {
+    fs::create_directories(tree_ / "40" / "1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    watch_->Narrow(tree_ / "40");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Reported([&] { WriteFile(tree_ / "40" / "1" / "a.lnk", ""); }));
+    EXPECT_TRUE(Reported([&] { fs::create_directory(tree_ / "40" / "2"); }));
+    EXPECT_TRUE(Reported([&] { WriteFile(tree_ / "40" / "2" / "b.lnk", ""); }));
+    EXPECT_TRUE(Reported([&] { fs::create_directory(tree_ / "41"); }));
+    if (korvane::test::kFreedesktop) {
+        EXPECT_TRUE(Quiet([&] { WriteFile(tree_ / "12" / "3" / "elsewhere.lnk", ""); }));
+    }
+    // Narrowed to a batch folder not made yet: it is watched once it is.
+    watch_->Narrow(tree_ / "77");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Reported([&] { fs::create_directories(tree_ / "77" / "5"); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Reported([&] { WriteFile(tree_ / "77" / "5" / "c.lnk", ""); }));
+    if (korvane::test::kFreedesktop) {
+        EXPECT_TRUE(Quiet([&] { WriteFile(tree_ / "40" / "1" / "d.lnk", ""); }));
+    }
+}
+
 TEST(FolderWatchStartTest, AMissingTreeIsWatchedOnceItAppears) {
     TempDir dir;
     std::atomic<int> changes{0};
