@@ -263,8 +263,18 @@ std::vector<fs::path> ListReports(const fs::path& folder) {
             files.push_back(it->path());
         }
     }
+    // By time, then by the number a second report of one millisecond gets.
+    const auto key = [](const fs::path& file) {
+        const std::string name = utf8::FromPath(file.stem());
+        const std::size_t second = name.find('-', 18);        // after the time
+        const std::size_t third = name.find('-', second + 1); // before a number of its own
+        const std::string number = third == std::string::npos ? "1" : name.substr(third + 1);
+        return name.substr(0, 18) +
+               std::string(10 - std::min<std::size_t>(number.size(), 10), '0') + number +
+               name.substr(second, third == std::string::npos ? third : third - second);
+    };
     std::sort(files.begin(), files.end(),
-              [](const fs::path& a, const fs::path& b) { return a.filename() > b.filename(); });
+              [&](const fs::path& a, const fs::path& b) { return key(a) > key(b); });
     return files;
 }
 

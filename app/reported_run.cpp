@@ -37,6 +37,16 @@ void Echo(std::FILE* to, const std::string& line) {
 
 } // namespace
 
+RunSummary SummaryOf(const LaunchReport& report) {
+    RunSummary summary;
+    for (const ItemRecord& item : report.items) {
+        Count(summary, item);
+    }
+    summary.end = report.end;
+    summary.report = report.file;
+    return summary;
+}
+
 std::string ItemLine(std::string_view batch, const ItemRecord& item) {
     std::string line = std::string(batch) + ", item " + std::to_string(item.index + 1) + ": " +
                        std::string(OutcomeWord(item.outcome));

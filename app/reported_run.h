@@ -39,6 +39,9 @@ struct ReportedRunOptions {
 RunSummary LaunchReported(const ProgramFiles& files, std::string_view batch,
                           const ReportedRunOptions& options, RunnerHooks hooks = {});
 
+// What a report read back says, counted as the run counted it.
+RunSummary SummaryOf(const LaunchReport& report);
+
 // The line a terminal shows for an item, and for the run's end.
 std::string ItemLine(std::string_view batch, const ItemRecord& item);
 std::string EndLine(std::string_view batch, const RunSummary& summary);

@@ -1,6 +1,8 @@
 // The editor's commands: what its buttons, menus and keys do.
 #include "editor/editor_internal.h"
 
+#include "app/problem_notice.h"
+#include "app/reported_run.h"
 #include "app/runner.h"
 #include "appearance/batch_appearance.h"
 #include "editor/about_box.h"
@@ -225,7 +227,26 @@ void TForm1::aLaunchBatchExecute() {
     // The run lets events through between its items: reloads meanwhile wait
     // (they would replace the rows and the shared batch name under it).
     const std::string batch = CurrentBatchName();
+    const auto reports = ListReports(ReportFolder(files_.folder));
     Modal([&] { launchBatch(batch); });
+    SayWhatDidNotStart(batch, reports.empty() ? fs::path() : reports.front());
+}
+
+// After a launch from here: what did not start, said in the status bar, so
+// that nobody has to look for it.
+void TForm1::SayWhatDidNotStart(const std::string& batch, const fs::path& newestBefore) {
+    const auto report = LastLaunchOf(ReportFolder(files_.folder), batch);
+    if (!report || report->file == newestBefore) {
+        return; // no report of this run
+    }
+    const RunSummary run = SummaryOf(*report);
+    if (run.AllStarted()) {
+        return;
+    }
+    const ProblemNotice notice = MakeProblemNotice(batch, run);
+    const std::string first = notice.body.substr(0, notice.body.find('\n'));
+    StatusBar1->showMessage(QStringFrom(notice.summary + " \u2014 " + first +
+                                        ". Batches \u2192 Last launch tells more."));
 }
 
 void TForm1::aLastLaunchExecute() {

@@ -138,6 +138,7 @@ class TForm1 : public TPublishedForm {
     void aDeleteBatchExecute();
     void aLaunchBatchExecute();
     void aLastLaunchExecute();
+    void SayWhatDidNotStart(const std::string& batch, const std::filesystem::path& newestBefore);
     void aImportAutostartExecute();
     void aGiveBackAutostartExecute();
     void aBatchPropertiesExecute();

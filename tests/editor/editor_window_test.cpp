@@ -31,6 +31,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTimeEdit>
@@ -233,6 +234,35 @@ class EditorWindowTest : public QObject {
         rig.run(rig.form->aLaunchBatch);
         QCOMPARE(rig.launched, std::vector<std::string>{"W"});
         QVERIFY(rig.form->isVisible());
+    }
+
+    // A launch from the editor that could not start everything says so in
+    // the status bar as the window comes back; a clean one says nothing.
+    void aLaunchThatWentWrongIsSaidInTheStatusBar() {
+        EditorRig rig("[W]\r\nID=2\r\nItem0=Interval;0:00:01;Active\r\n");
+        bool clean = false;
+        rig.form->launchBatch = [&](const std::string& batch) {
+            korvane::LaunchJournal journal(korvane::ReportFolder(rig.dir.path()), batch, "editor");
+            journal.Item({.index = 0, .outcome = korvane::ItemOutcome::Started, .name = "Mail"});
+            if (!clean) {
+                journal.Item({.index = 1,
+                              .outcome = korvane::ItemOutcome::NotFound,
+                              .name = "folder 9",
+                              .detail = "no file in /x/9"});
+            }
+            journal.End("finished");
+        };
+        auto* status = rig.form->findChild<QStatusBar*>();
+        QVERIFY(status);
+        EditorHands{rig}.clickBatch(rig.batches()->item(0));
+        rig.run(rig.form->aLaunchBatch);
+        QCOMPARE(status->currentMessage(),
+                 QString::fromUtf8("W: 1 of 2 started \u2014 folder 9 not found. Batches "
+                                   "\u2192 Last launch tells more."));
+        status->clearMessage();
+        clean = true;
+        rig.run(rig.form->aLaunchBatch);
+        QCOMPARE(status->currentMessage(), QString());
     }
 
     // A run made elsewhere (the startup menu at logon, a desktop shortcut)
