@@ -24,12 +24,16 @@ ApplicationRow DescribeApplication(const ProgramFiles& files, const std::string&
     }
     const std::filesystem::path name = utf8::ToPath(found);
     row.file = *row.folder / name;
-    row.caption = ItemCaption(row.file);
-    row.comment = shell::ReadLinkComment(row.file);
-    row.target = shell::ReadLinkTarget(row.file);
+    // The file is read once for all the row shows of it.
+    const shell::LinkSummary link = shell::ReadLinkSummary(row.file);
+    row.caption = link.displayName.empty() ? utf8::DisplayFileName(utf8::FromPath(name.stem()))
+                                           : link.displayName;
+    row.comment = link.comment;
+    row.target = link.target;
     row.isApplication = name.extension() == ".desktop" ||
                         (!row.target.empty() && shell::IsProgramFile(utf8::ToPath(row.target)));
-    row.iconFile = shell::ReadLinkIconLocation(row.file, &row.iconIndex);
+    row.iconFile = link.iconFile;
+    row.iconIndex = link.iconIndex;
     return row;
 }
 

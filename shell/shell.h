@@ -71,6 +71,17 @@ std::string ReadLinkIconLocation(const std::filesystem::path& linkFile, int* ind
 std::string ReadLinkDisplayName(const std::filesystem::path& linkFile);
 std::string ReadLinkComment(const std::filesystem::path& linkFile);
 
+// All of the above at once, from one reading of the file: what a row of a
+// list shows of an item.
+struct LinkSummary {
+    std::string displayName; // ReadLinkDisplayName
+    std::string comment;     // ReadLinkComment
+    std::string target;      // ReadLinkTarget
+    std::string iconFile;    // ReadLinkIconLocation
+    int iconIndex = 0;
+};
+LinkSummary ReadLinkSummary(const std::filesystem::path& linkFile);
+
 // Whether a file is a program this system runs (not a document that opens
 // in one): an executable file here, an .exe, .com, .bat or .cmd on Windows.
 bool IsProgramFile(const std::filesystem::path& file);

@@ -384,18 +384,24 @@ bool CreateDesktopLink(const std::string& name, const fs::path& target,
     return true;
 }
 
+namespace {
+
+// The program a desktop entry runs, found on PATH as the desktop finds it.
+std::string EntryProgram(const KeyFile& kf) {
+    const std::vector<std::string> argv = SplitArguments(KeyString(kf, kDesktopGroup, "Exec"));
+    if (argv.empty()) {
+        return "";
+    }
+    const auto found = FindProgramInPath(argv[0]);
+    return found ? found->string() : argv[0];
+}
+
+} // namespace
+
 std::string ReadLinkTarget(const fs::path& linkFile) {
     if (LowerExtension(linkFile) == ".desktop") {
         const auto kf = KeyFile::Load(linkFile);
-        if (!kf) {
-            return "";
-        }
-        const std::vector<std::string> argv = SplitArguments(KeyString(*kf, kDesktopGroup, "Exec"));
-        if (argv.empty()) {
-            return "";
-        }
-        const auto found = FindProgramInPath(argv[0]);
-        return found ? found->string() : argv[0];
+        return kf ? EntryProgram(*kf) : std::string();
     }
     const auto link = ReadLinkFile(linkFile);
     return link ? link->target : std::string();
@@ -435,6 +441,28 @@ std::string ReadLinkComment(const fs::path& linkFile) {
     }
     const auto link = ReadLinkFile(linkFile);
     return link ? link->description : std::string();
+}
+
+LinkSummary ReadLinkSummary(const fs::path& linkFile) {
+    LinkSummary summary;
+    if (LowerExtension(linkFile) == ".desktop") {
+        const auto kf = KeyFile::Load(linkFile);
+        if (kf) {
+            const std::vector<std::string> locales = MessageLocales();
+            summary.displayName = LocalizedString(*kf, kDesktopGroup, "Name", locales).value_or("");
+            summary.comment = LocalizedString(*kf, kDesktopGroup, "Comment", locales).value_or("");
+            summary.target = EntryProgram(*kf);
+            summary.iconFile = KeyString(*kf, kDesktopGroup, "Icon");
+        }
+        return summary;
+    }
+    if (const auto link = ReadLinkFile(linkFile)) {
+        summary.comment = link->description;
+        summary.target = link->target;
+        summary.iconFile = link->iconFile;
+        summary.iconIndex = link->iconIndex;
+    }
+    return summary;
 }
 
 bool IsProgramFile(const fs::path& file) {

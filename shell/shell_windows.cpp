@@ -330,6 +330,27 @@ std::string ReadLinkIconLocation(const fs::path& linkFile, int* index) {
     return file;
 }
 
+LinkSummary ReadLinkSummary(const fs::path& linkFile) {
+    LinkSummary summary; // the shell knows a link by its file name: no display name
+    ComScope com;
+    ComPtr<IShellLinkW> link = LoadShellLink(linkFile);
+    if (!link) {
+        return summary;
+    }
+    summary.target = LinkField(link.get(), [](IShellLinkW* l, wchar_t* buf, int size) {
+        return l->GetPath(buf, size, nullptr, 0);
+    });
+    summary.comment = LinkField(link.get(), [](IShellLinkW* l, wchar_t* buf, int size) {
+        return l->GetDescription(buf, size);
+    });
+    int index = 0;
+    summary.iconFile = LinkField(link.get(), [&index](IShellLinkW* l, wchar_t* buf, int size) {
+        return l->GetIconLocation(buf, size, &index);
+    });
+    summary.iconIndex = index;
+    return summary;
+}
+
 std::string ReadLinkDisplayName(const fs::path&) {
     return ""; // the shell knows a link by its file name
 }

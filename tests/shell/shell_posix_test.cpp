@@ -100,6 +100,33 @@ TEST(LinkFileTest, WhatIsNoLinkReadsEmpty) {
     EXPECT_EQ(ReadLinkIconLocation(dir / "app.desktop"), "/i.png");
 }
 
+// One reading tells a row all the single reads tell.
+TEST(LinkFileTest, TheSummaryAgreesWithEachRead) {
+    TempDir dir;
+    WriteLinkFile(dir / "full.lnk", LinkInfo{.target = "/usr/bin/gedit",
+                                             .arguments = "--new",
+                                             .description = "Edits text",
+                                             .iconFile = "/i/g.ico",
+                                             .iconIndex = 3});
+    WriteFile(dir / "entry.desktop",
+              "[Desktop Entry]\nType=Application\nName=Terminal\nName[de]=Konsole\n"
+              "Comment=A shell\nExec=sh -c true\nIcon=utilities-terminal\n");
+    WriteFile(dir / "broken.desktop", "not a key file\n\xFF");
+    WriteFile(dir / "binary.lnk", std::string("\x4C\0\0\0", 4));
+    for (const char* name :
+         {"full.lnk", "entry.desktop", "broken.desktop", "binary.lnk", "missing.lnk"}) {
+        const auto summary = korvane::shell::ReadLinkSummary(dir / name);
+        int index = -1;
+        EXPECT_EQ(summary.displayName, ReadLinkDisplayName(dir / name)) << name;
+        EXPECT_EQ(summary.comment, korvane::shell::ReadLinkComment(dir / name)) << name;
+        EXPECT_EQ(summary.target, ReadLinkTarget(dir / name)) << name;
+        EXPECT_EQ(summary.iconFile, ReadLinkIconLocation(dir / name, &index)) << name;
+        EXPECT_EQ(summary.iconIndex, index) << name;
+    }
+    EXPECT_EQ(korvane::shell::ReadLinkSummary(dir / "full.lnk").iconIndex, 3);
+    EXPECT_EQ(korvane::shell::ReadLinkSummary(dir / "entry.desktop").target, "/usr/bin/sh");
+}
+
 TEST(ExecQuotingTest, QuotesWhatTheDesktopEntryFormatReserves) {
     EXPECT_EQ(QuoteExecArgument("plain"), "\"plain\"");
     EXPECT_EQ(QuoteExecArgument("a \"b\" $c `d` \\e 100%"),

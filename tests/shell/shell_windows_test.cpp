@@ -152,6 +152,13 @@ TEST_P(ItemLinkTest, MadeByCreateItemLinkAndReadBack) {
     const std::string wanted = FromPath(fs::path(target).make_preferred());
     EXPECT_EQ(shell::ReadLinkTarget(link), wanted);
     EXPECT_EQ(shell::ReadLinkIconLocation(link), "");
+    // One reading tells a row the same.
+    const shell::LinkSummary summary = shell::ReadLinkSummary(link);
+    EXPECT_EQ(summary.target, wanted);
+    EXPECT_EQ(summary.comment, shell::ReadLinkComment(link));
+    EXPECT_EQ(summary.iconFile, "");
+    EXPECT_EQ(summary.displayName, "");
+    EXPECT_EQ(shell::ReadLinkSummary(dir_ / "missing.lnk").target, "");
     const auto fields = ReadFields(link);
     ASSERT_TRUE(fields);
     EXPECT_EQ(fields->workingDirectory, FromPath((dir_ / "bin").make_preferred()) + "\\");
