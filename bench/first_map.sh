@@ -37,6 +37,9 @@ make_copy() {
   } > "$dir/batches.lst"
 }
 make_copy small 8 5
+# The same shown batch as the large copy's (20 rows, half desktop entries):
+# what the catalogue's size alone costs.
+make_copy eight 8 20
 make_copy large 1000 20
 
 csv=bench/results/first_map.csv
@@ -51,6 +54,7 @@ for r in $(seq "$rounds"); do
   run "bare Qt window" "$r" build/bench/bare_window
   run "startup menu (8 batches)" "$r" "$work/small/korvane" -startup
   run "editor (8 batches)" "$r" "$work/small/korvane"
+  run "editor (8 x 20)" "$r" "$work/eight/korvane"
   run "editor (1000 x 20)" "$r" "$work/large/korvane"
 done
 
@@ -69,5 +73,5 @@ awk -F, 'NR > 1 { n[$1]++; t[$1, n[$1]] = $3; m[$1, n[$1]] = $4; if (!($1 in see
       printf "  %-26s %6.1f ms (%.1f-%.1f)  x%.2f   %6d kB  x%.2f\n", name, med, l, h, med / base, mem, mem / baseMem
     }
     print "  goals: startup menu and editor x1.5 or less in time, the editor x1.3 or less in memory,"
-    print "         1000 x 20 no slower than 8 batches"
+    print "         1000 x 20 no slower than 8 batches (8 x 20 shows the same first batch)"
   }' "$csv"
