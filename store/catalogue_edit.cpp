@@ -213,7 +213,12 @@ std::string AddApplicationItem(ProgramFiles& files, const std::string& batch,
             throw Error("Cannot copy " + utf8::FromPath(source) + ": " + ec.message());
         }
     } else {
-        makeLink(source, folder);
+        try {
+            makeLink(source, folder);
+        } catch (...) {
+            fs::remove_all(folder, ec); // no entry will name it
+            throw;
+        }
     }
     const std::string field = std::to_string(n) + "\\";
     try {

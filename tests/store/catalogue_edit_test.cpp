@@ -107,6 +107,14 @@ TEST_F(CatalogueEditTest, ApplicationsAreLinkedOrCopiedIntoFreshFolders) {
         ++folders;
     }
     EXPECT_EQ(folders, 3u);
+
+    // Nor when making the link fails.
+    EXPECT_THROW(korvane::AddApplicationItem(
+                     files_, "W", "/bin/x", random_,
+                     [](const fs::path&, const fs::path&) { throw korvane::Error("no link"); }),
+                 korvane::Error);
+    EXPECT_EQ(Items("W").size(), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(batch), fs::directory_iterator()), 3);
 }
 
 TEST_F(CatalogueEditTest, NewItemsFillTheFirstGap) {
