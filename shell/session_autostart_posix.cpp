@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <system_error>
@@ -90,11 +89,15 @@ bool SessionStartsIt(const KeyFile& kf) {
     return true;
 }
 
+// "" for no file; throws Error for one that cannot be read, so that nothing
+// is ever written over what could not be kept first.
 std::string ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    try {
+        const auto snapshot = ReadFileSnapshot(file);
+        return snapshot ? snapshot->bytes : std::string();
+    } catch (const std::exception& error) {
+        throw Error("Unable to read " + utf8::FromPath(file) + ": " + error.what());
+    }
 }
 
 void Keep(const fs::path& keep, const std::string& name, const std::string& bytes) {

@@ -10,6 +10,10 @@
 
 #include <map>
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 using korvane::shell::ListSessionStarts;
 using korvane::test::ReadFile;
@@ -18,6 +22,8 @@ using korvane::test::TempDir;
 using korvane::test::WriteFile;
 
 namespace {
+
+constexpr uid_t kNobody = 65534;
 
 std::string Entry(const std::string& name, const std::string& more = "") {
     return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=/usr/bin/" + name + "\n" +
@@ -126,6 +132,45 @@ TEST_F(SessionAutostartTest, AnEntryTheUserChangedSinceIsNotOverwritten) {
     EXPECT_EQ(ReadFile(User() / "sync.desktop"), Entry("Sync", "X-Mine=1\n"));
     EXPECT_EQ(korvane::shell::ListTaken(keep).size(), 1u);
     EXPECT_THROW(korvane::shell::GiveBackToSession("never.desktop", keep), korvane::Error);
+}
+
+// An entry of the user's that cannot be read (another program changed its
+// mode after it was listed) is refused, and not a byte of it changes. Run as
+// an ordinary user: root reads any file.
+TEST_F(SessionAutostartTest, AnEntryThatCannotBeReadIsLeftAlone) {
+    WriteFile(User() / "mine.desktop", Entry("Mine"));
+    const auto start = ListSessionStarts().at(0);
+    const fs::path keep = dir_ / "keep";
+    fs::create_directories(keep);
+    if (::geteuid() == 0) {
+        for (const auto& e : fs::recursive_directory_iterator(dir_.path())) {
+            (void)::chown(e.path().c_str(), kNobody, kNobody);
+        }
+        (void)::chown(dir_.path().c_str(), kNobody, kNobody);
+    }
+    fs::permissions(User() / "mine.desktop", fs::perms::none);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            ::_exit(3);
+        }
+        try {
+            korvane::shell::TakeFromSession(start, keep);
+        } catch (const korvane::Error& e) {
+            ::_exit(std::string(e.what()).starts_with("Unable to read ") ? 0 : 2);
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: taken anyway, 2: another error, 3: no privilege drop";
+    fs::permissions(User() / "mine.desktop", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadFile(User() / "mine.desktop"), Entry("Mine"));
+    EXPECT_TRUE(korvane::shell::ListTaken(keep).empty());
 }
 
 } // namespace
