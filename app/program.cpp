@@ -63,11 +63,12 @@ int RunProgram(std::span<const std::string> arguments, const WindowLayer& window
                          utf8::FromPath(files.catalogue.FileName()).c_str());
             return kExitNoBatch;
         }
+        const bool terminal = StderrIsTerminal();
         ReportedRunOptions options;
         options.origin = kFromCommand;
-        options.echo = choice.verbose || StderrIsTerminal() ? stderr : nullptr;
+        options.echo = choice.verbose || terminal ? stderr : nullptr;
         const RunSummary summary = LaunchReported(files, choice.batchName, options);
-        if (!StderrIsTerminal()) {
+        if (!terminal) {
             // Nobody at a terminal: a desktop shortcut, a script.
             NoticeProblems(files, choice.batchName, summary);
         }
