@@ -1,15 +1,20 @@
 // The editor while other programs change its files, and after refused writes,
 // launches and drops: the lists always mirror the files.
+#include "editor/pick_list_dialog.h"
 #include "editor_rig.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
 #include "other_process.h"
+#include "shell/session_autostart.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
 #include "test_support.h"
 
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
 
 namespace fs = std::filesystem;
 using korvane::test::EditorHands;
@@ -118,6 +123,45 @@ class EditorOutsideChangesTest : public QObject {
         QTRY_VERIFY(!rig.items()->topLevelItem(0)->data(0, kMark).toBool()); // read again
     }
 
+    // While the import picker is open, another program removes an entry it
+    // offers: the import stops with the reason, and nothing is taken from
+    // the session or added to the batch.
+    void anAutostartEntryRemovedWhileThePickerIsOpen() {
+        if (!korvane::test::kFreedesktop) {
+            QSKIP("XDG autostart is the freedesktop desktops'");
+        }
+        EditorRig rig("[W]\r\nID=7\r\n");
+        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString((rig.dir / "xdg").string()));
+        const fs::path user = rig.dir / "config" / "autostart";
+        const fs::path sync = rig.dir / "xdg" / "autostart" / "sync.desktop";
+        WriteFile(user / "mine.desktop", "[Desktop Entry]\nType=Application\nName=Mine\nExec=x\n");
+        WriteFile(sync, "[Desktop Entry]\nType=Application\nName=Sync\nExec=x\n");
+        bool removed = false;
+        rig.form->runPickList = [&](korvane::TPickListForm& dialog) {
+            // "Sync" moved first, both checked; then the other program.
+            dialog.PickList->setFocus();
+            for (int row : {0, 1}) {
+                dialog.PickList->setCurrentRow(row);
+                QTest::keyClick(dialog.PickList, Qt::Key_Space);
+            }
+            QTest::mouseClick(dialog.UpButton, Qt::LeftButton);
+            removed = std::system(("rm -f '" + sync.string() + "'").c_str()) == 0;
+            QTest::mouseClick(dialog.ConfirmButton, Qt::LeftButton);
+            return dialog.result() == QDialog::Accepted;
+        };
+        EditorHands{rig}.clickBatch(rig.batches()->item(0));
+        rig.run(rig.form->aImportAutostart);
+        QVERIFY(removed);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith("Cannot copy"), qPrintable(messages[0]));
+        QVERIFY(rig.itemCaptions().isEmpty());
+        QVERIFY(!fs::exists(user / "sync.desktop"));
+        QCOMPARE(ReadFile(user / "mine.desktop"),
+                 std::string("[Desktop Entry]\nType=Application\nName=Mine\nExec=x\n"));
+        QVERIFY(korvane::shell::ListTaken(rig.dir / "Taken from autostart").empty());
+        qunsetenv("XDG_CONFIG_DIRS");
+    }
+
     // Two editors on one catalogue: what the other adds or renames, this one
     // shows, keeping its own selection. (The other editor's edits are made
     // through the catalogue functions it calls: an editor's current batch is
@@ -170,6 +214,37 @@ class EditorOutsideChangesTest : public QObject {
         QCOMPARE(rig.selectedRow(), 1);
         QTest::keyClick(rig.items(), Qt::Key_Return, Qt::ControlModifier); // launch
         QCOMPARE(rig.launched.size(), 1u);
+        QTRY_VERIFY(rig.form->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(rig.items()));
+        rig.form->UpdateActions(); // as the idle update does
+        QTest::keyClick(rig.items(), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(rig.files.catalogue.ReadText("A", "Item0", ""),
+                 std::string("Interval;0:00:06;Active"));
+    }
+
+    // The "Last launch" dialog, opened and closed with Escape as a person
+    // does: the editor is active again, with the keys of the list it had.
+    void keysWorkAfterTheLastLaunchDialog() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            QSKIP("activation needs a window manager (scripts/with-openbox.sh)");
+        }
+        EditorRig rig("[A]\r\nID=1\r\nItem0=Interval;0:00:05;Active\r\n"
+                      "Item1=Interval;0:00:06;Active\r\n");
+        QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+        EditorHands{rig}.clickItem(1);
+        QString title;
+        QTimer closer;
+        closer.setInterval(50);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* modal = QApplication::activeModalWidget(); modal && modal != rig.form.get()) {
+                title = modal->windowTitle();
+                QTest::keyClick(modal, Qt::Key_Escape);
+            }
+        });
+        closer.start();
+        rig.run(rig.form->aLastLaunch);
+        closer.stop();
+        QCOMPARE(title, QStringLiteral("Last launch of \"A\""));
         QTRY_VERIFY(rig.form->isActiveWindow());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(rig.items()));
         rig.form->UpdateActions(); // as the idle update does
