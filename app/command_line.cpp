@@ -61,8 +61,9 @@ std::string UsageText(const std::string& program) {
            "\n"
            "Exit codes of a launch: 0 every item started, 1 an error (said on\n"
            "stderr), 2 no batch of that name, 3 an item was not found or could\n"
-           "not be started. Each run is reported in the Reports folder of the\n"
-           "state folder.\n";
+           "not be started, 4 the launch was asked to end (a signal, Ctrl+C)\n"
+           "while it paused or waited; what had started keeps running. Each\n"
+           "run is reported in the Reports folder of the state folder.\n";
 }
 
 } // namespace korvane

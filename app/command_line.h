@@ -30,5 +30,6 @@ inline constexpr int kExitLaunched = 0;
 inline constexpr int kExitError = 1;         // a fatal error, said on stderr (and in a box)
 inline constexpr int kExitNoBatch = 2;       // the catalogue holds no batch of that name
 inline constexpr int kExitNotAllStarted = 3; // an item was not found or did not start
+inline constexpr int kExitCancelled = 4;     // asked to end during a pause or a wait
 
 } // namespace korvane

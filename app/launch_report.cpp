@@ -21,12 +21,13 @@ struct OutcomeName {
     ItemOutcome outcome;
     std::string_view word;
 };
-constexpr std::array<OutcomeName, 5> kOutcomes{{
+constexpr std::array<OutcomeName, 6> kOutcomes{{
     {ItemOutcome::Started, "started"},
     {ItemOutcome::Skipped, "skipped"},
     {ItemOutcome::Paused, "paused"},
     {ItemOutcome::NotFound, "not found"},
     {ItemOutcome::FailedToStart, "failed to start"},
+    {ItemOutcome::Waited, "waited"},
 }};
 
 // A field never holds the tab between fields nor the line's end: names of

@@ -18,6 +18,7 @@ enum class ItemOutcome {
     Paused,        // an active pause, waited out
     NotFound,      // an active application whose folder holds no file: the run stops
     FailedToStart, // the system could not start it: the run goes on
+    Waited,        // a started item waited for: its detail says for what and how it went
 };
 
 // The word a report line and a terminal line use; nullopt for a word that is none.

@@ -67,12 +67,15 @@ int RunProgram(std::span<const std::string> arguments, const WindowLayer& window
         ReportedRunOptions options;
         options.origin = kFromCommand;
         options.echo = choice.verbose || terminal ? stderr : nullptr;
+        CancelRunWhenAskedToEnd();
         const RunSummary summary = LaunchReported(files, choice.batchName, options);
         if (!terminal) {
             // Nobody at a terminal: a desktop shortcut, a script.
             NoticeProblems(files, choice.batchName, summary);
         }
-        return summary.AllStarted() ? kExitLaunched : kExitNotAllStarted;
+        return summary.cancelled      ? kExitCancelled
+               : summary.AllStarted() ? kExitLaunched
+                                      : kExitNotAllStarted;
     } catch (const std::exception& error) {
         return ReportFatal(error, module, windows);
     }

@@ -15,6 +15,7 @@ void Count(RunSummary& summary, const ItemRecord& item) {
         ++summary.skipped;
         break;
     case ItemOutcome::Paused:
+    case ItemOutcome::Waited:
         break;
     case ItemOutcome::NotFound:
         ++summary.notFound;
@@ -96,8 +97,9 @@ RunSummary LaunchReported(const ProgramFiles& files, std::string_view batchName,
         Echo(options.echo, ItemLine(batch, timed));
         next(timed);
     };
+    RunEnd end = RunEnd::Finished;
     try {
-        LaunchBatch(files, batch, hooks);
+        end = LaunchBatch(files, batch, hooks);
     } catch (const std::exception& error) {
         // Reading or decoding the item after the last one reached failed.
         summary.end = "stopped at item " + std::to_string(reached + 2) + ": " + error.what();
@@ -105,10 +107,12 @@ RunSummary LaunchReported(const ProgramFiles& files, std::string_view batchName,
         Echo(options.echo, EndLine(batch, summary));
         throw;
     }
-    summary.end = summary.notFound > 0
+    summary.cancelled = end == RunEnd::Cancelled;
+    summary.end = end == RunEnd::NotFound
                       ? "stopped at item " + std::to_string(summary.problems.back().index + 1) +
                             ", which was not found"
-                      : std::string("finished");
+                  : summary.cancelled ? "cancelled after item " + std::to_string(reached + 1)
+                                      : std::string("finished");
     journal.End(summary.end);
     Echo(options.echo, EndLine(batch, summary));
     return summary;

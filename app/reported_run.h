@@ -22,6 +22,7 @@ struct RunSummary {
     int notFound = 0;
     int failed = 0;
     std::vector<ItemRecord> problems; // the items not found or not started, in order
+    bool cancelled = false;           // stopped from outside during a pause or a wait
     std::string end;                  // how the run ended, in words
     std::filesystem::path report;     // empty when none was written
 

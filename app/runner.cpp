@@ -6,14 +6,13 @@
 #include "store/utf8.h"
 
 #include <cstdio>
-#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace korvane {
 
 void RunnerHooks::DefaultSleep(std::chrono::milliseconds ms) {
-    std::this_thread::sleep_for(ms);
+    (void)shell::SleepUnlessCancelled(ms);
 }
 
 shell::OpenResult RunnerHooks::DefaultOpen(const fs::path& file, const fs::path& folder) {
@@ -61,7 +60,8 @@ ItemRecord NotFound(int n, const fs::path& batchFolder, const tqAppInfo& item) {
     return record;
 }
 
-// A pause's length for people: "5 s", "1 min 30 s", "1 h 0 min 5 s", "0.25 s".
+} // namespace
+
 std::string LengthText(std::int64_t ms) {
     const std::int64_t s = ms / 1000, rest = ms % 1000;
     std::string text;
@@ -83,13 +83,43 @@ std::string LengthText(std::int64_t ms) {
     return text + " s";
 }
 
-} // namespace
+std::string WaitDetail(const ItemWait& wait, const shell::Readiness& readiness) {
+    std::string what;
+    switch (wait.kind) {
+    case WaitKind::None:
+        break;
+    case WaitKind::Window:
+        what = "for its window";
+        break;
+    case WaitKind::Ended:
+        what = "until it ended";
+        break;
+    case WaitKind::Path:
+        what = "for " + wait.target;
+        break;
+    case WaitKind::Port:
+        what = "for port " + wait.target;
+        break;
+    }
+    const std::string after = LengthText(readiness.waited.count());
+    switch (readiness.state) {
+    case shell::ReadyState::Ready:
+        return what + ": " + readiness.how + " after " + after;
+    case shell::ReadyState::TimedOut:
+        return what + ": gave up after " + LimitText(wait.limitSeconds) + ", " + readiness.how;
+    case shell::ReadyState::Cancelled:
+        return what + ": cancelled after " + after;
+    case shell::ReadyState::CannotTell:
+        return what + ": waited " + LimitText(wait.limitSeconds) + ", as " + readiness.how;
+    }
+    return what;
+}
 
-void LaunchBatch(const ProgramFiles& files, std::string_view name, const RunnerHooks& hooks) {
+RunEnd LaunchBatch(const ProgramFiles& files, std::string_view name, const RunnerHooks& hooks) {
     // Our own copy: the caller's text may change while events run between items.
     const std::string batchName(name);
     if (batchName.empty()) {
-        return;
+        return RunEnd::Finished;
     }
     const fs::path batchFolder = BatchFolder(files, batchName);
     tqAppInfo item;
@@ -97,17 +127,18 @@ void LaunchBatch(const ProgramFiles& files, std::string_view name, const RunnerH
         // Read afresh for every item: the catalogue may change while we run.
         const std::string entry = files.catalogue.ReadText(batchName, ItemKey(n), "");
         if (entry.empty()) {
-            return;
+            return RunEnd::Finished;
         }
         DecodeItemEntry(entry, item);
         ItemRecord record{.index = n};
+        ItemWait wait;
         if (item.Kind == TItemKind::ikFile) {
             fs::path itemFolder;
             const auto file = ItemFile(batchFolder, item, itemFolder);
             if (!file) {
                 if (item.Active) {
                     hooks.item(NotFound(n, batchFolder, item));
-                    return;
+                    return RunEnd::NotFound;
                 }
                 record.name = UnfoundName(item);
             } else {
@@ -120,6 +151,8 @@ void LaunchBatch(const ProgramFiles& files, std::string_view name, const RunnerH
                 record.processId = opened.processId;
                 if (!opened.started) {
                     record.detail = opened.failure;
+                } else {
+                    wait = ReadItemWait(files.catalogue, batchName, item.Folder);
                 }
             } else {
                 record.outcome = ItemOutcome::Skipped;
@@ -138,6 +171,18 @@ void LaunchBatch(const ProgramFiles& files, std::string_view name, const RunnerH
         hooks.processMessages();
         if (item.Kind == TItemKind::ikInterval && item.Active) {
             hooks.sleep(std::chrono::milliseconds(PauseMilliseconds(item.Time)));
+        }
+        if (wait.kind != WaitKind::None && !hooks.cancelled()) {
+            const shell::Readiness ready = hooks.wait(wait, record.processId);
+            hooks.item({.index = n,
+                        .outcome = ItemOutcome::Waited,
+                        .name = record.name,
+                        .processId = record.processId,
+                        .detail = WaitDetail(wait, ready)});
+            hooks.processMessages();
+        }
+        if (hooks.cancelled()) {
+            return RunEnd::Cancelled;
         }
     }
 }

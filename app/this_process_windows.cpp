@@ -1,5 +1,7 @@
 #include "app/this_process.h"
 
+#include "shell/readiness.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -13,6 +15,16 @@ long long OwnProcessId() {
 
 bool StderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
+}
+
+void CancelRunWhenAskedToEnd() {
+    shell::PrepareCancel();
+    SetConsoleCtrlHandler(
+        [](DWORD) -> BOOL {
+            shell::CancelWaits();
+            return TRUE;
+        },
+        TRUE);
 }
 
 } // namespace korvane

@@ -1,6 +1,7 @@
 // The shell on freedesktop systems. Plain programs and links are started
 // with nothing but the C library; desktop entries, documents and addresses
 // go through the GIO module, loaded only when an item needs it.
+#include "shell/child_exit_posix.h"
 #include "shell/desktop_entry.h"
 #include "shell/gio_module.h"
 #include "shell/icon_source.h"
@@ -67,7 +68,12 @@ void ReapWhenItEnds(pid_t pid) {
         &thread, &attr,
         [](void* arg) -> void* {
             const auto child = static_cast<pid_t>(reinterpret_cast<std::intptr_t>(arg));
-            while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            int status = 0;
+            pid_t done = -1;
+            while ((done = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+            }
+            if (done == child) {
+                NoteChildExit(child, status); // for a wait that reports it
             }
             return nullptr;
         },

@@ -3,6 +3,7 @@
 #include "store/clock_time.h"
 #include "store/errors.h"
 #include "store/ini_document.h"
+#include "store/item_wait.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -222,8 +223,10 @@ std::string AddApplicationItem(ProgramFiles& files, const std::string& batch,
     }
     const std::string field = std::to_string(n) + "\\";
     try {
+        // A wait left behind by an item that once had this folder is not the new one's.
         EditBatch(files, batch,
-                  {{ItemKey(ItemCount(files.catalogue, batch)), "File;" + field + ";Active"}});
+                  {{ItemKey(ItemCount(files.catalogue, batch)), "File;" + field + ";Active"}},
+                  {WaitKey(field)});
     } catch (...) {
         // No entry names the new folder: it goes again.
         fs::remove_all(folder, ec);
@@ -250,11 +253,24 @@ void DeleteItem(ProgramFiles& files, const std::string& batch, int index) {
         item.Kind = TItemKind::ikUnknown; // a broken pause can still be removed
     }
     std::vector<std::pair<std::string, std::string>> shifted;
-    for (int k = index; k < count - 1; ++k) {
-        shifted.emplace_back(ItemKey(k), files.catalogue.ReadText(batch, ItemKey(k + 1), ""));
+    bool folderShared = false; // two entries naming one folder: a hand-edited catalogue
+    for (int k = 0; k < count; ++k) {
+        const std::string other = files.catalogue.ReadText(batch, ItemKey(k), "");
+        if (k > index) {
+            shifted.emplace_back(ItemKey(k - 1), other);
+        }
+        tqAppInfo decoded;
+        if (k != index && item.Kind == TItemKind::ikFile && other.starts_with("File;")) {
+            DecodeItemEntry(other, decoded);
+            folderShared = folderShared || decoded.Folder == item.Folder;
+        }
+    }
+    std::vector<std::string> removed{ItemKey(count - 1)};
+    if (item.Kind == TItemKind::ikFile && !folderShared && !WaitKey(item.Folder).empty()) {
+        removed.push_back(WaitKey(item.Folder)); // its wait goes with it
     }
     // The entry goes first, in one rewrite; its files only once that is written.
-    EditBatch(files, batch, shifted, {ItemKey(count - 1)});
+    EditBatch(files, batch, shifted, removed);
     if (item.Kind == TItemKind::ikFile && !files.catalogue.ReadText(batch, "ID", "").empty()) {
         RemoveItemFiles(BatchFolder(files, batch), item);
     }

@@ -5,6 +5,7 @@
 #include "store/clock_time.h"
 #include "store/errors.h"
 #include "store/ini_file.h"
+#include "store/item_wait.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -387,20 +388,35 @@ struct ModelBatch {
     std::string name;
     std::string id;
     std::vector<std::string> items;
+    std::vector<korvane::ItemWait> waits; // one per item, None for pauses
 };
 
 struct EditOp {
     int kind = 0; // 0 add batch, 1 rename, 2 delete batch, 3 add application, 4 add pause,
-                  // 5 move item, 6 switch item, 7 delete item
+                  // 5 move item, 6 switch item, 7 delete item, 8 set wait
     int batch = 0;
     int item = 0;
     bool flag = false;
     std::string name;
 };
 
+// A wait drawn from an operation's fields: every kind, some with hostile paths.
+korvane::ItemWait WaitOf(const EditOp& f) {
+    using korvane::WaitKind;
+    const WaitKind kind = static_cast<WaitKind>((f.item + 1) % 5);
+    korvane::ItemWait wait{kind, 1 + (f.batch * 977) % 3600, ""};
+    if (kind == WaitKind::Path) {
+        wait.target = "/mnt/" + f.name;
+    } else if (kind == WaitKind::Port) {
+        wait.target = std::to_string(1 + f.batch * 8191);
+    }
+    return wait;
+}
+
 void Show(const EditOp& op, std::ostream& os) {
-    static const char* names[] = {"AddBatch", "Rename",   "DeleteBatch", "AddApplication",
-                                  "AddPause", "MoveItem", "SwitchItem",  "DeleteItem"};
+    static const char* names[] = {"AddBatch",       "Rename",     "DeleteBatch",
+                                  "AddApplication", "AddPause",   "MoveItem",
+                                  "SwitchItem",     "DeleteItem", "SetWait"};
     os << names[op.kind] << "(batch " << op.batch << ", item " << op.item << ", "
        << (op.flag ? "true" : "false") << ", " << rc::toString(op.name) << ")";
 }
@@ -418,7 +434,7 @@ template <> struct Arbitrary<EditOp> {
         return gen::build<EditOp>(
             gen::set(&EditOp::kind,
                      gen::weightedElement<int>(
-                         {{2, 0}, {2, 1}, {1, 2}, {3, 3}, {2, 4}, {2, 5}, {2, 6}, {2, 7}})),
+                         {{2, 0}, {2, 1}, {1, 2}, {3, 3}, {2, 4}, {2, 5}, {2, 6}, {2, 7}, {3, 8}})),
             gen::set(&EditOp::batch, gen::inRange(0, 8)),
             gen::set(&EditOp::item, gen::inRange(-1, 8)),
             gen::set(&EditOp::flag, gen::arbitrary<bool>()),
@@ -485,6 +501,7 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
                 const std::string field =
                     korvane::AddApplicationItem(files, b->name, source, random, linker);
                 b->items.push_back("File;" + field + ";Active");
+                b->waits.emplace_back();
             }
             break;
         case 4:
@@ -492,6 +509,7 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
                 const double length = (op.item + 1) * 7 / 86400.0;
                 korvane::AddPauseItem(files, b->name, length);
                 b->items.push_back("Interval;" + korvane::FormatClockTime(length) + ";Active");
+                b->waits.emplace_back();
             }
             break;
         case 5:
@@ -502,6 +520,7 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
                 RC_ASSERT(korvane::MoveItem(files, b->name, op.item, delta) == can);
                 if (can) {
                     std::swap(b->items[op.item], b->items[other]);
+                    std::swap(b->waits[op.item], b->waits[other]);
                 }
             }
             break;
@@ -511,11 +530,27 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
                 b->items[op.item] = WithState(b->items[op.item], op.flag);
             }
             break;
-        default:
+        case 7:
             if (b) {
                 korvane::DeleteItem(files, b->name, op.item);
                 if (hasItem) {
                     b->items.erase(b->items.begin() + op.item);
+                    b->waits.erase(b->waits.begin() + op.item);
+                }
+            }
+            break;
+        default:
+            if (b) {
+                const korvane::ItemWait wait = WaitOf(op);
+                if (hasItem && b->items[op.item].starts_with("File;") &&
+                    !korvane::WaitProblem(wait)) {
+                    korvane::SetItemWait(files, b->name, op.item, wait);
+                    b->waits[op.item] = wait;
+                } else {
+                    const std::string before = ReadFile(dir / "batches.lst");
+                    RC_ASSERT_THROWS_AS(korvane::SetItemWait(files, b->name, op.item, wait),
+                                        korvane::Error);
+                    RC_ASSERT(ReadFile(dir / "batches.lst") == before);
                 }
             }
             break;
@@ -537,6 +572,21 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
                 items.push_back(reader.ReadText(m.name, korvane::ItemKey(n), ""));
             }
             RC_ASSERT(items == m.items);
+            // Each item keeps its own wait, and none is left of items that went.
+            std::size_t waiting = 0;
+            for (std::size_t i = 0; i < m.items.size(); ++i) {
+                korvane::tqAppInfo decoded;
+                korvane::DecodeItemEntry(m.items[i], decoded);
+                if (decoded.Kind == korvane::TItemKind::ikFile) {
+                    RC_ASSERT(korvane::ReadItemWait(reader, m.name, decoded.Folder) == m.waits[i]);
+                }
+                waiting += m.waits[i].kind != korvane::WaitKind::None ? 1 : 0;
+            }
+            const auto keys = reader.ListKeys(m.name);
+            RC_ASSERT(static_cast<std::size_t>(
+                          std::count_if(keys.begin(), keys.end(), [](const std::string& k) {
+                              return k.starts_with("Wait");
+                          })) == waiting);
             for (const auto& entry : m.items) {
                 if (entry.starts_with("File;")) {
                     const std::string folder = entry.substr(5, entry.find('\\') - 5);
