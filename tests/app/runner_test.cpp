@@ -147,3 +147,111 @@ TEST_F(RunnerTest, ItemFolderWithTwoFilesOpensOnlyOne) {
 }
 
 } // namespace
+
+namespace {
+
+// A run whose started items say their process ids and whose waits are logged.
+class WaitingRunTest : public RunnerTest {
+  protected:
+    WaitingRunTest() {
+        hooks_.open = [this](const fs::path& file, const fs::path&) {
+            log_.push_back("open " + file.filename().string());
+            return korvane::shell::OpenResult{.started = true, .processId = ++pid_};
+        };
+        hooks_.wait = [this](const korvane::ItemWait& wait, long long pid) {
+            log_.push_back("wait " + korvane::EncodeWait(wait) + " pid " + std::to_string(pid));
+            if (cancelOnWait_) {
+                cancelled_ = true;
+            }
+            return reply_;
+        };
+        hooks_.cancelled = [this] { return cancelled_; };
+        hooks_.processMessages = [] {};
+        hooks_.item = [this](const korvane::ItemRecord& item) { records_.push_back(item); };
+    }
+
+    long long pid_ = 100;
+    bool cancelled_ = false;
+    bool cancelOnWait_ = false;
+    korvane::shell::Readiness reply_{korvane::shell::ReadyState::Ready, "its window appeared",
+                                     std::chrono::milliseconds(2030)};
+    std::vector<korvane::ItemRecord> records_;
+};
+
+} // namespace
+
+TEST_F(WaitingRunTest, AStartedItemWaitsBeforeTheNextAndSaysHowItWent) {
+    MakeBatch("B", {"app:1", "app:2", "app-:3", "app:4"});
+    files_.catalogue.WriteText("B", "Wait1", "Window;60");
+    files_.catalogue.WriteText("B", "Wait3", "Ended;5");  // switched off: never waited for
+    files_.catalogue.WriteText("B", "Wait4", "Path;90;/run/user/ready");
+    files_.catalogue.WriteText("B", "Wait2", "Teleport;5"); // a later kind: goes on at once
+    EXPECT_EQ(korvane::LaunchBatch(files_, "B", hooks_), korvane::RunEnd::Finished);
+    EXPECT_EQ(log_, (std::vector<std::string>{"open 1.lnk", "wait Window;60 pid 101", "open 2.lnk",
+                                              "open 4.lnk", "wait Path;90;/run/user/ready pid 103"}));
+    ASSERT_EQ(records_.size(), 6u);
+    EXPECT_EQ(records_[1].outcome, korvane::ItemOutcome::Waited);
+    EXPECT_EQ(records_[1].index, 0);
+    EXPECT_EQ(records_[1].processId, 101);
+    EXPECT_EQ(records_[1].detail, "for its window: its window appeared after 2.03 s");
+}
+
+TEST_F(WaitingRunTest, AnItemThatDidNotStartIsNotWaitedFor) {
+    MakeBatch("B", {"app:1", "app:2"});
+    files_.catalogue.WriteText("B", "Wait1", "Ended;60");
+    hooks_.open = [this](const fs::path& file, const fs::path&) {
+        log_.push_back("open " + file.filename().string());
+        return korvane::shell::OpenResult{.started = false, .failure = "no such program"};
+    };
+    korvane::LaunchBatch(files_, "B", hooks_);
+    EXPECT_EQ(log_, (std::vector<std::string>{"open 1.lnk", "open 2.lnk"}));
+}
+
+TEST_F(WaitingRunTest, WaitDetailsSayHowEachWaitEnded) {
+    using korvane::shell::ReadyState;
+    struct Row {
+        const char* name;
+        korvane::ItemWait wait;
+        korvane::shell::Readiness readiness;
+        std::string expected;
+    };
+    const std::vector<Row> rows{
+        {"ended",
+         {korvane::WaitKind::Ended, 60, ""},
+         {ReadyState::Ready, "it ended with exit status 3", std::chrono::milliseconds(1000)},
+         "until it ended: it ended with exit status 3 after 1 s"},
+        {"gave up",
+         {korvane::WaitKind::Port, 90, "5432"},
+         {ReadyState::TimedOut, "nothing took connections on it", std::chrono::milliseconds(90001)},
+         "for port 5432: gave up after 90 s, nothing took connections on it"},
+        {"cannot tell",
+         {korvane::WaitKind::Window, 60, ""},
+         {ReadyState::CannotTell, "there is no display to see windows on",
+          std::chrono::milliseconds(60000)},
+         "for its window: waited 1 min, as there is no display to see windows on"},
+        {"cancelled",
+         {korvane::WaitKind::Path, 60, "/mnt/x"},
+         {ReadyState::Cancelled, "cancelled", std::chrono::milliseconds(1500)},
+         "for /mnt/x: cancelled after 1.5 s"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(korvane::WaitDetail(row.wait, row.readiness), row.expected) << row.name;
+    }
+}
+
+TEST_F(WaitingRunTest, CancellingDuringAWaitOrAPauseStopsTheRun) {
+    MakeBatch("B", {"app:1", "app:2"});
+    files_.catalogue.WriteText("B", "Wait1", "Window;60");
+    cancelOnWait_ = true;
+    reply_ = {korvane::shell::ReadyState::Cancelled, "cancelled", std::chrono::milliseconds(10)};
+    EXPECT_EQ(korvane::LaunchBatch(files_, "B", hooks_), korvane::RunEnd::Cancelled);
+    EXPECT_EQ(log_, (std::vector<std::string>{"open 1.lnk", "wait Window;60 pid 101"}));
+
+    log_.clear();
+    cancelOnWait_ = false;
+    cancelled_ = false;
+    MakeBatch("P", {"Interval;0:00:05;Active", "app:2"});
+    hooks_.sleep = [this](std::chrono::milliseconds) { cancelled_ = true; };
+    EXPECT_EQ(korvane::LaunchBatch(files_, "P", hooks_), korvane::RunEnd::Cancelled);
+    EXPECT_TRUE(log_.empty());
+}
