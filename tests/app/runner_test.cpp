@@ -183,12 +183,13 @@ class WaitingRunTest : public RunnerTest {
 TEST_F(WaitingRunTest, AStartedItemWaitsBeforeTheNextAndSaysHowItWent) {
     MakeBatch("B", {"app:1", "app:2", "app-:3", "app:4"});
     files_.catalogue.WriteText("B", "Wait1", "Window;60");
-    files_.catalogue.WriteText("B", "Wait3", "Ended;5");  // switched off: never waited for
+    files_.catalogue.WriteText("B", "Wait3", "Ended;5"); // switched off: never waited for
     files_.catalogue.WriteText("B", "Wait4", "Path;90;/run/user/ready");
     files_.catalogue.WriteText("B", "Wait2", "Teleport;5"); // a later kind: goes on at once
     EXPECT_EQ(korvane::LaunchBatch(files_, "B", hooks_), korvane::RunEnd::Finished);
-    EXPECT_EQ(log_, (std::vector<std::string>{"open 1.lnk", "wait Window;60 pid 101", "open 2.lnk",
-                                              "open 4.lnk", "wait Path;90;/run/user/ready pid 103"}));
+    EXPECT_EQ(log_,
+              (std::vector<std::string>{"open 1.lnk", "wait Window;60 pid 101", "open 2.lnk",
+                                        "open 4.lnk", "wait Path;90;/run/user/ready pid 103"}));
     ASSERT_EQ(records_.size(), 6u);
     EXPECT_EQ(records_[1].outcome, korvane::ItemOutcome::Waited);
     EXPECT_EQ(records_[1].index, 0);

@@ -46,7 +46,8 @@ int FreePort() {
 
 TEST(Readiness, AnItemThatEndsIsWaitedForAndItsExitStatusKept) {
     TempDir dir;
-    const auto opened = korvane::shell::ShellOpen(Script(dir.path(), "sleep 0.3\nexit 3"), "", dir.path());
+    const auto opened =
+        korvane::shell::ShellOpen(Script(dir.path(), "sleep 0.3\nexit 3"), "", dir.path());
     ASSERT_TRUE(opened.started) << opened.failure;
     const auto ready = korvane::shell::WaitUntilReady({WaitKind::Ended, 30, ""}, opened.processId);
     EXPECT_EQ(ready.state, ReadyState::Ready);
@@ -152,8 +153,7 @@ TEST(ReadinessDeathTest, CancellingEndsAWaitAtOnceAndEveryLaterOne) {
                 korvane::shell::WaitUntilReady({WaitKind::Path, 60, "/nonexistent/x"}, 0);
             canceller.join();
             const bool slept = korvane::shell::SleepUnlessCancelled(std::chrono::seconds(60));
-            std::exit(ready.state == ReadyState::Cancelled && ready.waited.count() < 30000 &&
-                              !slept
+            std::exit(ready.state == ReadyState::Cancelled && ready.waited.count() < 30000 && !slept
                           ? 0
                           : 1);
         },
