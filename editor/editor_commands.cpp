@@ -15,10 +15,12 @@
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
 #include "shell/icon_source.h"
+#include "shell/readiness.h"
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/item_wait.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -56,6 +58,18 @@ void TForm1::ShowLinkProperties(const fs::path& file) {
         }
         return chosen.has_value();
     };
+    // What the item waits for is kept by its folder, which follows it
+    // wherever it moves while the sheet is open.
+    const std::string batch = CurrentBatchName();
+    const std::string folderField = utf8::FromPath(file.parent_path().filename()) + "\\";
+    if (!WaitKey(folderField).empty()) {
+        sheet->ShowWait(
+            ReadItemWait(files_.catalogue, batch, folderField), shell::WindowWaitLimitation(),
+            [this, batch, folderField](const ItemWait& w) {
+                SetItemWait(files_, batch,
+                            FindApplicationItem(files_.catalogue, batch, folderField), w);
+            });
+    }
     connect(sheet, &TLinkPropertiesForm::applied, this,
             [this] { Guarded(this, [this] { Reload(); }); });
     sheet->show();

@@ -19,6 +19,7 @@
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/item_wait.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -76,6 +77,15 @@ std::vector<std::string> TForm1::ItemEntries() const {
         std::string entry = files_.catalogue.ReadText(CurrentBatchName(), ItemKey(n), "");
         if (entry.empty()) {
             return entries;
+        }
+        // What an application waits for shows in its row: a change made
+        // elsewhere is a change of the list too.
+        if (entry.starts_with("File;")) {
+            tqAppInfo item;
+            DecodeItemEntry(entry, item);
+            if (const std::string key = WaitKey(item.Folder); !key.empty()) {
+                entry += "\n" + files_.catalogue.ReadText(CurrentBatchName(), key, "");
+            }
         }
         entries.push_back(std::move(entry));
     }
@@ -248,6 +258,11 @@ void TForm1::AddAppRow(const std::string& folderField, bool active) {
         if (!it->second.isEmpty()) {
             type = it->second;
         }
+    }
+    if (const std::string waits =
+            WaitSummary(ReadItemWait(files_.catalogue, CurrentBatchName(), folderField));
+        !waits.empty()) {
+        type += QStringLiteral(", ") + QStringFrom(waits);
     }
     const int order = AppList->topLevelItemCount() + 1;
     auto* row =

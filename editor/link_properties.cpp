@@ -1,5 +1,7 @@
 #include "editor/link_properties.h"
 
+#include "editor/wait_section.h"
+
 #include "gui/error_report.h"
 #include "gui/icons.h"
 #include "shell/shell.h"
@@ -112,6 +114,10 @@ TLinkPropertiesForm::TLinkPropertiesForm(fs::path file, QWidget* parent)
     WarningLabel->setWordWrap(true);
     WarningLabel->setStyleSheet(QStringLiteral("color: #a05a00;"));
     layout->addWidget(WarningLabel);
+    WaitSection = new TWaitSection(this);
+    WaitSection->hide(); // only an item of a batch waits
+    WaitSection->setEnabled(sheet_.has_value());
+    layout->addWidget(WaitSection);
     layout->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
@@ -232,6 +238,14 @@ shell::LinkSheet TLinkPropertiesForm::Collected() const {
     return sheet;
 }
 
+void TLinkPropertiesForm::ShowWait(const ItemWait& wait, const std::string& windowLimitation,
+                                   std::function<void(const ItemWait&)> save) {
+    saveWait_ = std::move(save);
+    WaitSection->Show(wait, windowLimitation);
+    WaitSection->show();
+    resize(width(), sizeHint().height());
+}
+
 bool TLinkPropertiesForm::Apply() {
     if (!sheet_) {
         return false;
@@ -241,10 +255,19 @@ bool TLinkPropertiesForm::Apply() {
         if (const std::string problem = shell::CheckLinkSheet(sheet); !problem.empty()) {
             throw Error(problem); // nothing is written
         }
+        const ItemWait wait = WaitSection->Collected();
+        if (saveWait_) {
+            if (const auto problem = WaitProblem(wait)) {
+                throw Error(*problem); // nothing is written
+            }
+        }
         if (!shell::WriteLinkSheet(file_, sheet)) {
             throw WriteError("Unable to write to " + utf8::FromPath(file_));
         }
         sheet_ = sheet;
+        if (saveWait_) {
+            saveWait_(wait);
+        }
         emit applied();
     });
 }

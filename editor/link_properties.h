@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/link_sheet.h"
+#include "store/item_wait.h"
 
 #include <QDialog>
 
@@ -32,6 +33,12 @@ class TLinkPropertiesForm : public QDialog {
     std::function<bool(std::string& file, int& index)> chooseIcon;
     std::function<void(const std::filesystem::path& folder)> openFolder;
 
+    // Shows the section "Before the next item" with the item's wait;
+    // applying then hands save the wait shown. windowLimitation: why this
+    // session cannot see windows appear, "" when it can.
+    void ShowWait(const ItemWait& wait, const std::string& windowLimitation,
+                  std::function<void(const ItemWait&)> save);
+
     // Writes the sheet; false (with the reason reported) when it was refused.
     bool Apply();
 
@@ -57,6 +64,8 @@ class TLinkPropertiesForm : public QDialog {
     QLabel* WarningLabel = nullptr;
     QPushButton* OKButton = nullptr;
     QPushButton* ApplyButton = nullptr;
+    class TWaitSection* WaitSection = nullptr;
+    std::function<void(const ItemWait&)> saveWait_;
     std::string iconFile_;
     int iconIndex_ = 0;
 };

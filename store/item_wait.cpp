@@ -158,6 +158,20 @@ void SetItemWait(ProgramFiles& files, const std::string& batch, int index, const
     }
 }
 
+int FindApplicationItem(const TIniFile& catalogue, std::string_view batch,
+                        std::string_view folderField) {
+    const std::string key = WaitKey(folderField);
+    int found = -1;
+    ForEachItem(catalogue, batch, [&](int n, const tqAppInfo& item) {
+        if (item.Kind == TItemKind::ikFile && !key.empty() && WaitKey(item.Folder) == key) {
+            found = n;
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
 std::string LimitText(int seconds) {
     if (seconds % 3600 == 0) {
         return std::to_string(seconds / 3600) + " h";

@@ -53,6 +53,11 @@ ItemWait ReadItemWait(const TIniFile& catalogue, std::string_view batch,
 // folder is no plain number, or for a wait WaitProblem refuses.
 void SetItemWait(ProgramFiles& files, const std::string& batch, int index, const ItemWait& wait);
 
+// The position of the application item whose entry names the folder
+// (written "417\" or "417/"); -1 when none does.
+int FindApplicationItem(const TIniFile& catalogue, std::string_view batch,
+                        std::string_view folderField);
+
 // In the item list's words: "waits for its window", "waits until it ends",
 // "waits for /mnt/data", "waits for port 5432"; "" for None.
 std::string WaitSummary(const ItemWait& wait);

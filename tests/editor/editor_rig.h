@@ -49,6 +49,7 @@ struct EditorRig {
         form->launchItem = [this](const std::string& b, int i) {
             launched.push_back(b + "#" + std::to_string(i));
         };
+        realProperties = form->showFileProperties;
         form->showFileProperties = [this](const fs::path& f) { properties.push_back(f); };
         form->shellOpen = [this](const fs::path& f, const std::string& p, const fs::path&) {
             opened.push_back(f.filename().string() + " " + p);
@@ -84,6 +85,7 @@ struct EditorRig {
     int pauseLength = -1; // seconds; < 0 cancels
     std::vector<std::string> launched;
     std::vector<fs::path> properties;
+    std::function<void(const fs::path&)> realProperties; // the editor's own sheet
     std::vector<std::string> opened;
 };
 

@@ -3,6 +3,7 @@
 #include "app/launch_journal.h"
 #include "editor/interval_dialog.h"
 #include "editor/last_launch_dialog.h"
+#include "editor/link_properties.h"
 #include "editor/pick_list_dialog.h"
 #include "editor_rig.h"
 #include "gui/error_report.h"
@@ -18,11 +19,13 @@
 #include "test_support.h"
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSpinBox>
 
 #include <QAction>
 #include <QLabel>
@@ -224,6 +227,69 @@ class EditorWindowTest : public QObject {
         QCOMPARE(messages, QStringList{QString::fromStdString(
                                "File " + (rig.dir / "Shortcuts" / "7" / "3" / "tool.pif").string() +
                                "/lnk was not found.")});
+    }
+
+    // The sheet's "Before the next item" keeps the wait with the item, even
+    // when another program moves the item while the sheet is open.
+    void anItemsWaitIsSetInItsSheetAndFollowsItWhenMoved() {
+        EditorRig rig("[W]\r\nID=7\r\nItem0=File;3\\;Active\r\nItem1=File;4\\;Active\r\n");
+        WriteFile(rig.dir / "Shortcuts" / "7" / "3" / "tool.lnk",
+                  "[Shell Link]\nTarget=/bin/true\n");
+        WriteFile(rig.dir / "Shortcuts" / "7" / "4" / "next.lnk",
+                  "[Shell Link]\nTarget=/bin/true\n");
+        rig.form->Reload();
+        rig.form->showFileProperties = rig.realProperties;
+        const auto openSheet = [&](int row) {
+            rig.selectItem(row);
+            rig.run(rig.form->aFileProperties);
+            auto* sheet = rig.form->findChild<korvane::TLinkPropertiesForm*>();
+            return sheet;
+        };
+        auto* sheet = openSheet(0);
+        QVERIFY(sheet);
+        auto* kind = sheet->findChild<QComboBox*>("WaitKindCombo");
+        auto* limit = sheet->findChild<QSpinBox*>("WaitLimitSpin");
+        auto* target = sheet->findChild<QLineEdit*>("WaitTargetEdit");
+        QVERIFY(kind && limit && target);
+        QVERIFY(kind->isVisible());
+        QCOMPARE(kind->currentText(), QString("Go on at once"));
+        QVERIFY(!limit->isEnabled());
+        kind->setFocus();
+        QTest::keyClick(kind, Qt::Key_Down);
+        QTest::keyClick(kind, Qt::Key_Down);
+        QCOMPARE(kind->currentText(), QString("Wait until it has ended"));
+        QVERIFY(limit->isEnabled() && !target->isEnabled());
+        limit->setFocus();
+        limit->selectAll();
+        QTest::keyClicks(limit, "90");
+        // Another program moves the item down meanwhile.
+        korvane::ProgramFiles other(rig.dir / "korvane");
+        QVERIFY(korvane::MoveItem(other, "W", 0, 1));
+        QTest::mouseClick(sheet->findChild<QPushButton*>("OKButton"), Qt::LeftButton);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(rig.files.catalogue.ReadText("W", "Wait3", ""), std::string("Ended;90"));
+        QCOMPARE(rig.files.catalogue.ReadText("W", "Wait4", "none"), std::string("none"));
+        QTRY_VERIFY(!rig.form->findChild<korvane::TLinkPropertiesForm*>());
+        QCOMPARE(rig.items()->topLevelItem(1)->text(2),
+                 QString("Application, waits until it ends"));
+        QCOMPARE(rig.items()->topLevelItem(0)->text(2), QString("Application"));
+
+        // A port that is no port is refused, and nothing is written.
+        sheet = openSheet(0);
+        QVERIFY(sheet);
+        kind = sheet->findChild<QComboBox*>("WaitKindCombo");
+        kind->setCurrentIndex(4);
+        target = sheet->findChild<QLineEdit*>("WaitTargetEdit");
+        QVERIFY(target->isEnabled());
+        QTest::keyClicks(target, "http");
+        const std::string before = ReadFile(rig.dir / "batches.lst");
+        QTest::mouseClick(sheet->findChild<QPushButton*>("OKButton"), Qt::LeftButton);
+        QCOMPARE(messages, QStringList{"The port must be a number from 1 to 65535."});
+        QCOMPARE(ReadFile(rig.dir / "batches.lst"), before);
+        target->clear();
+        QTest::keyClicks(target, "5432");
+        QTest::mouseClick(sheet->findChild<QPushButton*>("OKButton"), Qt::LeftButton);
+        QCOMPARE(rig.files.catalogue.ReadText("W", "Wait4", ""), std::string("Port;60;5432"));
     }
 
     void launchesTheBatchWithTheWindowHidden() {

@@ -405,6 +405,9 @@ korvane::ItemWait WaitOf(const EditOp& f) {
     using korvane::WaitKind;
     const WaitKind kind = static_cast<WaitKind>((f.item + 1) % 5);
     korvane::ItemWait wait{kind, 1 + (f.batch * 977) % 3600, ""};
+    if (kind == WaitKind::None) {
+        return {}; // what reads back for an item that does not wait
+    }
     if (kind == WaitKind::Path) {
         wait.target = "/mnt/" + f.name;
     } else if (kind == WaitKind::Port) {
