@@ -135,4 +135,5 @@ if command -v xvfb-run >/dev/null; then
 fi
 awk -F, 'NR>1 { printf "  %-9s %5d batches: %d ms\n", $3, $1, $2 }' "$ecsv"
 echo; xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session bench/first_map.sh 2>/dev/null
+echo; bench/wait_window.sh
 echo; echo "CSV files: bench/results/"
