@@ -74,6 +74,8 @@ void TWaitSection::UpdateFields() {
     WaitTargetEdit->setPlaceholderText(kind == WaitKind::Port ? QStringLiteral("5432")
                                                               : QStringLiteral("~/.cache/ready"));
     WaitTargetEdit->setEnabled(target);
+    // Only a path or a port needs its field.
+    static_cast<QFormLayout*>(layout())->setRowVisible(WaitTargetEdit, target);
     WaitLimitSpin->setEnabled(kind != WaitKind::None);
     QString note;
     if (kind == WaitKind::Window && !windowLimitation_.empty()) {
