@@ -28,4 +28,20 @@ CountdownView CountdownAt(std::int64_t lengthMs, std::int64_t elapsedMs, const T
     return view;
 }
 
+std::string WaitingText(const std::string& item, const ItemWait& wait) {
+    switch (wait.kind) {
+    case WaitKind::Window:
+        return "Waiting for the window of " + item;
+    case WaitKind::Ended:
+        return "Waiting until " + item + " has ended";
+    case WaitKind::Path:
+        return "Waiting for " + wait.target;
+    case WaitKind::Port:
+        return "Waiting for port " + wait.target;
+    case WaitKind::None:
+        break;
+    }
+    return "Waiting";
+}
+
 } // namespace korvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/clock_time.h"
+#include "store/item_wait.h"
 
 #include <cstdint>
 #include <string>
@@ -21,5 +22,8 @@ struct CountdownView {
 };
 CountdownView CountdownAt(std::int64_t lengthMs, std::int64_t elapsedMs,
                           const TimeFormat& format = UserTimeFormat());
+
+// What the wait strip says while item waits: "Waiting for the window of Mail".
+std::string WaitingText(const std::string& item, const ItemWait& wait);
 
 } // namespace korvane

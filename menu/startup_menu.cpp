@@ -10,6 +10,8 @@
 #include "gui/one_column.h"
 #include "gui/product_title.h"
 #include "layout/layout_file.h"
+#include "menu/wait_strip.h"
+#include "shell/readiness.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
 #include "store/utf8.h"
@@ -34,6 +36,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <memory>
 
 namespace korvane {
 
@@ -72,6 +75,31 @@ TForm2::TForm2(ProgramFiles& files, QWidget* parent)
     launchBatch = [this](const std::string& batch) {
         RunnerHooks hooks;
         hooks.processMessages = [] { QCoreApplication::processEvents(); };
+        // Waits and long pauses show a strip that can stop the launch.
+        shell::ResumeWaits();
+        auto strip = std::make_unique<TWaitStrip>();
+        strip->move(geometry().topLeft());
+        strip->resize(width(), strip->sizeHint().height());
+        std::string current; // the item last started
+        hooks.item = [&current](const ItemRecord& item) { current = item.name; };
+        hooks.wait = [&](const ItemWait& wait, long long pid) {
+            return strip->Wait(QString::fromStdString(WaitingText(current, wait)),
+                               std::chrono::seconds(wait.limitSeconds),
+                               [wait, pid] { return shell::WaitUntilReady(wait, pid); });
+        };
+        hooks.sleep = [&](std::chrono::milliseconds length) {
+            if (length < std::chrono::seconds(1)) {
+                RunnerHooks::DefaultSleep(length);
+                return;
+            }
+            strip->Wait(QStringLiteral("Pausing %1")
+                            .arg(QString::fromStdString(
+                                FormatClockTime(MillisecondsToDayFraction(length.count())))),
+                        length, [length] {
+                            (void)shell::SleepUnlessCancelled(length);
+                            return shell::Readiness{};
+                        });
+        };
         ReportedRunOptions options;
         options.origin = fromCountdown_ ? kFromCountdown : kFromStartupMenu;
         const RunSummary run = LaunchReported(files_, batch, options, hooks);

@@ -35,6 +35,8 @@ bool SleepUnlessCancelled(std::chrono::milliseconds length);
 void CancelWaits();
 bool WaitsCancelled();
 void PrepareCancel();
+// Lets waits wait again after CancelWaits: a new run of a process that stays.
+void ResumeWaits();
 
 // Whether this session can see other programs' windows appear (not so on a
 // Wayland desktop without X11); the reason when it cannot.

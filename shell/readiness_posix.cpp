@@ -63,6 +63,14 @@ bool WaitsCancelled() {
     return gCancelled;
 }
 
+void ResumeWaits() {
+    PrepareCancel();
+    gCancelled = false;
+    char drained[64];
+    while (gCancelRead >= 0 && ::read(gCancelRead, drained, sizeof drained) > 0) {
+    }
+}
+
 void NoteChildExit(pid_t pid, int waitStatus) {
     {
         const std::lock_guard lock(gExitsMutex);

@@ -283,6 +283,14 @@ bool WaitsCancelled() {
     return gCancelled;
 }
 
+void ResumeWaits() {
+    PrepareCancel();
+    gCancelled = false;
+    if (HANDLE event = gCancelEvent.load()) {
+        ResetEvent(event);
+    }
+}
+
 bool SleepUnlessCancelled(std::chrono::milliseconds length) {
     return WaitOn(nullptr, WaitClock::now() + length) != 1;
 }

@@ -1,6 +1,8 @@
+#include "app/launch_report.h"
 #include "gui/error_report.h"
 #include "menu/startup_logic.h"
 #include "menu/startup_menu.h"
+#include "shell/readiness.h"
 #include "store/clock_time.h"
 #include "store/profile_encoding.h"
 #include "test_support.h"
@@ -8,6 +10,8 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -33,6 +37,7 @@ struct MenuRig {
         WriteFile(dir / "korvane.ini", korvane::TextToProfileBytes(settings));
         form = std::make_unique<TForm2>(files);
         form->clock = [this] { return now; };
+        realLaunch = form->launchBatch;
         form->launchBatch = [this](const std::string& b) { launched.push_back(b); };
         form->launchItem = [this](const std::string& b, int i) {
             items.push_back(b + "#" + std::to_string(i));
@@ -58,6 +63,7 @@ struct MenuRig {
     std::int64_t now = 1000000;
     std::vector<std::string> launched, items;
     bool editorStarted = false;
+    std::function<void(const std::string&)> realLaunch; // the menu's own
 };
 
 const std::string kCatalogue = "[Work]\r\nID=1\r\n[Hidden]\r\nID=2\r\nShowInStartup=0\r\n"
@@ -429,6 +435,47 @@ class StartupMenuTest : public QObject {
         QVERIFY(rig.items.empty());
         QVERIFY(!popupShownDuringRun);
         QVERIFY(!rig.form->isVisible());
+    }
+
+    // A launch that pauses or waits shows a strip; Escape there stops the
+    // launch, and the report says so.
+    void escapeInTheWaitStripStopsTheLaunch() {
+        MenuRig rig("[Work]\r\nID=1\r\nItem0=Interval;0:00:30;Active\r\n"
+                    "Item1=Interval;0:00:30;Active\r\n");
+        rig.form->launchBatch = rig.realLaunch;
+        rig.show();
+        QString shown;
+        QTimer::singleShot(300, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == "WaitStrip" && w->isVisible()) {
+                    shown = w->findChild<QLabel*>("WaitLabel")->text();
+                    QTest::keyClick(w, Qt::Key_Escape);
+                }
+            }
+        });
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClick(rig.list(), Qt::Key_Return);
+        QVERIFY(timer.elapsed() < 20000);
+        QCOMPARE(shown, QString("Pausing 0:00:30"));
+        QVERIFY(!rig.form->isVisible());
+        const auto report = korvane::LastLaunchOf(rig.dir / "Reports", "Work");
+        QVERIFY(report.has_value());
+        QCOMPARE(report->end, std::string("cancelled after item 1"));
+        QCOMPARE(report->items.size(), std::size_t(1));
+        korvane::shell::ResumeWaits(); // for the tests after this one
+    }
+
+    void waitingTextsSayWhatTheLaunchWaitsFor() {
+        using korvane::WaitKind;
+        QCOMPARE(korvane::WaitingText("Mail", {WaitKind::Window, 60, ""}),
+                 std::string("Waiting for the window of Mail"));
+        QCOMPARE(korvane::WaitingText("Sync", {WaitKind::Ended, 60, ""}),
+                 std::string("Waiting until Sync has ended"));
+        QCOMPARE(korvane::WaitingText("NAS", {WaitKind::Path, 60, "/mnt/nas"}),
+                 std::string("Waiting for /mnt/nas"));
+        QCOMPARE(korvane::WaitingText("DB", {WaitKind::Port, 60, "5432"}),
+                 std::string("Waiting for port 5432"));
     }
 
   private:
