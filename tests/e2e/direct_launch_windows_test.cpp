@@ -11,10 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winsock2.h>
 
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include <map>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -187,6 +189,135 @@ class DirectLaunchWindowsTest : public ::testing::Test {
     TempDir dir_;
     fs::path marker_;
 };
+
+// Items that wait: copies of the readiness helper named for what they do,
+// each noting "what pid milliseconds" in the marker file.
+class WaitLaunchWindowsTest : public DirectLaunchWindowsTest {
+  protected:
+    std::string Helper(int n, const std::string& name, const std::string& wait = "") {
+        const fs::path program = dir_ / "bin" / (name + ".exe");
+        fs::copy_file(READINESS_EXE, program, fs::copy_options::overwrite_existing);
+        const fs::path folder = dir_ / "Shortcuts" / "7" / std::to_string(n);
+        fs::create_directories(folder);
+        korvane::shell::CreateItemLink(program, folder);
+        if (!wait.empty()) {
+            waits_.emplace_back("Wait" + std::to_string(n), wait);
+        }
+        return "File;" + std::to_string(n) + "\\;Active";
+    }
+
+    void WriteWaitingBatch(const std::vector<std::string>& items) {
+        WriteBatch("B", items);
+        TIniFile catalogue(dir_ / "batches.lst");
+        for (const auto& [key, value] : waits_) {
+            catalogue.WriteText("B", key, value);
+        }
+    }
+
+    struct Note {
+        unsigned long long pid = 0, ms = 0;
+    };
+    std::map<std::string, Note> Notes() {
+        std::map<std::string, Note> notes;
+        std::istringstream in(ReadFile(marker_));
+        std::string tag;
+        Note n;
+        while (in >> tag >> n.pid >> n.ms) {
+            notes[tag] = n;
+        }
+        return notes;
+    }
+
+    std::vector<std::string> WaitDetails() {
+        std::vector<std::string> details;
+        const auto report = korvane::LastLaunchOf(dir_ / "Reports", "B");
+        for (const auto& item : report ? report->items : std::vector<korvane::ItemRecord>{}) {
+            if (item.outcome == korvane::ItemOutcome::Waited) {
+                details.push_back(item.detail);
+            }
+        }
+        return details;
+    }
+
+    void TearDown() override {
+        for (const auto& [tag, note] : Notes()) {
+            if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(note.pid))) {
+                TerminateProcess(p, 0);
+                CloseHandle(p);
+            }
+        }
+    }
+
+    static int FreePort() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in in{};
+        in.sin_family = AF_INET;
+        in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(s, reinterpret_cast<sockaddr*>(&in), sizeof in);
+        int size = sizeof in;
+        getsockname(s, reinterpret_cast<sockaddr*>(&in), &size);
+        closesocket(s);
+        return ntohs(in.sin_port);
+    }
+
+    std::vector<std::pair<std::string, std::string>> waits_;
+};
+
+// Each next item starts once the one before is ready, and soon after.
+TEST_F(WaitLaunchWindowsTest, EachItemWaitsForWhatItsSettingNames) {
+    const fs::path ready = dir_ / "ready.txt";
+    const int port = FreePort();
+    SetEnvironmentVariableW(L"KORVANE_READY_PATH", ready.c_str());
+    SetEnvironmentVariableW(L"KORVANE_PORT", std::to_wstring(port).c_str());
+    std::vector<std::string> items;
+    if (KORVANE_HAS_WINDOWS) { // under Wine with a display
+        items = {Helper(1, "window-2000", "Window;30"), Helper(2, "stamp-afterWindow")};
+    }
+    for (const std::string& item :
+         {Helper(3, "exit-1000-7", "Ended;30"), Helper(4, "stamp-afterEnd"),
+          Helper(5, "touch-1000", "Path;30;" + korvane::utf8::FromPath(ready)),
+          Helper(6, "stamp-afterPath"), Helper(7, "listen-1000", "Port;30;" + std::to_string(port)),
+          Helper(8, "stamp-afterPort")}) {
+        items.push_back(item);
+    }
+    WriteWaitingBatch(items);
+    const RunResult run = Run("B");
+    EXPECT_EQ(run.exitCode, 0u) << run.stderrText;
+    ASSERT_TRUE(WaitFor([&] { return Notes().count("afterPort") == 1; }, std::chrono::seconds(20)));
+    auto notes = Notes();
+    const auto soonAfter = [&](const char* ready, const char* next) {
+        EXPECT_GE(notes[next].ms, notes[ready].ms) << next;
+        EXPECT_LT(notes[next].ms - notes[ready].ms, 1500u) << next;
+    };
+    if (KORVANE_HAS_WINDOWS) {
+        soonAfter("mapped", "afterWindow");
+    }
+    soonAfter("ending", "afterEnd");
+    soonAfter("made", "afterPath");
+    soonAfter("listening", "afterPort");
+    const auto details = WaitDetails();
+    ASSERT_EQ(details.size(), KORVANE_HAS_WINDOWS ? 4u : 3u);
+    EXPECT_NE(details[details.size() - 3].find("it ended with exit status 7"), std::string::npos)
+        << details[details.size() - 3];
+}
+
+TEST_F(WaitLaunchWindowsTest, EveryWaitThatNeverComesAboutGivesUpAtItsLimit) {
+    WriteWaitingBatch({Helper(1, "idle", "Window;1"), Helper(2, "stamp-p", "Ended;1"),
+                       Helper(3, "stamp-q", "Path;1;" + korvane::utf8::FromPath(dir_ / "never")),
+                       Helper(4, "stamp-r", "Port;1;" + std::to_string(FreePort())),
+                       Helper(5, "stamp-last")});
+    const RunResult run = Run("B");
+    EXPECT_EQ(run.exitCode, 0u) << run.stderrText;
+    ASSERT_TRUE(WaitFor([&] { return Notes().count("last") == 1; }, std::chrono::seconds(20)));
+    const auto details = WaitDetails();
+    ASSERT_EQ(details.size(), 4u);
+    EXPECT_NE(details[0].find("gave up after 1 s"), std::string::npos) << details[0];
+    EXPECT_NE(details[1].find("it ended"), std::string::npos) << details[1]; // a stamp ends at once
+    EXPECT_NE(details[2].find("gave up after 1 s"), std::string::npos) << details[2];
+    EXPECT_NE(details[3].find("gave up after 1 s"), std::string::npos) << details[3];
+}
 
 TEST_F(DirectLaunchWindowsTest, RunsTheActiveItemsInOrderWithThePauseBetween) {
     const std::string name = "Montag früh, Grüße";
