@@ -51,8 +51,8 @@ RunSummary SummaryOf(const LaunchReport& report) {
 std::string ItemLine(std::string_view batch, const ItemRecord& item) {
     std::string line = std::string(batch) + ", item " + std::to_string(item.index + 1) + ": " +
                        std::string(OutcomeWord(item.outcome));
-    if (item.outcome == ItemOutcome::Paused) {
-        return line + " " + item.detail; // "paused 5 s"
+    if (item.outcome == ItemOutcome::Paused || item.outcome == ItemOutcome::Waited) {
+        return line + " " + item.detail; // "paused 5 s", "waited for its window: ..."
     }
     line += " " + item.name;
     if (item.processId > 0) {

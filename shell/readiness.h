@@ -19,7 +19,7 @@ enum class ReadyState {
 
 struct Readiness {
     ReadyState state = ReadyState::Ready;
-    std::string how; // in words: "its window appeared", "it ended with exit status 0"
+    std::string how; // in words: "it appeared", "it ended with exit status 0"
     std::chrono::milliseconds waited{0};
 };
 

@@ -206,9 +206,9 @@ Readiness WaitForPath(const std::string& target, WaitClock::time_point deadline)
     const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     std::error_code ec;
     Readiness result{ReadyState::TimedOut, "it did not appear"};
-    for (;;) {
+    for (bool first = true;; first = false) {
         if (fs::exists(path, ec)) {
-            result = {ReadyState::Ready, "it exists"};
+            result = {ReadyState::Ready, first ? "it was there" : "it appeared"};
             break;
         }
         // Told when something appears in the nearest folder that exists;
@@ -240,7 +240,7 @@ Readiness WaitForPath(const std::string& target, WaitClock::time_point deadline)
         }
         if (woke == Woke::Timeout && WaitClock::now() >= deadline) {
             result.state = fs::exists(path, ec) ? ReadyState::Ready : ReadyState::TimedOut;
-            result.how = result.state == ReadyState::Ready ? "it exists" : "it did not appear";
+            result.how = result.state == ReadyState::Ready ? "it appeared" : "it did not appear";
             break;
         }
     }

@@ -144,7 +144,7 @@ Readiness WaitForWindow(long long pid, WaitClock::time_point deadline) {
         WindowSearch search{Family(static_cast<DWORD>(pid)), ended ? image : L""};
         if (FindWindowOf(search)) {
             return {ReadyState::Ready,
-                    ended ? "a window of it was open already" : "its window appeared"};
+                    ended ? "it handed over to a copy already open" : "it appeared"};
         }
         if (WaitClock::now() >= deadline) {
             return {ReadyState::TimedOut, "no window of it appeared"};
@@ -197,9 +197,9 @@ std::wstring ExpandHome(const std::string& target) {
 
 Readiness WaitForPath(const std::string& target, WaitClock::time_point deadline) {
     const std::wstring path = ExpandHome(target);
-    for (;;) {
+    for (bool first = true;; first = false) {
         if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            return {ReadyState::Ready, "it exists"};
+            return {ReadyState::Ready, first ? "it was there" : "it appeared"};
         }
         if (WaitClock::now() >= deadline) {
             return {ReadyState::TimedOut, "it did not appear"};

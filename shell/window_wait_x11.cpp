@@ -152,11 +152,11 @@ class WindowWatch {
         Readiness result{ReadyState::TimedOut, "no window of it appeared"};
         // What was mapped before we listened counts too.
         if (ScanAll()) {
-            result = {ReadyState::Ready, "its window appeared"};
+            result = {ReadyState::Ready, "it appeared"};
         }
         while (result.state != ReadyState::Ready) {
             if (Drain()) {
-                result = {ReadyState::Ready, "its window appeared"};
+                result = {ReadyState::Ready, "it appeared"};
                 break;
             }
             if (x_.has_error(c_)) {
@@ -180,7 +180,7 @@ class WindowWatch {
                 // copy of itself that was running already.
                 ended_ = true;
                 if (ScanAll()) {
-                    result = {ReadyState::Ready, "a window of it was open already"};
+                    result = {ReadyState::Ready, "it handed over to a copy already open"};
                     break;
                 }
             }

@@ -1,3 +1,4 @@
+#include "app/reported_run.h"
 #include "app/runner.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
@@ -173,7 +174,7 @@ class WaitingRunTest : public RunnerTest {
     long long pid_ = 100;
     bool cancelled_ = false;
     bool cancelOnWait_ = false;
-    korvane::shell::Readiness reply_{korvane::shell::ReadyState::Ready, "its window appeared",
+    korvane::shell::Readiness reply_{korvane::shell::ReadyState::Ready, "it appeared",
                                      std::chrono::milliseconds(2030)};
     std::vector<korvane::ItemRecord> records_;
 };
@@ -194,7 +195,9 @@ TEST_F(WaitingRunTest, AStartedItemWaitsBeforeTheNextAndSaysHowItWent) {
     EXPECT_EQ(records_[1].outcome, korvane::ItemOutcome::Waited);
     EXPECT_EQ(records_[1].index, 0);
     EXPECT_EQ(records_[1].processId, 101);
-    EXPECT_EQ(records_[1].detail, "for its window: its window appeared after 2.03 s");
+    EXPECT_EQ(records_[1].detail, "for its window: it appeared after 2.03 s");
+    EXPECT_EQ(korvane::ItemLine("B", records_[1]),
+              "B, item 1: waited for its window: it appeared after 2.03 s");
 }
 
 TEST_F(WaitingRunTest, AnItemThatDidNotStartIsNotWaitedFor) {

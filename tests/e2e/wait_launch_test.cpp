@@ -164,7 +164,7 @@ TEST_F(WaitLaunchTest, TheNextItemStartsOnceTheWindowIsMapped) {
     ExpectSoonAfter(notes["mapped"], notes["next"], "window");
     const auto details = WaitDetails();
     ASSERT_EQ(details.size(), 1u);
-    EXPECT_TRUE(details[0].starts_with("for its window: its window appeared after 2"))
+    EXPECT_TRUE(details[0].starts_with("for its window: it appeared after 2"))
         << details[0];
 }
 
@@ -181,7 +181,7 @@ TEST_F(WaitLaunchTest, AProgramHandingOverToItsRunningCopyCountsThatCopysWindow)
     ExpectSoonAfter(notes["ending"], notes["next"], "handed over");
     const auto details = WaitDetails();
     ASSERT_EQ(details.size(), 1u);
-    EXPECT_TRUE(details[0].starts_with("for its window: a window of it was open already"))
+    EXPECT_TRUE(details[0].starts_with("for its window: it handed over to a copy already open"))
         << details[0];
 }
 
@@ -204,7 +204,7 @@ TEST_F(WaitLaunchTest, EndPathAndPortWaitsHoldTheNextItemUntilTheyComeAbout) {
     ASSERT_EQ(details.size(), 3u);
     EXPECT_TRUE(details[0].starts_with("until it ended: it ended with exit status 7 after 1"))
         << details[0];
-    EXPECT_TRUE(details[1].starts_with("for " + path.string() + ": it exists after 1"))
+    EXPECT_TRUE(details[1].starts_with("for " + path.string() + ": it appeared after 1"))
         << details[1];
     EXPECT_TRUE(details[2].starts_with("for port " + std::to_string(port) +
                                        ": it took a connection after 1"))

@@ -73,7 +73,7 @@ TEST(Readiness, APathMadeLaterDeepInFoldersThatDoNotExistYetEndsTheWait) {
     const auto ready = korvane::shell::WaitUntilReady({WaitKind::Path, 30, target.string()}, 0);
     maker.join();
     EXPECT_EQ(ready.state, ReadyState::Ready);
-    EXPECT_EQ(ready.how, "it exists");
+    EXPECT_EQ(ready.how, "it appeared");
 }
 
 TEST(Readiness, APathUnderHomeIsFoundThere) {
