@@ -2,6 +2,7 @@
 // under an X server with a window manager, and checks from the items' own
 // notes that each next item started only once the one before was ready.
 #include "app/launch_report.h"
+#include "free_port_posix.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 extern char** environ;
 
 namespace fs = std::filesystem;
+using korvane::test::FreePort;
 using korvane::test::ReadFile;
 using korvane::test::TempDir;
 using korvane::test::WaitFor;
@@ -32,18 +34,6 @@ struct Note {
     long long pid = 0;
     double seconds = 0; // on the monotonic clock
 };
-
-int FreePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in in{};
-    in.sin_family = AF_INET;
-    in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&in), sizeof in);
-    socklen_t size = sizeof in;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&in), &size);
-    ::close(s);
-    return ntohs(in.sin_port);
-}
 
 class WaitLaunchTest : public ::testing::Test {
   protected:
@@ -164,8 +154,7 @@ TEST_F(WaitLaunchTest, TheNextItemStartsOnceTheWindowIsMapped) {
     ExpectSoonAfter(notes["mapped"], notes["next"], "window");
     const auto details = WaitDetails();
     ASSERT_EQ(details.size(), 1u);
-    EXPECT_TRUE(details[0].starts_with("for its window: it appeared after 2"))
-        << details[0];
+    EXPECT_TRUE(details[0].starts_with("for its window: it appeared after 2")) << details[0];
 }
 
 TEST_F(WaitLaunchTest, AProgramHandingOverToItsRunningCopyCountsThatCopysWindow) {

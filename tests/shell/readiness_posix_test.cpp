@@ -1,3 +1,4 @@
+#include "free_port_posix.h"
 #include "shell/readiness.h"
 #include "shell/scoped_env.h"
 #include "shell/shell.h"
@@ -17,6 +18,7 @@ namespace fs = std::filesystem;
 using korvane::ItemWait;
 using korvane::WaitKind;
 using korvane::shell::ReadyState;
+using korvane::test::FreePort;
 using korvane::test::TempDir;
 using korvane::test::WriteFile;
 
@@ -27,19 +29,6 @@ fs::path Script(const fs::path& dir, const std::string& body) {
     WriteFile(file, "#!/bin/sh\n" + body + "\n");
     ::chmod(file.c_str(), 0755);
     return file;
-}
-
-// A port nothing listens on now: one the system handed out and took back.
-int FreePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in in{};
-    in.sin_family = AF_INET;
-    in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&in), sizeof in);
-    socklen_t size = sizeof in;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&in), &size);
-    ::close(s);
-    return ntohs(in.sin_port);
 }
 
 } // namespace
