@@ -132,6 +132,7 @@ RunEnd LaunchBatch(const ProgramFiles& files, std::string_view name, const Runne
         DecodeItemEntry(entry, item);
         ItemRecord record{.index = n};
         ItemWait wait;
+        fs::path itemFile;
         if (item.Kind == TItemKind::ikFile) {
             fs::path itemFolder;
             const auto file = ItemFile(batchFolder, item, itemFolder);
@@ -153,6 +154,7 @@ RunEnd LaunchBatch(const ProgramFiles& files, std::string_view name, const Runne
                     record.detail = opened.failure;
                 } else {
                     wait = ReadItemWait(files.catalogue, batchName, item.Folder);
+                    itemFile = *file;
                 }
             } else {
                 record.outcome = ItemOutcome::Skipped;
@@ -173,7 +175,9 @@ RunEnd LaunchBatch(const ProgramFiles& files, std::string_view name, const Runne
             hooks.sleep(std::chrono::milliseconds(PauseMilliseconds(item.Time)));
         }
         if (wait.kind != WaitKind::None && !hooks.cancelled()) {
-            const shell::Readiness ready = hooks.wait(wait, record.processId);
+            const shell::Readiness ready =
+                hooks.wait(wait, record.processId,
+                           wait.kind == WaitKind::Window ? shell::ReadWindowClass(itemFile) : "");
             hooks.item({.index = n,
                         .outcome = ItemOutcome::Waited,
                         .name = record.name,

@@ -27,8 +27,9 @@ struct RunnerHooks {
     // record's time is the caller's to fill.
     std::function<void(const ItemRecord&)> item = [](const ItemRecord&) {};
     // Waits until a started item is ready for the next one.
-    std::function<shell::Readiness(const ItemWait& wait, long long processId)> wait =
-        shell::WaitUntilReady;
+    std::function<shell::Readiness(const ItemWait& wait, long long processId,
+                                   const std::string& windowClass)>
+        wait = shell::WaitUntilReady;
     // Whether the run is to stop, looked at after every pause and wait.
     std::function<bool()> cancelled = shell::WaitsCancelled;
 

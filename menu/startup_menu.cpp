@@ -82,10 +82,11 @@ TForm2::TForm2(ProgramFiles& files, QWidget* parent)
         strip->resize(width(), strip->sizeHint().height());
         std::string current; // the item last started
         hooks.item = [&current](const ItemRecord& item) { current = item.name; };
-        hooks.wait = [&](const ItemWait& wait, long long pid) {
+        hooks.wait = [&](const ItemWait& wait, long long pid, const std::string& windowClass) {
             return strip->Wait(QString::fromStdString(WaitingText(current, wait)),
-                               std::chrono::seconds(wait.limitSeconds),
-                               [wait, pid] { return shell::WaitUntilReady(wait, pid); });
+                               std::chrono::seconds(wait.limitSeconds), [wait, pid, windowClass] {
+                                   return shell::WaitUntilReady(wait, pid, windowClass);
+                               });
         };
         hooks.sleep = [&](std::chrono::milliseconds length) {
             if (length < std::chrono::seconds(1)) {

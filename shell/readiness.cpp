@@ -15,7 +15,8 @@ Readiness Finish(Readiness result, WaitClock::time_point start, WaitClock::time_
     return result;
 }
 
-Readiness WaitUntilReady(const ItemWait& wait, long long processId) {
+Readiness WaitUntilReady(const ItemWait& wait, long long processId,
+                         const std::string& windowClass) {
     const auto start = WaitClock::now();
     const auto deadline = start + std::chrono::seconds(wait.limitSeconds);
     Readiness result;
@@ -23,7 +24,7 @@ Readiness WaitUntilReady(const ItemWait& wait, long long processId) {
     case WaitKind::None:
         return result;
     case WaitKind::Window:
-        result = WaitForWindow(processId, deadline);
+        result = WaitForWindow(processId, windowClass, deadline);
         break;
     case WaitKind::Ended:
         result = WaitForEnd(processId, deadline);

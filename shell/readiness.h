@@ -24,8 +24,10 @@ struct Readiness {
 };
 
 // Waits until wait's condition holds for the program started as processId
-// (0 when the system did not say which), at most wait.limitSeconds.
-Readiness WaitUntilReady(const ItemWait& wait, long long processId);
+// (0 when the system did not say which), at most wait.limitSeconds. A
+// window of windowClass counts as the program's too ("" for none).
+Readiness WaitUntilReady(const ItemWait& wait, long long processId,
+                         const std::string& windowClass = "");
 
 // Sleeps for length unless CancelWaits comes first; false when it did.
 bool SleepUnlessCancelled(std::chrono::milliseconds length);

@@ -19,7 +19,10 @@ Readiness Finish(Readiness result, WaitClock::time_point start, WaitClock::time_
 // Until a window of the process, or of one of its children, is on screen;
 // once the process has ended without one (it handed over to a running copy
 // of itself), a window of the same program counts too.
-Readiness WaitForWindow(long long processId, WaitClock::time_point deadline);
+// A window of windowClass (its WM_CLASS, without regard to case) counts too,
+// where the system can tell: for programs D-Bus starts, and sandboxed ones.
+Readiness WaitForWindow(long long processId, const std::string& windowClass,
+                        WaitClock::time_point deadline);
 // Until the process has ended; its exit status is told where it can be.
 Readiness WaitForEnd(long long processId, WaitClock::time_point deadline);
 Readiness WaitForPath(const std::string& path, WaitClock::time_point deadline);

@@ -128,7 +128,7 @@ bool FindWindowOf(WindowSearch& search) {
 
 } // namespace
 
-Readiness WaitForWindow(long long pid, WaitClock::time_point deadline) {
+Readiness WaitForWindow(long long pid, const std::string&, WaitClock::time_point deadline) {
     if (pid <= 0) {
         return {ReadyState::CannotTell, "the system did not say which process it is"};
     }

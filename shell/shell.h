@@ -82,6 +82,11 @@ struct LinkSummary {
 };
 LinkSummary ReadLinkSummary(const std::filesystem::path& linkFile);
 
+// The window class the item of a link file shows its windows under, where
+// its file says or implies one (a desktop entry's StartupWMClass=, else its
+// file name without ".desktop"); "" otherwise.
+std::string ReadWindowClass(const std::filesystem::path& linkFile);
+
 // Whether a file is a program this system runs (not a document that opens
 // in one): an executable file here, an .exe, .com, .bat or .cmd on Windows.
 bool IsProgramFile(const std::filesystem::path& file);

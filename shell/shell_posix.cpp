@@ -449,6 +449,15 @@ std::string ReadLinkComment(const fs::path& linkFile) {
     return link ? link->description : std::string();
 }
 
+std::string ReadWindowClass(const fs::path& linkFile) {
+    if (LowerExtension(linkFile) != ".desktop") {
+        return "";
+    }
+    const auto kf = KeyFile::Load(linkFile);
+    const std::string named = kf ? KeyString(*kf, kDesktopGroup, "StartupWMClass") : "";
+    return named.empty() ? linkFile.stem().string() : named;
+}
+
 LinkSummary ReadLinkSummary(const fs::path& linkFile) {
     LinkSummary summary;
     if (LowerExtension(linkFile) == ".desktop") {

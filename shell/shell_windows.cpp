@@ -351,6 +351,10 @@ LinkSummary ReadLinkSummary(const fs::path& linkFile) {
     return summary;
 }
 
+std::string ReadWindowClass(const fs::path&) {
+    return ""; // windows are known by their process here
+}
+
 std::string ReadLinkDisplayName(const fs::path&) {
     return ""; // the shell knows a link by its file name
 }

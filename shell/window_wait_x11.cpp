@@ -108,6 +108,15 @@ long long ParentOf(long long pid) {
     return parent;
 }
 
+std::string FoldAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
 std::string ExecutableOf(long long pid) {
     char buffer[4096];
     const std::string link = "/proc/" + std::to_string(pid) + "/exe";
@@ -117,7 +126,9 @@ std::string ExecutableOf(long long pid) {
 
 class WindowWatch {
   public:
-    WindowWatch(const Xcb& x, long long pid) : x_(x), pid_(pid), exe_(ExecutableOf(pid)) {}
+    WindowWatch(const Xcb& x, long long pid, std::string windowClass)
+        : x_(x), pid_(pid), exe_(pid > 0 ? ExecutableOf(pid) : ""),
+          class_(FoldAscii(std::move(windowClass))) {}
     ~WindowWatch() {
         if (c_) {
             x_.disconnect(c_);
@@ -147,7 +158,7 @@ class WindowWatch {
     }
 
     Readiness Wait(WaitClock::time_point deadline) {
-        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+        const int pidfd = pid_ > 0 ? static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)) : -1;
         ended_ = pidfd < 0;
         Readiness result{ReadyState::TimedOut, "no window of it appeared"};
         // What was mapped before we listened counts too.
@@ -233,9 +244,32 @@ class WindowWatch {
         return r && r->map_state == XCB_MAP_STATE_VIEWABLE;
     }
 
-    // The started process, one of its children's children, or once it has
-    // ended, another process of the same program.
-    bool Ours(long long pid) {
+    // A window of the started process, one of its children's children, or
+    // once it has ended, another process of the same program; or one of the
+    // program's window class.
+    bool Ours(xcb_window_t w) {
+        return OursByProcess(PidOf(w)) || (!class_.empty() && HasClass(w));
+    }
+
+    // WM_CLASS holds "instance\0class\0"; either may name the program.
+    bool HasClass(xcb_window_t w) {
+        Reply<xcb_get_property_reply_t> r(x_.get_property_reply(
+            c_, x_.get_property(c_, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr));
+        if (!r || r->format != 8) {
+            return false;
+        }
+        const char* data = static_cast<const char*>(x_.property_value(r.get()));
+        std::istringstream names(
+            std::string(data, static_cast<std::size_t>(x_.property_length(r.get()))));
+        for (std::string name; std::getline(names, name, '\0');) {
+            if (FoldAscii(name) == class_) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool OursByProcess(long long pid) {
         if (pid <= 0 || pid_ <= 0) {
             return false;
         }
@@ -253,7 +287,7 @@ class WindowWatch {
         if (!seen_.insert(w).second && !watched_.count(w)) {
             return false;
         }
-        if (Ours(PidOf(w))) {
+        if (Ours(w)) {
             if (Viewable(w)) {
                 return true;
             }
@@ -338,6 +372,7 @@ class WindowWatch {
     const Xcb& x_;
     long long pid_;
     std::string exe_;
+    std::string class_; // folded; "" for none
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = 0;
     xcb_atom_t clientList_ = XCB_ATOM_NONE;
@@ -363,14 +398,15 @@ std::string WindowWaitLimitation() {
     return "";
 }
 
-Readiness WaitForWindow(long long processId, WaitClock::time_point deadline) {
+Readiness WaitForWindow(long long processId, const std::string& windowClass,
+                        WaitClock::time_point deadline) {
     if (const std::string limitation = WindowWaitLimitation(); !limitation.empty()) {
         return {ReadyState::CannotTell, limitation};
     }
-    if (processId <= 0) {
+    if (processId <= 0 && windowClass.empty()) {
         return {ReadyState::CannotTell, "the system did not say which process it is"};
     }
-    WindowWatch watch(*LoadXcb(), processId);
+    WindowWatch watch(*LoadXcb(), processId, windowClass);
     if (const auto problem = watch.Connect()) {
         return {ReadyState::CannotTell, *problem};
     }

@@ -159,8 +159,10 @@ class WaitingRunTest : public RunnerTest {
             log_.push_back("open " + file.filename().string());
             return korvane::shell::OpenResult{.started = true, .processId = ++pid_};
         };
-        hooks_.wait = [this](const korvane::ItemWait& wait, long long pid) {
-            log_.push_back("wait " + korvane::EncodeWait(wait) + " pid " + std::to_string(pid));
+        hooks_.wait = [this](const korvane::ItemWait& wait, long long pid,
+                             const std::string& windowClass) {
+            log_.push_back("wait " + korvane::EncodeWait(wait) + " pid " + std::to_string(pid) +
+                           (windowClass.empty() ? "" : " class " + windowClass));
             if (cancelOnWait_) {
                 cancelled_ = true;
             }
@@ -198,6 +200,23 @@ TEST_F(WaitingRunTest, AStartedItemWaitsBeforeTheNextAndSaysHowItWent) {
     EXPECT_EQ(records_[1].detail, "for its window: it appeared after 2.03 s");
     EXPECT_EQ(korvane::ItemLine("B", records_[1]),
               "B, item 1: waited for its window: it appeared after 2.03 s");
+}
+
+TEST_F(WaitingRunTest, AnEntrysWindowClassGoesWithItsWindowWait) {
+    MakeBatch("B", {"File;9\\;Active", "File;10\\;Active"});
+    WriteFile(dir_ / "Shortcuts" / "5" / "9" / "mail.desktop",
+              "[Desktop Entry]\nType=Application\nName=Mail\nExec=mail\nStartupWMClass=Thunder\n");
+    WriteFile(dir_ / "Shortcuts" / "5" / "10" / "org.example.Notes.desktop",
+              "[Desktop Entry]\nType=Application\nName=Notes\nExec=notes\n");
+    files_.catalogue.WriteText("B", "Wait9", "Window;60");
+    files_.catalogue.WriteText("B", "Wait10", "Window;60");
+    korvane::LaunchBatch(files_, "B", hooks_);
+    if (korvane::test::kFreedesktop) {
+        EXPECT_EQ(log_, (std::vector<std::string>{
+                            "open mail.desktop", "wait Window;60 pid 101 class Thunder",
+                            "open org.example.Notes.desktop",
+                            "wait Window;60 pid 102 class org.example.Notes"}));
+    }
 }
 
 TEST_F(WaitingRunTest, AnItemThatDidNotStartIsNotWaitedFor) {

@@ -53,6 +53,8 @@ int Window(const char* marker) {
     std::free(atom);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 11,
                         "late window");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, 24,
+                        "late-window\0KorvaneLate\0");
     xcb_map_window(c, w);
     xcb_flush(c);
     while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
