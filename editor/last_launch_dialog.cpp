@@ -74,7 +74,9 @@ std::string RunSummaryText(const std::string& batch, const std::optional<LaunchR
         text += "The run did not say how it ended: it was stopped from outside, or is still "
                 "running.";
     } else {
-        text += "At " + report->endTime.substr(0, 8) + " it " + report->end + ".";
+        // "finished", "stopped at item 4, ...", "cancelled after item 1"
+        text += "At " + report->endTime.substr(0, 8) + " it " +
+                (report->end.starts_with("cancelled") ? "was " : "") + report->end + ".";
     }
     return text;
 }

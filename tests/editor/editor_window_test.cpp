@@ -393,6 +393,25 @@ class EditorWindowTest : public QObject {
             korvane::ListReports(korvane::ReportFolder(rig.dir.path()))[1].filename().string() +
                 " ");
 
+        // A run stopped while it waited for an item says so.
+        {
+            clock += std::chrono::seconds(1);
+            korvane::LaunchJournal journal(korvane::ReportFolder(rig.dir.path()), "Evening",
+                                           "startup menu", [&] { return clock; });
+            journal.Item({.index = 0, .outcome = korvane::ItemOutcome::Started, .name = "Chat"});
+            journal.Item({.index = 0,
+                          .outcome = korvane::ItemOutcome::Waited,
+                          .name = "Chat",
+                          .detail = "for its window: cancelled after 3 s"});
+            journal.End("cancelled after item 1");
+        }
+        rows.clear();
+        hands.clickBatch(rig.batches()->item(1));
+        rig.run(rig.form->aLastLaunch);
+        QVERIFY2(summary.endsWith(" it was cancelled after item 1."), qPrintable(summary));
+        QCOMPARE(rows, (QStringList{"1|Chat|started|",
+                                    "1|Chat|waited|for its window: cancelled after 3 s"}));
+
         // A batch never launched says so, and offers no file.
         rows.clear();
         rig.opened.clear();
