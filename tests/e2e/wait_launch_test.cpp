@@ -239,6 +239,10 @@ TEST_F(WaitLaunchTest, EndingTheLaunchDuringAWaitStopsItAndLeavesWhatStartedRunn
     const pid_t run = Start();
     ASSERT_TRUE(WaitFor([&] { return NotesByTag().count("idle") == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Waiting for a window takes libxcb, and still nothing of Qt.
+    const std::string maps = ReadFile("/proc/" + std::to_string(run) + "/maps");
+    EXPECT_NE(maps.find("libxcb"), std::string::npos);
+    EXPECT_EQ(maps.find("libQt6"), std::string::npos);
     ::kill(run, SIGTERM);
     EXPECT_EQ(Finish(run), 4);
     const Note idle = NotesByTag()["idle"];
