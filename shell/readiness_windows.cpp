@@ -3,20 +3,26 @@
 #include "shell/readiness_wait.h"
 #include "store/wide_text_windows.h"
 
-#include <tlhelp32.h>
-#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// After the above: it would bring the older sockets otherwise.
+#include <windows.h>
+// Needs the types of the above.
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace korvane::shell {
 
 namespace {
+
+using win32::Widen;
 
 std::atomic<bool> gCancelled{false};
 std::atomic<HANDLE> gCancelEvent{nullptr};

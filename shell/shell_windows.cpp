@@ -19,6 +19,7 @@
 
 #include <cwctype>
 #include <memory>
+#include <optional>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -160,15 +161,10 @@ std::string SystemMessage(DWORD code) {
 
 } // namespace
 
-OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
-    ComScope com;
-    // An address ("https://…", "mailto:…") goes to the shell as it is; only
-    // paths take backslashes.
-    const std::wstring target = HasUrlScheme(utf8::FromPath(file))
-                                    ? file.wstring()
-                                    : fs::path(file).make_preferred().wstring();
-    const std::wstring params = Widen(parameters);
-    const std::wstring dir = fs::path(directory).make_preferred().wstring();
+namespace {
+
+OpenResult Execute(const std::wstring& target, const std::wstring& params, const std::wstring& dir,
+                   int show) {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // The launch is finished before we return, so a direct launch may end
@@ -181,7 +177,7 @@ OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs
     info.lpFile = target.c_str();
     info.lpParameters = params.empty() ? nullptr : params.c_str();
     info.lpDirectory = dir.empty() ? nullptr : dir.c_str();
-    info.nShow = SW_SHOWNORMAL;
+    info.nShow = show;
     // A link that names no working folder of its own starts its target in
     // the current folder, not in lpDirectory: make that the given one too.
     const DirectoryScope inDirectory(dir);
@@ -196,6 +192,55 @@ OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs
         CloseHandle(info.hProcess);
     }
     return result;
+}
+
+// A link to a program is started as the shell would start it (its target,
+// arguments, folder and window state), but by us: the shell does not say
+// for every link which process it started, and a wait needs to know.
+std::optional<OpenResult> OpenProgramLink(const fs::path& file, const std::wstring& dir) {
+    ComPtr<IShellLinkW> link = LoadShellLink(file);
+    if (!link) {
+        return std::nullopt;
+    }
+    const std::string target = LinkField(link.get(), [](IShellLinkW* l, wchar_t* buf, int size) {
+        return l->GetPath(buf, size, nullptr, 0);
+    });
+    std::error_code ec;
+    if (target.empty() || !IsProgramFile(utf8::ToPath(target)) ||
+        !fs::is_regular_file(utf8::ToPath(target), ec)) {
+        return std::nullopt; // a document, a folder, something only the shell knows
+    }
+    const std::string arguments = LinkField(link.get(), [](IShellLinkW* l, wchar_t* buf, int size) {
+        return l->GetArguments(buf, size);
+    });
+    const std::string folder = LinkField(link.get(), [](IShellLinkW* l, wchar_t* buf, int size) {
+        return l->GetWorkingDirectory(buf, size);
+    });
+    int show = SW_SHOWNORMAL;
+    if (FAILED(link->GetShowCmd(&show))) {
+        show = SW_SHOWNORMAL;
+    }
+    return Execute(fs::path(utf8::ToPath(target)).make_preferred().wstring(), Widen(arguments),
+                   folder.empty() ? dir : fs::path(utf8::ToPath(folder)).make_preferred().wstring(),
+                   show);
+}
+
+} // namespace
+
+OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
+    ComScope com;
+    const std::wstring dir = fs::path(directory).make_preferred().wstring();
+    if (parameters.empty() && utf8::EqualFolded(utf8::FromPath(file.extension()), ".lnk")) {
+        if (auto opened = OpenProgramLink(file, dir)) {
+            return *opened;
+        }
+    }
+    // An address ("https://…", "mailto:…") goes to the shell as it is; only
+    // paths take backslashes.
+    const std::wstring target = HasUrlScheme(utf8::FromPath(file))
+                                    ? file.wstring()
+                                    : fs::path(file).make_preferred().wstring();
+    return Execute(target, Widen(parameters), dir, SW_SHOWNORMAL);
 }
 
 bool StartDetached(const fs::path& program, const std::vector<std::string>& arguments) {

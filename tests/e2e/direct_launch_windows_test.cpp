@@ -10,8 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <winsock2.h>
+// After the above: it would bring the older sockets otherwise.
+#include <windows.h>
 
 #include <objbase.h>
 #include <shobjidl.h>

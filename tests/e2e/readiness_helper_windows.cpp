@@ -7,9 +7,10 @@
 //   listen-MS       listens on 127.0.0.1, port KORVANE_PORT, after MS, notes "listening"
 //   idle            notes "idle" and does nothing for 30 s
 //   stamp-TAG       notes TAG and ends
-#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// After the above: it would bring the older sockets otherwise.
+#include <windows.h>
 
 #include <cstdlib>
 #include <string>
