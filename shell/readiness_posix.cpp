@@ -5,17 +5,17 @@
 #include "shell/readiness_wait_posix.h"
 
 #include <arpa/inet.h>
+#include <array>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -34,10 +34,13 @@ std::atomic<int> gCancelWrite{-1};
 int gCancelRead = -1;
 std::once_flag gPipeMade;
 
-std::mutex gExitsMutex;
-std::condition_variable gExitsChanged;
-std::deque<std::pair<pid_t, int>> gExits; // the newest last
+// Reapers write here until the process is gone, after every destructor:
+// nothing of it has one.
+pthread_mutex_t gExitsLock = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t gExitsChanged = PTHREAD_COND_INITIALIZER;
 constexpr std::size_t kExitsKept = 256;
+std::array<std::pair<pid_t, int>, kExitsKept> gExits{}; // a ring, pid 0 for none
+std::size_t gExitsNext = 0;
 
 } // namespace
 
@@ -72,28 +75,34 @@ void ResumeWaits() {
 }
 
 void NoteChildExit(pid_t pid, int waitStatus) {
-    {
-        const std::lock_guard lock(gExitsMutex);
-        gExits.emplace_back(pid, waitStatus);
-        if (gExits.size() > kExitsKept) {
-            gExits.pop_front();
-        }
-    }
-    gExitsChanged.notify_all();
+    pthread_mutex_lock(&gExitsLock);
+    gExits[gExitsNext] = {pid, waitStatus};
+    gExitsNext = (gExitsNext + 1) % kExitsKept;
+    pthread_cond_broadcast(&gExitsChanged);
+    pthread_mutex_unlock(&gExitsLock);
 }
 
 std::optional<int> ChildExitStatus(pid_t pid, std::chrono::milliseconds patience) {
-    std::unique_lock lock(gExitsMutex);
+    timespec until{};
+    ::clock_gettime(CLOCK_REALTIME, &until);
+    const long long ns = until.tv_nsec + patience.count() * 1000000LL;
+    until.tv_sec += static_cast<time_t>(ns / 1000000000LL);
+    until.tv_nsec = static_cast<long>(ns % 1000000000LL);
+    pthread_mutex_lock(&gExitsLock);
     std::optional<int> found;
-    gExitsChanged.wait_for(lock, patience, [&] {
-        for (auto it = gExits.rbegin(); it != gExits.rend(); ++it) {
-            if (it->first == pid) {
-                found = it->second;
-                return true;
+    for (;;) {
+        // The newest first: a number the system handed out again.
+        for (std::size_t back = 1; back <= kExitsKept && !found; ++back) {
+            const auto& [reaped, status] = gExits[(gExitsNext + kExitsKept - back) % kExitsKept];
+            if (reaped == pid && pid != 0) {
+                found = status;
             }
         }
-        return false;
-    });
+        if (found || pthread_cond_timedwait(&gExitsChanged, &gExitsLock, &until) != 0) {
+            break;
+        }
+    }
+    pthread_mutex_unlock(&gExitsLock);
     return found;
 }
 
