@@ -233,10 +233,13 @@ class EditorWindowTest : public QObject {
     // when another program moves the item while the sheet is open.
     void anItemsWaitIsSetInItsSheetAndFollowsItWhenMoved() {
         EditorRig rig("[W]\r\nID=7\r\nItem0=File;3\\;Active\r\nItem1=File;4\\;Active\r\n");
-        WriteFile(rig.dir / "Shortcuts" / "7" / "3" / "tool.lnk",
-                  "[Shell Link]\nTarget=/bin/true\n");
-        WriteFile(rig.dir / "Shortcuts" / "7" / "4" / "next.lnk",
-                  "[Shell Link]\nTarget=/bin/true\n");
+        // Real links of this platform, to a program that is there.
+        const fs::path program =
+            korvane::utf8::ToPath(QCoreApplication::applicationFilePath().toStdString());
+        for (const char* n : {"3", "4"}) {
+            fs::create_directories(rig.dir / "Shortcuts" / "7" / n);
+            korvane::shell::CreateItemLink(program, rig.dir / "Shortcuts" / "7" / n);
+        }
         rig.form->Reload();
         rig.form->showFileProperties = rig.realProperties;
         const auto openSheet = [&](int row) {

@@ -445,14 +445,18 @@ class StartupMenuTest : public QObject {
         rig.form->launchBatch = rig.realLaunch;
         rig.show();
         QString shown;
-        QTimer::singleShot(300, [&] {
+        // Looked for until it shows: the run may let events through before.
+        QTimer pressEscape;
+        QObject::connect(&pressEscape, &QTimer::timeout, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == "WaitStrip" && w->isVisible()) {
+                if (w->objectName() == "WaitStrip" && w->isVisible() && shown.isEmpty()) {
                     shown = w->findChild<QLabel*>("WaitLabel")->text();
                     QTest::keyClick(w, Qt::Key_Escape);
+                    pressEscape.stop();
                 }
             }
         });
+        pressEscape.start(100);
         QElapsedTimer timer;
         timer.start();
         QTest::keyClick(rig.list(), Qt::Key_Return);
