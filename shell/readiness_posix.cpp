@@ -155,9 +155,15 @@ int OpenPidFd(long long pid) {
 }
 
 Readiness Ended(long long pid) {
-    std::optional<int> status = ChildExitStatus(static_cast<pid_t>(pid), {});
-    if (!status) {
-        status = ChildExitStatus(static_cast<pid_t>(pid), std::chrono::milliseconds(500));
+    const auto process = static_cast<pid_t>(pid);
+    std::optional<int> status = ChildExitStatus(process, {});
+    siginfo_t info{};
+    if (!status && ::waitid(P_PID, process, &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
+        // Our child, which its reaper is about to collect.
+        status = ChildExitStatus(process, std::chrono::milliseconds(500));
+    } else if (!status) {
+        // Collected just now, or never ours (GIO's launches): no waiting.
+        status = ChildExitStatus(process, {});
     }
     return {ReadyState::Ready, status ? EndedWords(*status) : "it ended"};
 }

@@ -56,12 +56,6 @@ void RemoveItemFiles(const fs::path& batchFolder, const tqAppInfo& item) {
     fs::remove(*folder, ec); // only an empty folder goes
 }
 
-// Another process renamed or removed the batch since the editor read it.
-Error NoSuchBatch(const std::string& batch) {
-    return Error("There is no batch named \"" + batch +
-                 "\" any more: another program renamed or deleted it.");
-}
-
 // The batch's section must exist, and for its files it needs an ID: an item
 // folder of a batch without one would lie in no batch's folder.
 void RequireBatch(const ProgramFiles& files, const std::string& batch, bool needsId) {
@@ -86,6 +80,11 @@ void EditBatch(ProgramFiles& files, const std::string& batch,
 }
 
 } // namespace
+
+Error NoSuchBatch(const std::string& batch) {
+    return Error("There is no batch named \"" + batch +
+                 "\" any more: another program renamed or deleted it.");
+}
 
 bool IsLinkFile(const fs::path& file) {
     const std::string ext = LowerExtension(file);
@@ -262,7 +261,7 @@ void DeleteItem(ProgramFiles& files, const std::string& batch, int index) {
         tqAppInfo decoded;
         if (k != index && item.Kind == TItemKind::ikFile && other.starts_with("File;")) {
             DecodeItemEntry(other, decoded);
-            folderShared = folderShared || decoded.Folder == item.Folder;
+            folderShared = folderShared || WaitKey(decoded.Folder) == WaitKey(item.Folder);
         }
     }
     std::vector<std::string> removed{ItemKey(count - 1)};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/catalogue.h"
+#include "store/errors.h"
 
 #include <filesystem>
 #include <functional>
@@ -66,6 +67,10 @@ void SetItemActive(ProgramFiles& files, const std::string& batch, int index, boo
 // Gives pause index a new length, keeping its state.
 void SetPauseLength(ProgramFiles& files, const std::string& batch, int index, double length,
                     bool active);
+
+// The error of an edit of a batch that another process renamed or removed
+// since the editor read it.
+Error NoSuchBatch(const std::string& batch);
 
 // Whether a file is itself a link and so is copied rather than linked to.
 bool IsLinkFile(const std::filesystem::path& file);

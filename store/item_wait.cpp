@@ -138,8 +138,7 @@ void SetItemWait(ProgramFiles& files, const std::string& batch, int index, const
     }
     if (item.Kind != TItemKind::ikFile) {
         if (!BatchExists(files.catalogue, batch)) {
-            throw Error("There is no batch named \"" + batch +
-                        "\" any more: another program renamed or deleted it.");
+            throw NoSuchBatch(batch);
         }
         throw Error("The item is no longer in the batch \"" + batch +
                     "\": another program changed it.");
@@ -153,8 +152,7 @@ void SetItemWait(ProgramFiles& files, const std::string& batch, int index, const
                              ? files.catalogue.EditSection(batch, {}, {key})
                              : files.catalogue.EditSection(batch, {{key, EncodeWait(wait)}});
     if (!written) {
-        throw Error("There is no batch named \"" + batch +
-                    "\" any more: another program renamed or deleted it.");
+        throw NoSuchBatch(batch);
     }
 }
 
