@@ -93,7 +93,9 @@ std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
         ThrowErrno(path.string());
     }
     FileSnapshot snap{IdentityOf(st), {}};
-    snap.bytes.resize(static_cast<std::size_t>(st.st_size));
+    // One byte more than its size, so that the read which finds the end
+    // needs no larger buffer (and no copy of a large file into it).
+    snap.bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t got = 0;
     for (;;) {
         if (got == snap.bytes.size()) {

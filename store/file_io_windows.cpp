@@ -118,7 +118,9 @@ std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
         ThrowLastError(path, ERROR_DIRECTORY);
     }
     FileSnapshot snap{IdentityOf(info), {}};
-    snap.bytes.resize(static_cast<std::size_t>(snap.identity.size));
+    // One byte more than its size, so that the read which finds the end
+    // needs no larger buffer (and no copy of a large file into it).
+    snap.bytes.resize(static_cast<std::size_t>(snap.identity.size) + 1);
     std::size_t got = 0;
     for (;;) {
         if (got == snap.bytes.size()) {

@@ -32,9 +32,8 @@ std::string_view IniDocument::TrimName(std::string_view name) {
     return Trim(name);
 }
 
-IniDocument::Line IniDocument::ParseLine(std::string text) {
+IniDocument::Line IniDocument::ParseLine(std::string_view whole) {
     Line line;
-    const std::string_view whole = text;
     const auto at = [&](std::string_view part) {
         return static_cast<std::uint32_t>(part.data() - whole.data());
     };
@@ -57,12 +56,19 @@ IniDocument::Line IniDocument::ParseLine(std::string text) {
         line.valueAt = at(value);
         line.valueSize = size(value);
     }
-    line.text = std::move(text);
+    line.text = whole;
     return line;
 }
 
-IniDocument IniDocument::Parse(std::string_view bytes) {
+IniDocument::Line IniDocument::NewLine(std::string text) {
+    texts_.push_back(std::make_shared<const std::string>(std::move(text)));
+    return ParseLine(*texts_.back());
+}
+
+IniDocument IniDocument::Parse(std::string text) {
     IniDocument doc;
+    doc.texts_.push_back(std::make_shared<const std::string>(std::move(text)));
+    std::string_view bytes = *doc.texts_.back();
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         doc.bom_ = bytes.substr(0, 3);
         bytes.remove_prefix(3);
@@ -75,7 +81,7 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
         if (!raw.empty() && raw.back() == '\r') {
             raw.remove_suffix(1);
         }
-        doc.lines_.push_back(ParseLine(std::string(raw)));
+        doc.lines_.push_back(ParseLine(raw));
     }
     doc.Reindex();
     return doc;
@@ -93,28 +99,65 @@ std::string IniDocument::Serialize() const {
 void IniDocument::Reindex() {
     sections_.clear();
     index_.clear();
-    SectionIndex* current = nullptr;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t open = kNone; // the section being read; none before the first and in copies
+    const auto close = [&](std::size_t end) {
+        if (open != kNone) {
+            index_[open].end = end;
+            IndexKeys(index_[open]);
+        }
+    };
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const Line& line = lines_[i];
-        if (line.kind == Line::Section) {
-            if (current) {
-                current->end = i;
-            }
-            current = nullptr;
-            auto [it, inserted] = sections_.emplace(utf8::FoldCase(line.Name()), index_.size());
-            if (inserted) {
-                index_.push_back(SectionIndex{i, lines_.size(), {}, {}});
-                current = &index_.back();
-            }
-        } else if (line.kind == Line::Entry && current) {
-            if (current->keys.emplace(utf8::FoldCase(line.Name()), i).second) {
-                current->order.push_back(i);
-            }
+        if (lines_[i].kind != Line::Section) {
+            continue;
+        }
+        close(i);
+        open = kNone;
+        // Only the first section of a name counts.
+        if (sections_.emplace(utf8::FoldCase(lines_[i].Name()), index_.size()).second) {
+            index_.push_back(SectionIndex{i, lines_.size(), {}});
+            open = index_.size() - 1;
         }
     }
-    if (current) {
-        current->end = lines_.size();
+    close(lines_.size());
+}
+
+void IniDocument::IndexKeys(SectionIndex& s) const {
+    s.keys.clear();
+    s.keys.reserve(s.end - s.header - 1);
+    for (std::size_t i = s.header + 1; i < s.end; ++i) {
+        if (lines_[i].kind == Line::Entry) {
+            s.keys.push_back(static_cast<std::uint32_t>(i));
+        }
     }
+    // Equal keys sort by line, so the first line of a key is the one kept.
+    std::sort(s.keys.begin(), s.keys.end(), [this](std::uint32_t a, std::uint32_t b) {
+        const int order = utf8::CompareFolded(lines_[a].Name(), lines_[b].Name());
+        return order != 0 ? order < 0 : a < b;
+    });
+    s.keys.erase(std::unique(s.keys.begin(), s.keys.end(),
+                             [this](std::uint32_t a, std::uint32_t b) {
+                                 return utf8::CompareFolded(lines_[a].Name(), lines_[b].Name()) ==
+                                        0;
+                             }),
+                 s.keys.end());
+}
+
+std::optional<std::size_t> IniDocument::FindKey(const SectionIndex& s, std::string_view key) const {
+    const auto it = std::lower_bound(s.keys.begin(), s.keys.end(), key,
+                                     [this](std::uint32_t line, std::string_view k) {
+                                         return utf8::CompareFolded(lines_[line].Name(), k) < 0;
+                                     });
+    if (it != s.keys.end() && utf8::CompareFolded(lines_[*it].Name(), key) == 0) {
+        return *it;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::size_t> IniDocument::EntryOrder(const SectionIndex& s) const {
+    std::vector<std::size_t> order(s.keys.begin(), s.keys.end());
+    std::sort(order.begin(), order.end());
+    return order;
 }
 
 const IniDocument::SectionIndex* IniDocument::FindSection(std::string_view section) const {
@@ -128,11 +171,11 @@ std::optional<std::string_view> IniDocument::Find(std::string_view section,
     if (!s) {
         return std::nullopt;
     }
-    const auto it = s->keys.find(utf8::FoldCase(Trim(key)));
-    if (it == s->keys.end()) {
+    const std::optional<std::size_t> line = FindKey(*s, Trim(key));
+    if (!line) {
         return std::nullopt;
     }
-    return lines_[it->second].Value();
+    return lines_[*line].Value();
 }
 
 bool IniDocument::Holds(std::string_view section, std::string_view key,
@@ -141,11 +184,11 @@ bool IniDocument::Holds(std::string_view section, std::string_view key,
     if (!s) {
         return false;
     }
-    const auto it = s->keys.find(utf8::FoldCase(Trim(key)));
-    if (it == s->keys.end()) {
+    const std::optional<std::size_t> at = FindKey(*s, Trim(key));
+    if (!at) {
         return false;
     }
-    const Line& line = lines_[it->second];
+    const Line& line = lines_[*at];
     const std::string_view name = line.Name();
     const std::string_view text = line.text;
     return text.size() == name.size() + 1 + value.size() && text.starts_with(name) &&
@@ -164,7 +207,7 @@ std::vector<std::string> IniDocument::Sections() const {
 std::vector<std::string> IniDocument::Keys(std::string_view section) const {
     std::vector<std::string> names;
     if (const SectionIndex* s = FindSection(section)) {
-        for (const std::size_t i : s->order) {
+        for (const std::size_t i : EntryOrder(*s)) {
             names.emplace_back(lines_[i].Name());
         }
     }
@@ -188,22 +231,22 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     key = Trim(key);
     const SectionIndex* s = FindSection(section);
     if (!s) {
-        lines_.push_back(ParseLine("[" + std::string(section) + "]"));
-        lines_.push_back(ParseLine(std::string(key) + "=" + std::string(value)));
+        lines_.push_back(NewLine("[" + std::string(section) + "]"));
+        lines_.push_back(NewLine(std::string(key) + "=" + std::string(value)));
         Reindex();
         return true;
     }
-    if (const auto it = s->keys.find(utf8::FoldCase(key)); it != s->keys.end()) {
-        Line& line = lines_[it->second];
+    if (const std::optional<std::size_t> at = FindKey(*s, key)) {
+        Line& line = lines_[*at];
         std::string text = std::string(line.Name()) + "=" + std::string(value);
         if (text == line.text) {
             return false;
         }
-        line = ParseLine(std::move(text));
+        line = NewLine(std::move(text));
         return true;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(AppendPoint(*s)),
-                  ParseLine(std::string(key) + "=" + std::string(value)));
+                  NewLine(std::string(key) + "=" + std::string(value)));
     Reindex();
     return true;
 }
@@ -216,7 +259,7 @@ bool IniDocument::SetMany(std::string_view section,
     section = Trim(section);
     const SectionIndex* s = FindSection(section);
     if (!s) {
-        lines_.push_back(ParseLine("[" + std::string(section) + "]"));
+        lines_.push_back(NewLine("[" + std::string(section) + "]"));
         Reindex();
         s = FindSection(section);
         if (!s) {
@@ -230,19 +273,19 @@ bool IniDocument::SetMany(std::string_view section,
         const std::string_view key = Trim(untrimmed);
         std::string text = std::string(key) + "=" + value;
         const std::string folded = utf8::FoldCase(key);
-        if (const auto it = s->keys.find(folded); it != s->keys.end()) {
-            Line& line = lines_[it->second];
+        if (const std::optional<std::size_t> at = FindKey(*s, key)) {
+            Line& line = lines_[*at];
             text = std::string(line.Name()) + "=" + value;
             if (text != line.text) {
-                line = ParseLine(std::move(text));
+                line = NewLine(std::move(text));
                 changed = true;
             }
         } else if (const auto a = addedKeys.find(folded); a != addedKeys.end()) {
             // The key keeps the name it was first given, as two writes would.
-            added[a->second] = ParseLine(std::string(added[a->second].Name()) + "=" + value);
+            added[a->second] = NewLine(std::string(added[a->second].Name()) + "=" + value);
         } else {
             addedKeys.emplace(folded, added.size());
-            added.push_back(ParseLine(std::move(text)));
+            added.push_back(NewLine(std::move(text)));
         }
     }
     if (!added.empty()) {
@@ -306,9 +349,9 @@ IniDocument::RenameResult IniDocument::RenameSection(std::string_view from, std:
         return RenameResult::NoSection; // a new empty section would be no rename
     }
     std::vector<Line> moved;
-    moved.push_back(ParseLine("[" + std::string(to) + "]"));
+    moved.push_back(NewLine("[" + std::string(to) + "]"));
     if (const SectionIndex* s = FindSection(from)) {
-        for (const std::size_t i : s->order) {
+        for (const std::size_t i : EntryOrder(*s)) {
             moved.push_back(lines_[i]); // the line as written: the value stays whole
         }
     }

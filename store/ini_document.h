@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@ namespace korvane {
 // changes only the lines it means to change.
 class IniDocument {
   public:
-    static IniDocument Parse(std::string_view bytes);
+    static IniDocument Parse(std::string text);
     std::string Serialize() const; // CR LF line ends
 
     // Names lose blanks and tabs at either end, on reading a file and on
@@ -47,29 +48,40 @@ class IniDocument {
     RenameResult RenameSection(std::string_view from, std::string_view to);
 
   private:
-    // The name and value are parts of the text: one string per line keeps
-    // the parse of a large catalogue quick.
+    // The name and value are parts of the text, and the text is part of the
+    // file as read (or of a line written since): parsing a large catalogue
+    // then costs no allocation per line.
     struct Line {
-        enum Kind { Other, Section, Entry } kind = Other;
-        std::string text;                         // as read, without its line end
+        enum Kind : std::uint8_t { Other, Section, Entry } kind = Other;
+        std::string_view text;                    // as read, without its line end
         std::uint32_t nameAt = 0, nameSize = 0;   // section or key name, trimmed
         std::uint32_t valueAt = 0, valueSize = 0; // entries: trimmed and unquoted
-        std::string_view Name() const { return std::string_view(text).substr(nameAt, nameSize); }
-        std::string_view Value() const { return std::string_view(text).substr(valueAt, valueSize); }
+        std::string_view Name() const { return text.substr(nameAt, nameSize); }
+        std::string_view Value() const { return text.substr(valueAt, valueSize); }
     };
     struct SectionIndex {
         std::size_t header = 0;
-        std::size_t end = 0;                               // one past its last line
-        std::unordered_map<std::string, std::size_t> keys; // folded key -> first line
-        std::vector<std::size_t> order;                    // entry lines, first of each key
+        std::size_t end = 0; // one past its last line
+        // The first line of each key, in the order of the folded keys: one
+        // allocation per section, where a hash map would make one per key.
+        std::vector<std::uint32_t> keys;
     };
 
-    static Line ParseLine(std::string text);
+    static Line ParseLine(std::string_view text);
+    // A line of new text, kept alive by this document and its copies.
+    Line NewLine(std::string text);
     void Reindex();
+    void IndexKeys(SectionIndex& s) const;
+    // The line of a key (trimmed), if the section has it.
+    std::optional<std::size_t> FindKey(const SectionIndex& s, std::string_view key) const;
+    std::vector<std::size_t> EntryOrder(const SectionIndex& s) const; // first of each key
     std::size_t AppendPoint(const SectionIndex& s) const;
     const SectionIndex* FindSection(std::string_view section) const;
 
     std::string bom_;
+    // Every line's text lives in one of these; they never change, so copies
+    // of a document share them.
+    std::vector<std::shared_ptr<const std::string>> texts_;
     std::vector<Line> lines_;
     std::unordered_map<std::string, std::size_t> sections_; // folded name -> index_
     std::vector<SectionIndex> index_; // first occurrence of each name, file order

@@ -159,6 +159,55 @@ std::string FoldCase(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// The bytes FoldCase makes of a text, one at a time.
+class FoldedBytes {
+  public:
+    explicit FoldedBytes(std::string_view text) : text_(text) {}
+    int Next() { // -1 at the end
+        if (at_ < chunk_.size()) {
+            return static_cast<unsigned char>(chunk_[at_++]);
+        }
+        if (pos_ >= text_.size()) {
+            return -1;
+        }
+        const auto b = static_cast<unsigned char>(text_[pos_]);
+        if (b < 0x80) {
+            ++pos_;
+            return (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b;
+        }
+        // As FoldCase does it, one character at a time (at most four bytes).
+        const std::size_t length = CharLength(text_, pos_);
+        chunk_ = FoldCase(text_.substr(pos_, length));
+        pos_ += length;
+        at_ = 1;
+        return static_cast<unsigned char>(chunk_[0]);
+    }
+
+  private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::string chunk_;
+    std::size_t at_ = 0;
+};
+
+} // namespace
+
+int CompareFolded(std::string_view a, std::string_view b) {
+    FoldedBytes x(a), y(b);
+    for (;;) {
+        const int p = x.Next();
+        const int q = y.Next();
+        if (p != q) {
+            return p < q ? -1 : 1;
+        }
+        if (p < 0) {
+            return 0;
+        }
+    }
+}
+
 bool EqualFolded(std::string_view a, std::string_view b) {
     return a == b || FoldCase(a) == FoldCase(b);
 }

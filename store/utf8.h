@@ -31,6 +31,9 @@ std::string DisplayFileName(std::string_view name);
 // Simple Unicode case folding (lower case); malformed bytes are kept as they are.
 std::string FoldCase(std::string_view text);
 
+// Orders as FoldCase(a) against FoldCase(b), byte by byte, without making them.
+int CompareFolded(std::string_view a, std::string_view b);
+
 // Case-insensitive equality under FoldCase.
 bool EqualFolded(std::string_view a, std::string_view b);
 

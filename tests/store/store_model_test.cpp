@@ -6,6 +6,7 @@
 #include "store/errors.h"
 #include "store/ini_file.h"
 #include "store/item_wait.h"
+#include "store/utf8.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -334,6 +335,25 @@ RC_GTEST_PROP(ProfileFileModel, EveryStepLeavesTheFileTheModelDescribes,
         Apply(op.elsewhere ? another : ini, model, op);
         CheckAgainst(ini.FileName(), model);
     }
+}
+
+// Keys are looked up in an index sorted without folding every name first:
+// its order must be the order of the folded names, broken UTF-8 included.
+RC_GTEST_PROP(ProfileFileModel, FoldedOrderIsTheOrderOfFoldedNames, ()) {
+    const auto name = rc::gen::weightedOneOf<std::string>(
+        {{4, HostileName()},
+         {1, rc::gen::map(
+                 rc::gen::container<std::vector<std::string>>(rc::gen::elementOf(
+                     std::vector<std::string>{"\xC3", "\xE2\x82", "\xC3\xA9", "\xF0\x9F\x98\x80",
+                                              "\xED\xA0\x80", "I", "i", "\xC4\xB0"})),
+                 Join)}});
+    const std::string a = *name;
+    const std::string b =
+        *rc::gen::oneOf(name, rc::gen::just(a), rc::gen::just(korvane::utf8::FoldCase(a)));
+    const int expected = korvane::utf8::FoldCase(a).compare(korvane::utf8::FoldCase(b));
+    const int got = korvane::utf8::CompareFolded(a, b);
+    RC_ASSERT((expected < 0) == (got < 0));
+    RC_ASSERT((expected == 0) == (got == 0));
 }
 
 // Counterexamples the property found, and the faults it stands for, kept as
