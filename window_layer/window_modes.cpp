@@ -9,6 +9,7 @@
 #include "menu/startup_menu.h"
 #include "shell/version.h"
 #include "window_layer/display_probe.h"
+#include "window_layer/font_warmup.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -38,13 +39,14 @@ void GiveWindowsTheIcon(QApplication& app) {
     QTimer::singleShot(0, &app, [] { QApplication::setWindowIcon(ProductIcon()); });
 }
 
-// The catalogue checked, read and parsed on a second thread while Qt
-// connects to the display and loads its plugins; joined before the window
-// reads it.
-class CataloguePreload {
+// The font configuration read, and the catalogue checked, read and parsed,
+// on a second thread while Qt connects to the display and loads its plugins;
+// joined before the window is built.
+class StartupPreload {
   public:
-    explicit CataloguePreload(const ProgramFiles& files)
+    explicit StartupPreload(const ProgramFiles& files)
         : thread_([this, &files] {
+              WarmUpFontConfiguration();
               try {
                   CheckReadable(files.catalogue); // reads and parses it too
               } catch (...) {
@@ -86,7 +88,7 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     if (!DisplayUsable()) {
         return 1;
     }
-    CataloguePreload preload(files);
+    StartupPreload preload(files);
     QApplication app(argc, argv);
     if (choseX) {
         ForgetPlatformChoice(); // not for the programs the menu starts
@@ -111,7 +113,7 @@ int RunEditor(ProgramFiles& files, int& argc, char** argv) {
     if (!DisplayUsable()) {
         return 1;
     }
-    CataloguePreload preload(files);
+    StartupPreload preload(files);
     QApplication app(argc, argv);
     SetUpApplication(app);
     preload.Wait();
