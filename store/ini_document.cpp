@@ -34,30 +34,34 @@ std::string_view IniDocument::TrimName(std::string_view name) {
 
 IniDocument::Line IniDocument::ParseLine(std::string_view whole) {
     Line line;
-    const auto at = [&](std::string_view part) {
-        return static_cast<std::uint32_t>(part.data() - whole.data());
-    };
-    const auto size = [](std::string_view part) { return static_cast<std::uint32_t>(part.size()); };
+    line.data = whole.data();
+    line.size = whole.size();
     const std::string_view t = Trim(whole);
     if (!t.empty() && t.front() == '[') {
         line.kind = Line::Section;
+    } else if (t.find('=') != std::string_view::npos) {
+        line.kind = Line::Entry;
+    }
+    return line;
+}
+
+std::string_view IniDocument::Line::Name() const {
+    const std::string_view t = Trim(Text());
+    if (kind == Section) {
         // Up to the last "]", so that a name like "Work [home]" survives.
         const std::size_t close = t.rfind(']');
-        const std::string_view name = Trim(
-            close == std::string_view::npos || close == 0 ? t.substr(1) : t.substr(1, close - 1));
-        line.nameAt = at(name);
-        line.nameSize = size(name);
-    } else if (const std::size_t eq = t.find('='); eq != std::string_view::npos) {
-        line.kind = Line::Entry;
-        const std::string_view name = Trim(t.substr(0, eq));
-        const std::string_view value = Unquote(Trim(t.substr(eq + 1)));
-        line.nameAt = at(name);
-        line.nameSize = size(name);
-        line.valueAt = at(value);
-        line.valueSize = size(value);
+        return Trim(close == std::string_view::npos || close == 0 ? t.substr(1)
+                                                                  : t.substr(1, close - 1));
     }
-    line.text = whole;
-    return line;
+    return kind == Entry ? Trim(t.substr(0, t.find('='))) : std::string_view{};
+}
+
+std::string_view IniDocument::Line::Value() const {
+    if (kind != Entry) {
+        return {};
+    }
+    const std::string_view t = Trim(Text());
+    return Unquote(Trim(t.substr(t.find('=') + 1)));
 }
 
 IniDocument::Line IniDocument::NewLine(std::string text) {
@@ -74,6 +78,7 @@ IniDocument IniDocument::Parse(std::string text) {
         bytes.remove_prefix(3);
     }
     doc.lines_.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+    std::size_t sections = 0;
     while (!bytes.empty()) {
         const std::size_t nl = bytes.find('\n');
         std::string_view raw = bytes.substr(0, nl);
@@ -82,7 +87,10 @@ IniDocument IniDocument::Parse(std::string text) {
             raw.remove_suffix(1);
         }
         doc.lines_.push_back(ParseLine(raw));
+        sections += doc.lines_.back().kind == Line::Section ? 1 : 0;
     }
+    doc.index_.reserve(sections);
+    doc.sections_.reserve(sections);
     doc.Reindex();
     return doc;
 }
@@ -90,7 +98,7 @@ IniDocument IniDocument::Parse(std::string text) {
 std::string IniDocument::Serialize() const {
     std::string out = bom_;
     for (const Line& line : lines_) {
-        out += line.text;
+        out += line.Text();
         out += "\r\n";
     }
     return out;
@@ -100,11 +108,12 @@ void IniDocument::Reindex() {
     sections_.clear();
     index_.clear();
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    std::size_t open = kNone; // the section being read; none before the first and in copies
+    std::size_t open = kNone;       // the section being read; none before the first and in copies
+    std::vector<NamedLine> scratch; // one for all sections
     const auto close = [&](std::size_t end) {
         if (open != kNone) {
             index_[open].end = end;
-            IndexKeys(index_[open]);
+            IndexKeys(index_[open], scratch);
         }
     };
     for (std::size_t i = 0; i < lines_.size(); ++i) {
@@ -122,25 +131,28 @@ void IniDocument::Reindex() {
     close(lines_.size());
 }
 
-void IniDocument::IndexKeys(SectionIndex& s) const {
-    s.keys.clear();
-    s.keys.reserve(s.end - s.header - 1);
+void IniDocument::IndexKeys(SectionIndex& s, std::vector<NamedLine>& scratch) const {
+    scratch.clear();
     for (std::size_t i = s.header + 1; i < s.end; ++i) {
         if (lines_[i].kind == Line::Entry) {
-            s.keys.push_back(static_cast<std::uint32_t>(i));
+            scratch.emplace_back(lines_[i].Name(), static_cast<std::uint32_t>(i));
         }
     }
     // Equal keys sort by line, so the first line of a key is the one kept.
-    std::sort(s.keys.begin(), s.keys.end(), [this](std::uint32_t a, std::uint32_t b) {
-        const int order = utf8::CompareFolded(lines_[a].Name(), lines_[b].Name());
-        return order != 0 ? order < 0 : a < b;
+    std::sort(scratch.begin(), scratch.end(), [](const NamedLine& a, const NamedLine& b) {
+        const int order = utf8::CompareFolded(a.first, b.first);
+        return order != 0 ? order < 0 : a.second < b.second;
     });
-    s.keys.erase(std::unique(s.keys.begin(), s.keys.end(),
-                             [this](std::uint32_t a, std::uint32_t b) {
-                                 return utf8::CompareFolded(lines_[a].Name(), lines_[b].Name()) ==
-                                        0;
-                             }),
-                 s.keys.end());
+    scratch.erase(std::unique(scratch.begin(), scratch.end(),
+                              [](const NamedLine& a, const NamedLine& b) {
+                                  return utf8::CompareFolded(a.first, b.first) == 0;
+                              }),
+                  scratch.end());
+    s.keys.clear();
+    s.keys.reserve(scratch.size());
+    for (const NamedLine& key : scratch) {
+        s.keys.push_back(key.second);
+    }
 }
 
 std::optional<std::size_t> IniDocument::FindKey(const SectionIndex& s, std::string_view key) const {
@@ -190,7 +202,7 @@ bool IniDocument::Holds(std::string_view section, std::string_view key,
     }
     const Line& line = lines_[*at];
     const std::string_view name = line.Name();
-    const std::string_view text = line.text;
+    const std::string_view text = line.Text();
     return text.size() == name.size() + 1 + value.size() && text.starts_with(name) &&
            text[name.size()] == '=' && text.substr(name.size() + 1) == value;
 }
@@ -219,7 +231,7 @@ std::vector<std::string> IniDocument::Keys(std::string_view section) const {
 std::size_t IniDocument::AppendPoint(const SectionIndex& s) const {
     std::size_t at = s.header + 1;
     for (std::size_t i = s.header + 1; i < s.end; ++i) {
-        if (!Trim(lines_[i].text).empty()) {
+        if (!Trim(lines_[i].Text()).empty()) {
             at = i + 1;
         }
     }
@@ -239,7 +251,7 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     if (const std::optional<std::size_t> at = FindKey(*s, key)) {
         Line& line = lines_[*at];
         std::string text = std::string(line.Name()) + "=" + std::string(value);
-        if (text == line.text) {
+        if (text == line.Text()) {
             return false;
         }
         line = NewLine(std::move(text));
@@ -276,7 +288,7 @@ bool IniDocument::SetMany(std::string_view section,
         if (const std::optional<std::size_t> at = FindKey(*s, key)) {
             Line& line = lines_[*at];
             text = std::string(line.Name()) + "=" + value;
-            if (text != line.text) {
+            if (text != line.Text()) {
                 line = NewLine(std::move(text));
                 changed = true;
             }

@@ -48,16 +48,17 @@ class IniDocument {
     RenameResult RenameSection(std::string_view from, std::string_view to);
 
   private:
-    // The name and value are parts of the text, and the text is part of the
-    // file as read (or of a line written since): parsing a large catalogue
-    // then costs no allocation per line.
+    // A line is a part of the file as read (or of a line written since); its
+    // name and value are found in it when asked for. Parsing a large
+    // catalogue then makes no allocation per line and little memory.
     struct Line {
-        enum Kind : std::uint8_t { Other, Section, Entry } kind = Other;
-        std::string_view text;                    // as read, without its line end
-        std::uint32_t nameAt = 0, nameSize = 0;   // section or key name, trimmed
-        std::uint32_t valueAt = 0, valueSize = 0; // entries: trimmed and unquoted
-        std::string_view Name() const { return text.substr(nameAt, nameSize); }
-        std::string_view Value() const { return text.substr(valueAt, valueSize); }
+        enum Kind : std::uint8_t { Other, Section, Entry };
+        const char* data = nullptr;
+        std::size_t size = 0;
+        Kind kind = Other;
+        std::string_view Text() const { return {data, size}; } // without its line end
+        std::string_view Name() const;                         // section or key name, trimmed
+        std::string_view Value() const;                        // entries: trimmed and unquoted
     };
     struct SectionIndex {
         std::size_t header = 0;
@@ -71,7 +72,8 @@ class IniDocument {
     // A line of new text, kept alive by this document and its copies.
     Line NewLine(std::string text);
     void Reindex();
-    void IndexKeys(SectionIndex& s) const;
+    using NamedLine = std::pair<std::string_view, std::uint32_t>;
+    void IndexKeys(SectionIndex& s, std::vector<NamedLine>& scratch) const;
     // The line of a key (trimmed), if the section has it.
     std::optional<std::size_t> FindKey(const SectionIndex& s, std::string_view key) const;
     std::vector<std::size_t> EntryOrder(const SectionIndex& s) const; // first of each key

@@ -1,5 +1,7 @@
 #include "store/utf8.h"
 
+#include <algorithm>
+
 #include <cstdint>
 
 namespace korvane::utf8 {
@@ -195,7 +197,25 @@ class FoldedBytes {
 } // namespace
 
 int CompareFolded(std::string_view a, std::string_view b) {
-    FoldedBytes x(a), y(b);
+    // ASCII, byte by byte, up to the first character that is not.
+    const std::size_t common = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i < common; ++i) {
+        auto p = static_cast<unsigned char>(a[i]);
+        auto q = static_cast<unsigned char>(b[i]);
+        if ((p | q) & 0x80) {
+            break;
+        }
+        p = (p >= 'A' && p <= 'Z') ? p + ('a' - 'A') : p;
+        q = (q >= 'A' && q <= 'Z') ? q + ('a' - 'A') : q;
+        if (p != q) {
+            return p < q ? -1 : 1;
+        }
+    }
+    if (i == common) { // every character folds to one byte or more
+        return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+    }
+    FoldedBytes x(a.substr(i)), y(b.substr(i));
     for (;;) {
         const int p = x.Next();
         const int q = y.Next();
