@@ -184,7 +184,9 @@ QIcon Deferred(std::function<QIcon()> make) {
     return QIcon(new DeferredIconEngine(std::move(make)));
 }
 
-QIcon ProgramPicture(const char* name) {
+namespace {
+
+QIcon ReadProgramPicture(const QString& name) {
     // A Qt without its SVG plugin (Qt for MinGW, say) gets the same pictures
     // drawn at the sizes the windows use.
     // Asked of one picture: the list of image formats would load every
@@ -192,13 +194,21 @@ QIcon ProgramPicture(const char* name) {
     static const bool svg =
         !QIcon(QStringLiteral(":/pictures/korvane.svg")).pixmap(QSize(16, 16)).isNull();
     if (svg) {
-        return QIcon(QStringLiteral(":/pictures/") + QLatin1String(name) + QStringLiteral(".svg"));
+        return QIcon(QStringLiteral(":/pictures/") + name + QStringLiteral(".svg"));
     }
     QIcon icon;
     for (const int size : {16, 32, 48}) {
-        icon.addFile(QStringLiteral(":/pictures/png/%1-%2.png").arg(QLatin1String(name)).arg(size));
+        icon.addFile(QStringLiteral(":/pictures/png/%1-%2.png").arg(name).arg(size));
     }
     return icon;
+}
+
+} // namespace
+
+QIcon ProgramPicture(const char* name) {
+    // Read when first drawn: laying out a tool bar of them then reads no
+    // picture, and the window shows before any is parsed.
+    return Deferred([name = QString::fromLatin1(name)] { return ReadProgramPicture(name); });
 }
 
 QIcon ProductIcon() {
@@ -209,7 +219,7 @@ QIcon ProductIcon() {
 QIcon DefaultBatchIcon() {
     // The program's own, whatever the theme: a theme's folder picture would
     // read as "open a folder".
-    static const QIcon icon = Icon32(ProductIcon());
+    static const QIcon icon = Deferred([] { return Icon32(ProductIcon()); });
     return icon;
 }
 
