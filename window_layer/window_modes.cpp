@@ -10,8 +10,10 @@
 #include "shell/version.h"
 #include "window_layer/display_probe.h"
 #include "window_layer/font_warmup.h"
+#include "window_layer/freed_memory.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 
 #include <cstdio>
@@ -38,6 +40,28 @@ void SetUpApplication(QApplication& app) {
 void GiveWindowsTheIcon(QApplication& app) {
     QTimer::singleShot(0, &app, [] { QApplication::setWindowIcon(ProductIcon()); });
 }
+
+// Once the window's first frame is drawn (its rows' icons made), what
+// start-up used and freed goes back to the system.
+class TrimAfterFirstFrame : public QObject {
+  public:
+    explicit TrimAfterFirstFrame(QWidget& window) : QObject(&window) {
+        window.installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // After this frame's painting, which the filter comes before.
+            QTimer::singleShot(0, this, [this] {
+                ReturnFreedMemory();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+};
 
 // The font configuration read, and the catalogue checked, read and parsed,
 // on a second thread while Qt connects to the display and loads its plugins;
@@ -105,6 +129,7 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     form.show();
     form.KeepOnScreen();
     GiveWindowsTheIcon(app);
+    new TrimAfterFirstFrame(form); // owned by the form
     Guarded(&form, [&] { preload.ReportFailure(); });
     return app.exec();
 }
@@ -132,6 +157,7 @@ int RunEditor(ProgramFiles& files, int& argc, char** argv) {
     form.show();
     form.KeepOnScreen();
     GiveWindowsTheIcon(app);
+    new TrimAfterFirstFrame(form); // owned by the form
     Guarded(&form, [&] { preload.ReportFailure(); });
     return app.exec();
 }
