@@ -53,13 +53,23 @@ inline QString IconKey(const BatchRow& row) {
     return QStringFrom(row.iconFile) + QLatin1Char('\n') + QString::number(row.iconIndex);
 }
 
+inline void SetUpBatchRow(QListWidgetItem& item, const QIcon& icon, const BatchRow& batch) {
+    item.setIcon(icon);
+    item.setData(kNameRole, QStringFrom(batch.name));
+    item.setData(kIconRole, IconKey(batch));
+    item.setFlags(item.flags() | Qt::ItemIsEditable);
+}
+
 inline QListWidgetItem* NewBatchRow(const QIcon& icon, const BatchRow& batch) {
-    auto* item = new QListWidgetItem(icon, QStringFrom(batch.name));
-    item->setData(kNameRole, QStringFrom(batch.name));
-    item->setData(kIconRole, IconKey(batch));
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    auto* item = new QListWidgetItem(QStringFrom(batch.name));
+    SetUpBatchRow(*item, icon, batch);
     return item;
 }
+
+// The list's rows made anew, inserted all at once: adding them one by one
+// costs the list an insertion each, which a thousand batches feel. The
+// caller blocks the list's signals.
+void FillBatchRows(QListWidget& list, const std::vector<BatchRow>& rows);
 
 template <class F> auto TForm1::Modal(F&& run) {
     ++modal_;

@@ -91,6 +91,21 @@ std::vector<std::string> TForm1::ItemEntries() const {
     }
 }
 
+void FillBatchRows(QListWidget& list, const std::vector<BatchRow>& rows) {
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(rows.size()));
+    for (const BatchRow& row : rows) {
+        names.push_back(QStringFrom(row.name));
+    }
+    list.clear();
+    list.addItems(names);
+    BatchIcons icons;
+    for (int i = 0; i < list.count(); ++i) {
+        const BatchRow& row = rows[static_cast<std::size_t>(i)];
+        SetUpBatchRow(*list.item(i), icons.For(row.iconFile, row.iconIndex), row);
+    }
+}
+
 bool TForm1::CatalogueChanged() {
     const std::vector<BatchRow> rows = ListBatchRows(files_.catalogue, false);
     bool same = static_cast<int>(rows.size()) == BatchList->count();
@@ -107,13 +122,10 @@ bool TForm1::CatalogueChanged() {
         QListWidgetItem* keep = nullptr;
         {
             const QSignalBlocker block(BatchList);
-            BatchList->clear();
-            BatchIcons icons;
-            for (const BatchRow& row : rows) {
-                auto* item = NewBatchRow(icons.For(row.iconFile, row.iconIndex), row);
-                BatchList->addItem(item);
-                if (!keep && !was.empty() && utf8::EqualFolded(row.name, was)) {
-                    keep = item;
+            FillBatchRows(*BatchList, rows);
+            for (std::size_t i = 0; !keep && !was.empty() && i < rows.size(); ++i) {
+                if (utf8::EqualFolded(rows[i].name, was)) {
+                    keep = BatchList->item(static_cast<int>(i));
                 }
             }
             BatchList->setCurrentItem(keep);
@@ -157,11 +169,7 @@ std::vector<std::string> TForm1::BatchCaptions() const {
 
 void TForm1::initList() {
     const QSignalBlocker block(BatchList);
-    BatchList->clear();
-    BatchIcons icons;
-    for (const BatchRow& row : ListBatchRows(files_.catalogue, false)) {
-        BatchList->addItem(NewBatchRow(icons.For(row.iconFile, row.iconIndex), row));
-    }
+    FillBatchRows(*BatchList, ListBatchRows(files_.catalogue, false));
     if (BatchList->count() > 0) {
         BatchList->setCurrentRow(0);
         BatchListSelectItem(BatchList->item(0));
