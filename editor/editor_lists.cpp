@@ -99,6 +99,10 @@ void FillBatchRows(QListWidget& list, const std::vector<BatchRow>& rows) {
     }
     list.clear();
     list.addItems(names);
+    // New rows, not yet laid out or drawn: their icons and data go in
+    // without a change notice each (the insertion has already told the view,
+    // which lays them out and draws them afresh).
+    const QSignalBlocker quiet(list.model());
     BatchIcons icons;
     for (int i = 0; i < list.count(); ++i) {
         const BatchRow& row = rows[static_cast<std::size_t>(i)];
