@@ -66,9 +66,8 @@ inline QListWidgetItem* NewBatchRow(const QIcon& icon, const BatchRow& batch) {
     return item;
 }
 
-// The list's rows made anew, inserted all at once: adding them one by one
-// costs the list an insertion each, which a thousand batches feel. The
-// caller blocks the list's signals.
+// The batch list's rows made anew, all at once. The caller blocks the
+// list's signals.
 void FillBatchRows(QListWidget& list, const std::vector<BatchRow>& rows);
 
 template <class F> auto TForm1::Modal(F&& run) {

@@ -10,6 +10,7 @@
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
 #include "gui/icons.h"
+#include "gui/list_rows.h"
 #include "gui/system_icons.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
@@ -97,17 +98,11 @@ void FillBatchRows(QListWidget& list, const std::vector<BatchRow>& rows) {
     for (const BatchRow& row : rows) {
         names.push_back(QStringFrom(row.name));
     }
-    list.clear();
-    list.addItems(names);
-    // New rows, not yet laid out or drawn: their icons and data go in
-    // without a change notice each (the insertion has already told the view,
-    // which lays them out and draws them afresh).
-    const QSignalBlocker quiet(list.model());
     BatchIcons icons;
-    for (int i = 0; i < list.count(); ++i) {
+    FillListRows(list, names, [&](QListWidgetItem& item, int i) {
         const BatchRow& row = rows[static_cast<std::size_t>(i)];
-        SetUpBatchRow(*list.item(i), icons.For(row.iconFile, row.iconIndex), row);
-    }
+        SetUpBatchRow(item, icons.For(row.iconFile, row.iconIndex), row);
+    });
 }
 
 bool TForm1::CatalogueChanged() {

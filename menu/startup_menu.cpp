@@ -7,6 +7,7 @@
 #include "gui/context_menu_keys.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
+#include "gui/list_rows.h"
 #include "gui/one_column.h"
 #include "gui/product_title.h"
 #include "layout/layout_file.h"
@@ -238,13 +239,18 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 void TForm2::FormShow() {
-    ListView1->clear();
-    BatchIcons icons;
-    for (const BatchRow& row : ListBatchRows(files_.catalogue, true)) {
-        const QIcon icon = icons.For(row.iconFile, row.iconIndex);
-        ListView1->addItem(new QListWidgetItem(icon, QString::fromStdString(row.name)));
-        ListView1->item(ListView1->count() - 1)->setToolTip(QString::fromStdString(row.name));
+    const std::vector<BatchRow> rows = ListBatchRows(files_.catalogue, true);
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(rows.size()));
+    for (const BatchRow& row : rows) {
+        names.push_back(QString::fromStdString(row.name));
     }
+    BatchIcons icons;
+    FillListRows(*ListView1, names, [&](QListWidgetItem& item, int i) {
+        const BatchRow& row = rows[static_cast<std::size_t>(i)];
+        item.setIcon(icons.For(row.iconFile, row.iconIndex));
+        item.setToolTip(names[i]);
+    });
     ListView1->setFocus();
     std::vector<std::string> captions;
     captions.reserve(static_cast<std::size_t>(ListView1->count()));
