@@ -253,9 +253,9 @@ void TForm2::FormShow() {
     });
     ListView1->setFocus();
     std::vector<std::string> captions;
-    captions.reserve(static_cast<std::size_t>(ListView1->count()));
-    for (int i = 0; i < ListView1->count(); ++i) {
-        captions.push_back(ListView1->item(i)->text().toStdString());
+    captions.reserve(rows.size());
+    for (const BatchRow& row : rows) {
+        captions.push_back(row.name);
     }
     const int defaultRow = FindDefaultBatch(files_.settings, captions);
     if (ListView1->count() > 0) {

@@ -314,10 +314,10 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
     if (!s) {
         return false;
     }
-    const std::string folded = utf8::FoldCase(Trim(key));
+    const std::string_view trimmed = Trim(key);
     bool changed = false;
     for (std::size_t i = s->end; i-- > s->header + 1;) {
-        if (lines_[i].kind == Line::Entry && utf8::FoldCase(lines_[i].Name()) == folded) {
+        if (lines_[i].kind == Line::Entry && utf8::CompareFolded(lines_[i].Name(), trimmed) == 0) {
             lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
             changed = true;
         }
@@ -330,14 +330,14 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
 
 bool IniDocument::RemoveSection(std::string_view section) {
     // Every copy of the section goes, so that no later duplicate shows up in its place.
-    const std::string folded = utf8::FoldCase(Trim(section));
+    const std::string_view trimmed = Trim(section);
     std::vector<Line> kept;
     kept.reserve(lines_.size());
     bool inRemoved = false;
     bool changed = false;
     for (Line& line : lines_) {
         if (line.kind == Line::Section) {
-            inRemoved = utf8::FoldCase(line.Name()) == folded;
+            inRemoved = utf8::CompareFolded(line.Name(), trimmed) == 0;
         }
         if (inRemoved) {
             changed = true;
