@@ -176,6 +176,16 @@ class EditorOutsideChangesTest : public QObject {
         QTRY_COMPARE(rig.form->BatchCaptions(), (std::vector<std::string>{"A", "B", "New batch"}));
         QCOMPARE(rig.batches()->currentItem()->text(), QString("B"));
         QCOMPARE(korvane::CurrentBatchName(), std::string("B"));
+        // Another program gives A a picture: the rows made anew show it, and
+        // they can still be renamed in place.
+        const QString collection = QCoreApplication::applicationDirPath() + "/Icons/korvane.ico";
+        korvane::TIniFile elsewhere(rig.files.catalogue.FileName());
+        elsewhere.WriteText("A", "IconFile", collection.toStdString());
+        elsewhere.WriteText("A", "IconIndex", "3");
+        QTRY_COMPARE(Picture(rig.batches()->item(0)->icon()),
+                     Picture(korvane::ExtractIcon(collection, 3)));
+        QVERIFY(rig.batches()->item(0)->flags() & Qt::ItemIsEditable);
+        QCOMPARE(rig.batches()->currentItem()->text(), QString("B"));
         // The other editor renames the batch this one shows: it is gone here.
         korvane::RenameBatch(otherFiles, "B", "Bee");
         QTRY_COMPARE(rig.form->BatchCaptions(),
