@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -209,36 +210,142 @@ void OnNotificationSignal(GDBusConnection*, const gchar*, const gchar*, const gc
     g_main_loop_quit(wait->loop);
 }
 
-bool ServerHasActions(GDBusConnection* bus) {
+// What the service says it can do, of what a notice needs to know.
+struct Capabilities {
+    bool actions = false;
+    bool bodyMarkup = false;
+};
+
+Capabilities ServerCapabilities(GDBusConnection* bus) {
     GVariant* reply = g_dbus_connection_call_sync(
         bus, kNotifications, kNotificationsPath, kNotifications, "GetCapabilities", nullptr,
         G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    Capabilities capabilities;
     if (!reply) {
-        return false;
+        return capabilities;
     }
-    bool actions = false;
     GVariantIter* iter = nullptr;
     const gchar* capability = nullptr;
     g_variant_get(reply, "(as)", &iter);
     while (g_variant_iter_loop(iter, "&s", &capability)) {
-        actions = actions || g_str_equal(capability, "actions");
+        capabilities.actions = capabilities.actions || g_str_equal(capability, "actions");
+        capabilities.bodyMarkup = capabilities.bodyMarkup || g_str_equal(capability, "body-markup");
     }
     g_variant_iter_free(iter);
     g_variant_unref(reply);
-    return actions;
+    return capabilities;
 }
+
+// Text as a service that reads markup shows it as it is. Not
+// g_markup_escape_text: its "&#39;" is shown as such by services that let
+// only the five named entities through.
+std::string AsMarkupText(std::string_view text) {
+    std::string markup;
+    markup.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            markup += "&amp;";
+            break;
+        case '<':
+            markup += "&lt;";
+            break;
+        case '>':
+            markup += "&gt;";
+            break;
+        case '"':
+            markup += "&quot;";
+            break;
+        case '\'':
+            markup += "&apos;";
+            break;
+        default:
+            markup += c;
+        }
+    }
+    return markup;
+}
+
+// A session bus connection of the notice's own, made while the wait's
+// context is the thread's default: its end is then told there, and ends the
+// wait instead of the process (the shared one may belong to another context
+// and exits the process when the bus goes).
+GObjectPtr<GDBusConnection> OwnSessionBus() {
+    GString_ address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    if (!address) {
+        return nullptr;
+    }
+    GObjectPtr<GDBusConnection> bus(g_dbus_connection_new_for_address_sync(
+        address.get(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr));
+    if (bus) {
+        g_dbus_connection_set_exit_on_close(bus.get(), FALSE);
+    }
+    return bus;
+}
+
+void QuitWait(gpointer loop) {
+    g_main_loop_quit(static_cast<GMainLoop*>(loop));
+}
+
+// Waits for the loop to be quit by the notice's own end, at most seconds.
+// Nobody clicks a notice whose service or bus is gone, so either going ends
+// the wait too; a service that is replaced takes its notices with it.
+void WaitForTheNotice(GDBusConnection* bus, GMainContext* context, GMainLoop* loop, int seconds) {
+    const gulong closed = g_signal_connect(
+        bus, "closed",
+        G_CALLBACK(+[](GDBusConnection*, gboolean, GError*, gpointer user) { QuitWait(user); }),
+        loop);
+    const guint service = g_bus_watch_name_on_connection(
+        bus, kNotifications, G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
+        +[](GDBusConnection*, const gchar*, gpointer user) { QuitWait(user); }, loop, nullptr);
+    GSource* limit = g_timeout_source_new_seconds(static_cast<guint>(seconds));
+    g_source_set_callback(
+        limit,
+        +[](gpointer user) -> gboolean {
+            QuitWait(user);
+            return G_SOURCE_REMOVE;
+        },
+        loop, nullptr);
+    g_source_attach(limit, context);
+    // A bus gone already may have said so before anybody listened.
+    if (!g_dbus_connection_is_closed(bus)) {
+        g_main_loop_run(loop);
+    }
+    g_source_destroy(limit);
+    g_source_unref(limit);
+    g_bus_unwatch_name(service);
+    g_signal_handler_disconnect(bus, closed);
+}
+
+// A main context of its own, the thread's default for as long as it lives.
+class OwnContext {
+  public:
+    OwnContext() : context_(g_main_context_new()) { g_main_context_push_thread_default(context_); }
+    ~OwnContext() {
+        g_main_context_pop_thread_default(context_);
+        g_main_context_unref(context_);
+    }
+    OwnContext(const OwnContext&) = delete;
+    OwnContext& operator=(const OwnContext&) = delete;
+    GMainContext* get() const { return context_; }
+
+  private:
+    GMainContext* context_;
+};
 
 int Notify(const char* appId, const char* summary, const char* body, const char* openOnClick,
            int waitSeconds) {
-    GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    const OwnContext context;
+    const GObjectPtr<GDBusConnection> bus = OwnSessionBus();
     if (!bus) {
         return 0;
     }
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
     NotificationWait wait;
     wait.openOnClick = openOnClick ? openOnClick : "";
-    wait.loop = g_main_loop_new(context, FALSE);
+    wait.loop = g_main_loop_new(context.get(), FALSE);
     // Listening before the notification goes out: a click cannot come too early.
     const guint actionWatch = g_dbus_connection_signal_subscribe(
         bus.get(), nullptr, kNotifications, "ActionInvoked", kNotificationsPath, nullptr,
@@ -246,9 +353,13 @@ int Notify(const char* appId, const char* summary, const char* body, const char*
     const guint closeWatch = g_dbus_connection_signal_subscribe(
         bus.get(), nullptr, kNotifications, "NotificationClosed", kNotificationsPath, nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE, OnNotificationSignal, &wait, nullptr);
+    const Capabilities capabilities = ServerCapabilities(bus.get());
     // A service that cannot take actions gets a plain notification, and
     // nobody waits for a click that cannot come.
-    const bool clickable = !wait.openOnClick.empty() && ServerHasActions(bus.get());
+    const bool clickable = !wait.openOnClick.empty() && capabilities.actions;
+    // The body names the user's batches and items ("Tom & Jerry"), which are
+    // no markup; the summary is never read as markup.
+    const std::string text = capabilities.bodyMarkup ? AsMarkupText(body) : body;
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
     if (clickable) {
@@ -261,7 +372,8 @@ int Notify(const char* appId, const char* summary, const char* body, const char*
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(
         bus.get(), kNotifications, kNotificationsPath, kNotifications, "Notify",
-        g_variant_new("(susssasa{sv}i)", "Korvane", 0u, appId, summary, body, &actions, &hints, -1),
+        g_variant_new("(susssasa{sv}i)", "Korvane", 0u, appId, summary, text.c_str(), &actions,
+                      &hints, -1),
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
     int shown = 0;
     if (reply) {
@@ -269,26 +381,13 @@ int Notify(const char* appId, const char* summary, const char* body, const char*
         g_variant_unref(reply);
         shown = 1;
         if (clickable && waitSeconds > 0) {
-            GSource* limit = g_timeout_source_new_seconds(static_cast<guint>(waitSeconds));
-            g_source_set_callback(
-                limit,
-                +[](gpointer loop) -> gboolean {
-                    g_main_loop_quit(static_cast<GMainLoop*>(loop));
-                    return G_SOURCE_REMOVE;
-                },
-                wait.loop, nullptr);
-            g_source_attach(limit, context);
-            g_main_loop_run(wait.loop);
-            g_source_destroy(limit);
-            g_source_unref(limit);
+            WaitForTheNotice(bus.get(), context.get(), wait.loop, waitSeconds);
         }
     }
     g_clear_error(&error);
     g_dbus_connection_signal_unsubscribe(bus.get(), actionWatch);
     g_dbus_connection_signal_unsubscribe(bus.get(), closeWatch);
     g_main_loop_unref(wait.loop);
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
     return shown;
 }
 

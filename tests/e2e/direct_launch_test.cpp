@@ -307,13 +307,21 @@ TEST_F(DirectLaunchTest, WhatDidNotStartIsSaidOnTheTerminalAndInTheReport) {
 // A session bus of its own with the test notification service on it.
 class NotificationSession {
   public:
-    NotificationSession(const fs::path& dir, const char* mode) : log_(dir / "notifications.log") {
+    // With bodyMarkup the service says it reads markup in the body.
+    NotificationSession(const fs::path& dir, const char* mode, bool bodyMarkup = false)
+        : log_(dir / "notifications.log") {
         address_ = "unix:path=" + (dir / "bus").string();
         Spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address_}, {});
         EXPECT_TRUE(WaitFor([&] { return fs::exists(dir / "bus"); }));
-        Spawn({NOTIFICATION_SERVICE, log_.string(), mode},
+        Spawn({NOTIFICATION_SERVICE, log_.string(), mode, bodyMarkup ? "body-markup" : ""},
               {"DBUS_SESSION_BUS_ADDRESS=" + address_});
         ready_ = WaitFor([&] { return fs::exists(log_.string() + ".ready"); });
+    }
+    // The bus daemon dies, as with a session that ends.
+    void EndBus() {
+        ::kill(children_.front(), SIGKILL);
+        ::waitpid(children_.front(), nullptr, 0);
+        children_.erase(children_.begin());
     }
     ~NotificationSession() {
         for (const pid_t pid : children_) {
@@ -413,6 +421,50 @@ TEST_F(DirectLaunchTest, ARunNobodyWatchesTellsOfWhatDidNotStart) {
     EXPECT_EQ(Run({exe, "Morning"}, env).exitCode, 3);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(session.Shown().size(), 1u);
+}
+
+// The notice's own process: the body is markup only for a service that says
+// it reads markup (the summary never is), and the wait for a click ends with
+// the service that shows the notice or with the session's bus.
+TEST_F(DirectLaunchTest, ANoticeSuitsItsServiceAndEndsWithIt) {
+    if (!KORVANE_HAS_WINDOWS) {
+        GTEST_SKIP() << "notifications come with the GIO module";
+    }
+    const std::string summary = "Tom & Jerry <b>: 1 of 2 started";
+    const std::string body = "Mail \"x\" & 'y' <i> not found";
+    const std::string actions = "|default,Show the report";
+    const std::string plain = summary + "|" + body + actions;
+    struct Row {
+        const char* name;
+        const char* mode;
+        bool bodyMarkup, endBus;
+        std::string shown;
+    } rows[] = {
+        {"plain-text service", "close", false, false, plain},
+        {"markup service", "close", true, false,
+         summary + "|Mail &quot;x&quot; &amp; &apos;y&apos; &lt;i&gt; not found" + actions},
+        {"service that goes away", "leave", false, false, plain},
+        {"bus that ends", "keep", false, true, plain},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        const fs::path dir = dir_ / ("session" + std::to_string(n++));
+        fs::create_directories(dir);
+        NotificationSession session(dir, row.mode, row.bodyMarkup);
+        ASSERT_TRUE(session.ready()) << row.name;
+        std::thread busEnd([&] {
+            if (row.endBus && WaitFor([&] { return !session.Shown().empty(); })) {
+                session.EndBus();
+            }
+        });
+        // "timeout" ends a notice that waits on for nothing (exit 124).
+        const RunResult r = Run({"timeout", "10", (dir_ / "korvane").string(), "--notify", summary,
+                                 body, (dir / "report.txt").string()},
+                                {session.Address()});
+        busEnd.join();
+        EXPECT_EQ(r.exitCode, 0) << row.name << "\n" << r.stderrText;
+        EXPECT_EQ(session.Shown(), std::vector<std::string>{row.shown}) << row.name;
+    }
 }
 
 // A report that cannot be written costs the launch nothing.

@@ -1,9 +1,12 @@
 // A desktop notification service for tests: owns org.freedesktop.Notifications
 // on the session bus and writes each notification it is asked to show as a
 // line "summary<US>body<US>actions" to the log file.
-//   notification_service LOG click|close
+//   notification_service LOG click|close|keep|leave [body-markup]
 // "click" answers each notification that offers it with a click on its
 // default action, "close" closes each one at once, as a user who dismisses it.
+// "keep" leaves each one open; "leave" gives up the service's name once it
+// has answered, as a service that ends or is replaced. "body-markup" has it
+// say that it reads markup in the body (the log keeps the body as it came).
 #include <gio/gio.h>
 
 #include <fstream>
@@ -33,7 +36,9 @@ constexpr const char* kInterface = R"(
 </node>)";
 
 std::string logFile;
-bool click = false;
+std::string mode;
+bool bodyMarkup = false;
+guint ownerId = 0;
 guint32 lastId = 0;
 
 void Emit(GDBusConnection* bus, const char* signal, GVariant* parameters) {
@@ -66,12 +71,18 @@ void OnCall(GDBusConnection* bus, const gchar*, const gchar*, const gchar*, cons
             log << summary << '\x1f' << body << '\x1f' << actionList << '\n';
         }
         g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", id));
+        const bool click = mode == "click";
         if (click && hasDefault) {
             Emit(bus, "ActionInvoked", g_variant_new("(us)", id, "default"));
         }
-        Emit(bus, "NotificationClosed", g_variant_new("(uu)", id, click ? 2u : 1u));
+        if (click || mode == "close") {
+            Emit(bus, "NotificationClosed", g_variant_new("(uu)", id, click ? 2u : 1u));
+        } else if (mode == "leave" && ownerId != 0) {
+            g_bus_unown_name(ownerId);
+            ownerId = 0;
+        }
     } else if (g_str_equal(method, "GetCapabilities")) {
-        const gchar* caps[] = {"actions", "body", nullptr};
+        const gchar* caps[] = {"actions", "body", bodyMarkup ? "body-markup" : nullptr, nullptr};
         g_dbus_method_invocation_return_value(invocation, g_variant_new("(^as)", caps));
     } else if (g_str_equal(method, "GetServerInformation")) {
         g_dbus_method_invocation_return_value(
@@ -88,7 +99,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     logFile = argv[1];
-    click = std::string(argv[2]) == "click";
+    mode = argv[2];
+    bodyMarkup = argc > 3 && std::string(argv[3]) == "body-markup";
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kInterface, nullptr);
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!bus) {
@@ -98,7 +110,7 @@ int main(int argc, char** argv) {
     g_dbus_connection_register_object(bus, "/org/freedesktop/Notifications", node->interfaces[0],
                                       &vtable, nullptr, nullptr, nullptr);
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
-    g_bus_own_name_on_connection(
+    ownerId = g_bus_own_name_on_connection(
         bus, "org.freedesktop.Notifications", G_BUS_NAME_OWNER_FLAGS_NONE,
         +[](GDBusConnection*, const gchar*, gpointer) {
             std::ofstream(logFile + ".ready") << "ready\n";
