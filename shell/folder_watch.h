@@ -8,11 +8,18 @@
 
 namespace korvane {
 
+namespace detail {
+struct FolderWatchFaults;
+}
+
 // Watches a folder tree on a worker thread for files and folders that
 // appear, disappear or change name (not for writes into files). Changes
 // close together are folded: onChange runs on the worker, at most once per
 // quiet spell of a few milliseconds. Folders made later are watched too; the
-// tree may be deleted and made again. Destroying the watch stops the worker.
+// tree may be deleted and made again. Where the system loses events or the
+// watch itself fails, a change is reported and the watch is set up again
+// (onError tells when it cannot be, for now). Destroying the watch stops
+// the worker.
 class FolderWatch {
   public:
     FolderWatch(std::filesystem::path folder, std::function<void()> onChange,
@@ -36,6 +43,9 @@ class FolderWatch {
     class Impl;
 
   private:
+    // Makes faults for the watch's tests (shell/folder_watch_faults.h).
+    friend struct detail::FolderWatchFaults;
+
     std::unique_ptr<Impl> impl_;
 };
 

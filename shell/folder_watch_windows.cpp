@@ -3,6 +3,8 @@
 // only names inside the tree count.
 #include "shell/folder_watch.h"
 
+#include "shell/folder_watch_faults.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -174,5 +176,10 @@ FolderWatch::FolderWatch(fs::path folder, const fs::path&, std::function<void()>
 FolderWatch::~FolderWatch() = default;
 
 void FolderWatch::Narrow(const fs::path&) {}
+
+// The faults its tests make are those of inotify.
+bool detail::FolderWatchFaults::Apply(FolderWatch&, FolderWatchFaults&) {
+    return false;
+}
 
 } // namespace korvane

@@ -1,5 +1,6 @@
 #include "other_process.h"
 #include "shell/folder_watch.h"
+#include "shell/folder_watch_faults.h"
 #include "store/ini_file.h"
 #include "test_support.h"
 
@@ -7,9 +8,11 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <vector>
 
 namespace fs = std::filesystem;
 using korvane::FolderWatch;
+using Faults = korvane::detail::FolderWatchFaults;
 using korvane::test::TempDir;
 using korvane::test::WaitFor;
 using korvane::test::WriteFile;
@@ -20,7 +23,8 @@ class FolderWatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::create_directories(tree_ / "12" / "3");
-        watch_ = std::make_unique<FolderWatch>(tree_, [this] { ++changes_; });
+        watch_ = std::make_unique<FolderWatch>(
+            tree_, [this] { ++changes_; }, [this](const std::string&) { ++errors_; });
         // Give the worker its first pass over the tree.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -38,11 +42,32 @@ class FolderWatchTest : public ::testing::Test {
         return changes_ == before;
     }
 
+    // Hands the faults to the watch (again, to take in what changed); false
+    // where the platform's watch cannot make them.
+    bool Apply() { return Faults::Apply(*watch_, faults_); }
+
+    // Destroys the watch; false when that outlasts the bound (it is still
+    // waited for, so that nothing of the watch outlives the test).
+    bool DestroyedPromptly() {
+        std::atomic<bool> done{false};
+        std::thread destroyer([&] {
+            watch_.reset();
+            done = true;
+        });
+        const bool prompt = WaitFor([&] { return done.load(); }, std::chrono::seconds(5));
+        destroyer.join();
+        return prompt;
+    }
+
     TempDir dir_;
     fs::path tree_ = dir_ / "Shortcuts";
     std::atomic<int> changes_{0};
+    std::atomic<int> errors_{0};
+    Faults faults_; // outlives the watch
     std::unique_ptr<FolderWatch> watch_;
 };
+
+using Steps = std::vector<std::function<void()>>;
 
 TEST_F(FolderWatchTest, ReportsNamesAppearingGoingAndMovingAtEveryDepth) {
     struct {
@@ -165,6 +190,130 @@ TEST_F(FolderWatchTest, ANarrowedWatchFollowsItsSubtree) {
     if (korvane::test::kFreedesktop) {
         EXPECT_TRUE(Quiet([&] { WriteFile(tree_ / "40" / "1" / "d.lnk", ""); }));
     }
+}
+
+// Whatever happened while the kernel's queue was full went unseen: the
+// overflow is reported, and the folders are watched as they are now.
+TEST_F(FolderWatchTest, AfterAnOverflowTheTreeIsWatchedAsItIsNow) {
+    if (!Apply()) {
+        GTEST_SKIP() << "the platform's watch makes no overflow on demand";
+    }
+    struct {
+        const char* what;
+        std::function<void()> unseen;
+        Steps afterwards; // each reported
+    } cases[] = {
+        {"folders made",
+         [&] { fs::create_directories(tree_ / "20" / "1"); },
+         {[&] { WriteFile(tree_ / "20" / "1" / "a.lnk", ""); },
+          [&] { fs::create_directory(tree_ / "20" / "1" / "2"); },
+          [&] { WriteFile(tree_ / "20" / "1" / "2" / "b.lnk", ""); }}},
+        {"a folder renamed",
+         [&] { fs::rename(tree_ / "12", tree_ / "13"); },
+         {[&] { fs::create_directory(tree_ / "13" / "3" / "sub"); },
+          [&] { WriteFile(tree_ / "13" / "3" / "sub" / "c.lnk", ""); }}},
+        {"the tree deleted and made again",
+         [&] {
+             fs::remove_all(tree_);
+             fs::create_directories(tree_ / "30" / "2");
+         },
+         {[&] { WriteFile(tree_ / "30" / "2" / "d.lnk", ""); },
+          [&] { fs::create_directory(tree_ / "31"); },
+          [&] { WriteFile(tree_ / "31" / "e.lnk", ""); }}},
+    };
+    for (const auto& c : cases) {
+        faults_.loss = Faults::Loss::Losing;
+        c.unseen();
+        faults_.loss = Faults::Loss::Overflowed;
+        EXPECT_TRUE(Reported([&] { Apply(); })) << c.what << ": the overflow";
+        for (const auto& step : c.afterwards) {
+            EXPECT_TRUE(Reported(step)) << c.what;
+        }
+    }
+    EXPECT_TRUE(DestroyedPromptly());
+}
+
+// A failing wait or read on inotify is reported as a change (something may
+// have gone unseen), and the watch goes on with a new instance.
+TEST_F(FolderWatchTest, GoesOnWhenInotifyFails) {
+    faults_.retryEvery = std::chrono::milliseconds(10);
+    if (!Apply()) {
+        GTEST_SKIP() << "the platform's watch makes no failures on demand";
+    }
+    struct {
+        const char* what;
+        Faults::Break way;
+        Steps before; // each reported
+        std::function<void()> trigger;
+        Steps afterwards; // each reported
+    } cases[] = {
+        {"a wait fails",
+         Faults::Break::Poll,
+         {},
+         [] {},
+         {[&] { WriteFile(tree_ / "12" / "3" / "a.lnk", ""); },
+          [&] { fs::create_directory(tree_ / "12" / "4"); },
+          [&] { WriteFile(tree_ / "12" / "4" / "b.lnk", ""); }}},
+        {"a read fails",
+         Faults::Break::Read,
+         {},
+         [&] { WriteFile(tree_ / "12" / "c.lnk", ""); },
+         {[&] { fs::remove(tree_ / "12" / "3" / "a.lnk"); },
+          [&] { fs::remove_all(tree_ / "12" / "4"); }}},
+        {"a wait fails while the tree is gone",
+         Faults::Break::Poll,
+         {[&] { fs::remove_all(tree_); }},
+         [] {},
+         {[&] { fs::create_directories(tree_ / "5"); },
+          [&] { WriteFile(tree_ / "5" / "d.lnk", ""); }}},
+    };
+    for (const auto& c : cases) {
+        for (const auto& step : c.before) {
+            ASSERT_TRUE(Reported(step)) << c.what;
+        }
+        EXPECT_TRUE(Reported([&] {
+            faults_.broken = c.way;
+            Apply();
+            c.trigger();
+        })) << c.what
+            << ": the failure";
+        for (const auto& step : c.afterwards) {
+            EXPECT_TRUE(Reported(step)) << c.what;
+        }
+    }
+    EXPECT_EQ(errors_, 0);
+    EXPECT_TRUE(DestroyedPromptly());
+}
+
+// While no new instance can be made, the watch says so once, tries again
+// after a pause, and recovers.
+TEST_F(FolderWatchTest, TriesAgainUntilInotifyCanBeMadeAgain) {
+    faults_.retryEvery = std::chrono::milliseconds(10);
+    faults_.failingStarts = 3;
+    if (!Apply()) {
+        GTEST_SKIP() << "the platform's watch makes no failures on demand";
+    }
+    EXPECT_TRUE(Reported([&] {
+        faults_.broken = Faults::Break::Poll;
+        Apply();
+    }));
+    EXPECT_EQ(errors_, 1);
+    EXPECT_EQ(faults_.starts, 4);
+    EXPECT_TRUE(Reported([&] { WriteFile(tree_ / "12" / "3" / "a.lnk", ""); }));
+}
+
+// Tries are a pause apart, not made in a loop, and the pause ends when the
+// watch is destroyed.
+TEST_F(FolderWatchTest, StopsPromptlyWhileInotifyCannotBeMadeAgain) {
+    faults_.retryEvery = std::chrono::hours(1);
+    faults_.failingStarts = 1000;
+    faults_.broken = Faults::Break::Poll;
+    if (!Apply()) {
+        GTEST_SKIP() << "the platform's watch makes no failures on demand";
+    }
+    ASSERT_TRUE(WaitFor([&] { return errors_ > 0; }));
+    EXPECT_TRUE(DestroyedPromptly());
+    EXPECT_EQ(faults_.starts, 1);
 }
 
 TEST(FolderWatchStartTest, AMissingTreeIsWatchedOnceItAppears) {
