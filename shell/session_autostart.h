@@ -41,8 +41,11 @@ std::vector<TakenStart> ListTaken(const std::filesystem::path& keep);
 
 // Restores exactly what the session had before the entry was taken: the
 // user's own entry byte for byte, or the entry this program added removed.
-// Throws Error when the user's configuration changed since in a way that
-// giving back would overwrite; then nothing has changed.
+// Throws Error, saying which file and what the user can do, when the user's
+// configuration changed since in a way that giving back would overwrite (an
+// entry edited, or the user's own entry deleted, since it was taken); then
+// nothing has changed. An entry that is as it was before already is left
+// alone and no longer counts as taken.
 void GiveBackToSession(const std::string& id, const std::filesystem::path& keep);
 
 } // namespace korvane::shell

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -24,8 +25,9 @@ namespace {
 
 constexpr const char* kGroup = "Desktop Entry";
 // What keep holds for each taken entry, beside a copy of its bytes.
-constexpr const char* kOwnSuffix = ".original"; // the user's entry as it was
-constexpr const char* kAddedSuffix = ".added";  // the entry this program added
+constexpr const char* kOwnSuffix = ".original";    // the user's entry as it was
+constexpr const char* kWrittenSuffix = ".written"; // what this program wrote over it
+constexpr const char* kAddedSuffix = ".added";     // the entry this program added
 
 fs::path UserAutostart() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -89,15 +91,30 @@ bool SessionStartsIt(const KeyFile& kf) {
     return true;
 }
 
-// "" for no file; throws Error for one that cannot be read, so that nothing
-// is ever written over what could not be kept first.
-std::string ReadBytes(const fs::path& file) {
+// nullopt for no file; throws Error for one that cannot be read, so that
+// nothing is ever written over what could not be kept or compared first.
+std::optional<std::string> ReadIfThere(const fs::path& file) {
     try {
         const auto snapshot = ReadFileSnapshot(file);
-        return snapshot ? snapshot->bytes : std::string();
+        return snapshot ? std::optional<std::string>(snapshot->bytes) : std::nullopt;
     } catch (const std::exception& error) {
         throw Error("Unable to read " + utf8::FromPath(file) + ": " + error.what());
     }
+}
+
+std::string ReadBytes(const fs::path& file) {
+    return ReadIfThere(file).value_or(std::string());
+}
+
+// The user's entry switched off: what taking writes over it. Giving back
+// recomputes it for what older versions kept, which holds no copy of it.
+std::optional<std::string> SwitchedOff(const std::string& entry) {
+    auto kf = KeyFile::Parse(entry);
+    if (!kf) {
+        return std::nullopt;
+    }
+    kf->Set(kGroup, "Hidden", "true");
+    return kf->Serialize();
 }
 
 void Keep(const fs::path& keep, const std::string& name, const std::string& bytes) {
@@ -162,16 +179,28 @@ void TakeFromSession(const SessionStart& entry, const fs::path& keep) {
     if (fs::exists(user, ec)) {
         // The user's own entry: kept as it is, then marked hidden in place.
         const std::string before = ReadBytes(user);
-        auto kf = KeyFile::Parse(before);
-        if (!kf) {
+        const std::optional<std::string> hidden = SwitchedOff(before);
+        if (!hidden) {
             throw Error(utf8::FromPath(user) + " is not a desktop entry this program can edit");
         }
         const fs::perms mode = fs::status(user, ec).permissions();
-        Keep(keep, entry.id + kOwnSuffix, before);
-        fs::permissions(keep / utf8::ToPath(entry.id + kOwnSuffix), mode, ec);
-        kf->Set(kGroup, "Hidden", "true");
-        if (!kf->Save(user)) {
-            fs::remove(keep / utf8::ToPath(entry.id + kOwnSuffix), ec);
+        const fs::path own = keep / utf8::ToPath(entry.id + kOwnSuffix);
+        const fs::path written = keep / utf8::ToPath(entry.id + kWrittenSuffix);
+        // What is about to be written is kept first: the entry counts as
+        // taken once its original is kept too.
+        Keep(keep, entry.id + kWrittenSuffix, *hidden);
+        try {
+            Keep(keep, entry.id + kOwnSuffix, before);
+        } catch (...) {
+            fs::remove(written, ec);
+            throw;
+        }
+        fs::permissions(own, mode, ec);
+        try {
+            ReplaceFileLocked(user, *hidden);
+        } catch (const std::exception&) {
+            fs::remove(own, ec);
+            fs::remove(written, ec);
             throw Error("Unable to write to " + utf8::FromPath(user));
         }
         fs::permissions(user, mode, ec);
@@ -219,16 +248,44 @@ std::vector<TakenStart> ListTaken(const fs::path& keep) {
 void GiveBackToSession(const std::string& id, const fs::path& keep) {
     const fs::path user = UserAutostart() / utf8::ToPath(id);
     const fs::path own = keep / utf8::ToPath(id + kOwnSuffix);
+    const fs::path written = keep / utf8::ToPath(id + kWrittenSuffix);
     const fs::path added = keep / utf8::ToPath(id + kAddedSuffix);
     std::error_code ec;
     if (fs::exists(own, ec)) {
-        try {
-            ReplaceFileLocked(user, ReadBytes(own));
-        } catch (const std::exception& error) {
-            throw Error("Unable to write to " + utf8::FromPath(user) + ": " + error.what());
+        const std::string original = ReadBytes(own);
+        // Held from the comparison to the rewrite: another Korvane giving
+        // the same entry back, or taking it again, waits.
+        const FolderLock lock(user.parent_path());
+        const std::optional<std::string> now = ReadIfThere(user);
+        const std::string shown = utf8::FromPath(user);
+        if (!now) {
+            throw Error(shown +
+                        " was deleted since Korvane switched it off, and giving it back "
+                        "would bring back an entry that was removed; nothing was "
+                        "changed. To have the session start it again, copy " +
+                        utf8::FromPath(own) + " to " + shown + ".");
+        }
+        // Written by this version, or by an older one that kept no copy.
+        const std::optional<std::string> wrote = ReadIfThere(written);
+        const bool asTaken = (wrote && *now == *wrote) || *now == SwitchedOff(original);
+        if (!asTaken && *now != original) {
+            throw Error(shown +
+                        " was changed since Korvane switched it off, and giving it back "
+                        "would overwrite that change; nothing was changed. To have the "
+                        "session start it again, delete its line Hidden=true (the entry "
+                        "as it was is kept in " +
+                        utf8::FromPath(own) + ").");
+        }
+        if (asTaken) {
+            try {
+                ReplaceFileAtomically(user, original);
+            } catch (const std::exception& error) {
+                throw Error("Unable to write to " + shown + ": " + error.what());
+            }
         }
         fs::permissions(user, fs::status(own, ec).permissions(), ec); // as it was, too
         fs::remove(own, ec);
+        fs::remove(written, ec);
         return;
     }
     if (!fs::exists(added, ec)) {

@@ -119,12 +119,21 @@ void WriteApproval(const Id& id, const std::optional<std::string>& bytes) {
 }
 
 // Switched off as Task Manager writes it: 3, three zero bytes, the time.
+const std::string kOffFlagStart("\x03\0\0\0", 4);
+
 std::string OffFlag() {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    std::string bytes("\x03\0\0\0", 4);
+    std::string bytes = kOffFlagStart;
     bytes.append(reinterpret_cast<const char*>(&now), sizeof now);
     return bytes;
+}
+
+// Whether a flag is one OffFlag wrote, at whatever time: what older
+// versions kept holds no copy of the flag they wrote.
+bool LooksTaken(const std::string& flag) {
+    return flag.size() == kOffFlagStart.size() + sizeof(FILETIME) &&
+           flag.compare(0, kOffFlagStart.size(), kOffFlagStart) == 0;
 }
 
 std::string Hex(const std::string& bytes) {
@@ -145,7 +154,8 @@ std::string Unhex(const std::string& text) {
     return out;
 }
 
-// What keep holds for a taken entry: its name, then the flag it had ("-": none).
+// What keep holds for a taken entry: its name, the flag it had ("-": none),
+// then the flag taking wrote (older versions left that line out).
 fs::path KeptFile(const fs::path& keep, const std::string& id) {
     return keep / (Hex(id) + ".taken");
 }
@@ -228,17 +238,19 @@ std::vector<SessionStart> ListSessionStarts() {
 void TakeFromSession(const SessionStart& entry, const fs::path& keep) {
     const Id id = SplitId(entry.id);
     const auto before = ReadApproval(id);
+    const std::string off = OffFlag();
     std::error_code ec;
     fs::create_directories(keep, ec);
     try {
-        ReplaceFileLocked(KeptFile(keep, entry.id),
-                          entry.name + "\n" + (before ? Hex(*before) : std::string("-")) + "\n");
+        ReplaceFileLocked(KeptFile(keep, entry.id), entry.name + "\n" +
+                                                        (before ? Hex(*before) : std::string("-")) +
+                                                        "\n" + Hex(off) + "\n");
     } catch (const std::exception& error) {
         throw Error("Cannot keep what giving back needs in " + utf8::FromPath(keep) + ": " +
                     error.what());
     }
     try {
-        WriteApproval(id, OffFlag());
+        WriteApproval(id, off);
     } catch (...) {
         fs::remove(KeptFile(keep, entry.id), ec);
         throw;
@@ -266,13 +278,27 @@ std::vector<TakenStart> ListTaken(const fs::path& keep) {
 void GiveBackToSession(const std::string& id, const fs::path& keep) {
     const fs::path kept = KeptFile(keep, id);
     std::ifstream in(kept, std::ios::binary);
-    std::string name, before;
+    std::string name, before, written;
     if (!in || !std::getline(in, name) || !std::getline(in, before)) {
         throw Error("\"" + id + "\" was not taken from the session's start");
     }
+    const bool keptWritten = static_cast<bool>(std::getline(in, written)) && !written.empty();
     in.close();
-    WriteApproval(SplitId(id),
-                  before == "-" ? std::nullopt : std::optional<std::string>(Unhex(before)));
+    const Id entry = SplitId(id);
+    const std::optional<std::string> original =
+        before == "-" ? std::nullopt : std::optional<std::string>(Unhex(before));
+    const std::optional<std::string> now = ReadApproval(entry);
+    const bool asTaken = now && (keptWritten ? *now == Unhex(written) : LooksTaken(*now));
+    if (!asTaken && now != original) {
+        // Switched on or off again since, or its flag removed.
+        throw Error("The start of \"" + Narrow(entry.name) +
+                    "\" was changed since Korvane switched it off (in Task Manager, say), and "
+                    "giving it back would overwrite that change; nothing was changed. Task "
+                    "Manager's Startup tab switches it on again.");
+    }
+    if (asTaken) {
+        WriteApproval(entry, original);
+    }
     std::error_code ec;
     fs::remove(kept, ec);
 }

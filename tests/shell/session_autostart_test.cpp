@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include <grp.h>
@@ -132,6 +133,71 @@ TEST_F(SessionAutostartTest, AnEntryTheUserChangedSinceIsNotOverwritten) {
     EXPECT_EQ(ReadFile(User() / "sync.desktop"), Entry("Sync", "X-Mine=1\n"));
     EXPECT_EQ(korvane::shell::ListTaken(keep).size(), 1u);
     EXPECT_THROW(korvane::shell::GiveBackToSession("never.desktop", keep), korvane::Error);
+}
+
+// Whatever happened to the user's own entry between taking and giving back,
+// giving back either restores it as it was or refuses, saying which file
+// and why, with not a byte changed. Keep folders of older versions hold no
+// copy of what was written; the rule holds for them too.
+TEST_F(SessionAutostartTest, GivingBackNeverOverwritesWhatTheUserDidSince) {
+    const std::string original = Entry("Mine", "# the user's own comment\nX-Other=1");
+    const auto edit = [](const fs::path& e) { WriteFile(e, ReadFile(e) + "X-Mine=1\n"); };
+    const auto nothing = [](const fs::path&) {};
+    struct Row {
+        const char* name;
+        bool olderKeep;
+        std::function<void(const fs::path& entry)> since;
+        const char* refusal; // what the message says; nullptr: given back
+    };
+    const std::vector<Row> rows{
+        {"unchanged", false, nothing, nullptr},
+        {"editedSince", false, edit, "was changed since"},
+        {"switchedOnByHand", false,
+         [](const fs::path& e) { WriteFile(e, Entry("Mine", "Hidden=false\n")); },
+         "was changed since"},
+        {"deletedSince", false, [](const fs::path& e) { fs::remove(e); }, "was deleted since"},
+        {"restoredByHand", false, [&](const fs::path& e) { WriteFile(e, original); }, nullptr},
+        {"olderKeepUnchanged", true, nothing, nullptr},
+        {"olderKeepEditedSince", true, edit, "was changed since"},
+    };
+    const fs::path entry = User() / "mine.desktop";
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(User());
+        WriteFile(entry, original);
+        fs::permissions(entry, mode);
+        const fs::path keep = dir_ / "keep" / row.name;
+        korvane::shell::TakeFromSession(ListSessionStarts().at(0), keep);
+        ASSERT_NE(ReadFile(entry), original);
+        if (row.olderKeep) {
+            fs::remove(keep / "mine.desktop.written");
+        }
+        row.since(entry);
+        const auto userBefore = Snapshot(User());
+        const auto keepBefore = Snapshot(keep);
+
+        if (!row.refusal) {
+            korvane::shell::GiveBackToSession("mine.desktop", keep);
+            EXPECT_EQ(ReadFile(entry), original);
+            EXPECT_EQ(fs::status(entry).permissions(), mode);
+            EXPECT_TRUE(korvane::shell::ListTaken(keep).empty());
+            EXPECT_TRUE(fs::is_empty(keep)); // nothing of it left behind
+            continue;
+        }
+        try {
+            korvane::shell::GiveBackToSession("mine.desktop", keep);
+            ADD_FAILURE() << "given back over what the user did";
+        } catch (const korvane::Error& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(entry.string()), std::string::npos) << message;
+            EXPECT_NE(message.find(row.refusal), std::string::npos) << message;
+        }
+        EXPECT_EQ(Snapshot(User()), userBefore);
+        EXPECT_EQ(Snapshot(keep), keepBefore);
+        const auto taken = korvane::shell::ListTaken(keep); // still there to give back
+        EXPECT_TRUE(taken.size() == 1 && taken[0].id == "mine.desktop");
+    }
 }
 
 // An entry of the user's that cannot be read (another program changed its
