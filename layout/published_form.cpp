@@ -59,16 +59,14 @@ void TPublishedForm::ApplyOpacity() {
 }
 
 TPublishedForm::TWindowState TPublishedForm::WindowState() const {
-    if (windowState() & Qt::WindowMinimized) {
-        return wsMinimized;
-    }
-    if (windowState() & Qt::WindowMaximized) {
-        return wsMaximized;
-    }
-    return wsNormal;
+    // Minimised keeps the state it was minimised from (maximised or not).
+    return windowState() & Qt::WindowMaximized ? wsMaximized : wsNormal;
 }
 
 void TPublishedForm::SetWindowState(TWindowState v) {
+    if (v == wsMinimized && isWindow()) {
+        return;
+    }
     Qt::WindowStates s = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (v == wsMinimized) {
         s |= Qt::WindowMinimized;

@@ -86,7 +86,16 @@ class TPublishedForm : public QWidget {
     TPosition Position() const { return position_; }
     void SetPosition(TPosition v) { position_ = v; }
     bool Visible() const { return isVisible(); }
-    void SetVisible(bool v) { setVisible(v); }
+    // A window restored hidden or minimised would be out of sight, and a
+    // frameless one has no task-bar entry to bring it back: a top-level
+    // window takes neither from its properties.
+    void SetVisible(bool v) {
+        if (v || !isWindow()) {
+            setVisible(v);
+        }
+    }
+    // What the window comes back as: a minimised one reports the state it
+    // returns to, so that a stored layout never brings it back minimised.
     TWindowState WindowState() const;
     void SetWindowState(TWindowState v);
 

@@ -43,20 +43,6 @@ namespace korvane {
 
 namespace {
 
-Qt::CursorShape CursorFor(ResizeZone zone) {
-    switch (zone) {
-    case ResizeZone::Horizontal:
-        return Qt::SizeHorCursor;
-    case ResizeZone::Vertical:
-        return Qt::SizeVerCursor;
-    case ResizeZone::Diagonal:
-        return Qt::SizeFDiagCursor;
-    case ResizeZone::None:
-        break;
-    }
-    return Qt::ArrowCursor;
-}
-
 std::int64_t SteadyMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -239,28 +225,7 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 void TForm2::FormShow() {
-    const std::vector<BatchRow> rows = ListBatchRows(files_.catalogue, true);
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(rows.size()));
-    for (const BatchRow& row : rows) {
-        names.push_back(QString::fromStdString(row.name));
-    }
-    BatchIcons icons;
-    FillListRows(*ListView1, names, [&](QListWidgetItem& item, int i) {
-        const BatchRow& row = rows[static_cast<std::size_t>(i)];
-        item.setIcon(icons.For(row.iconFile, row.iconIndex));
-        item.setToolTip(names[i]);
-    });
-    ListView1->setFocus();
-    std::vector<std::string> captions;
-    captions.reserve(rows.size());
-    for (const BatchRow& row : rows) {
-        captions.push_back(row.name);
-    }
-    const int defaultRow = FindDefaultBatch(files_.settings, captions);
-    if (ListView1->count() > 0) {
-        ListView1->setCurrentRow(std::max(0, defaultRow));
-    }
+    const int defaultRow = FillList("");
     if (!files_.settings.ReadFlag(kSettingsSection, "DefaultStart", false) || defaultRow < 0) {
         return; // no countdown for a batch that is not there: the user chooses
     }
@@ -274,6 +239,35 @@ void TForm2::FormShow() {
         QString::fromStdString(FormatClockTime(MillisecondsToDayFraction(countdownLength_))));
     Panel2->show();
     Timer1->start();
+}
+
+int TForm2::FillList(const std::string& keep) {
+    const std::vector<BatchRow> rows = ListBatchRows(files_.catalogue, true);
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(rows.size()));
+    std::vector<std::string> captions;
+    captions.reserve(rows.size());
+    for (const BatchRow& row : rows) {
+        names.push_back(QString::fromStdString(row.name));
+        captions.push_back(row.name);
+    }
+    BatchIcons icons;
+    FillListRows(*ListView1, names, [&](QListWidgetItem& item, int i) {
+        const BatchRow& row = rows[static_cast<std::size_t>(i)];
+        item.setIcon(icons.For(row.iconFile, row.iconIndex));
+        item.setToolTip(names[i]);
+    });
+    ListView1->setFocus();
+    const int defaultRow = FindDefaultBatch(files_.settings, captions);
+    const auto kept = std::find_if(captions.begin(), captions.end(), [&](const std::string& c) {
+        return utf8::EqualFolded(c, keep);
+    });
+    if (!keep.empty() && kept != captions.end()) {
+        ListView1->setCurrentRow(static_cast<int>(kept - captions.begin()));
+    } else if (ListView1->count() > 0) {
+        ListView1->setCurrentRow(std::max(0, defaultRow));
+    }
+    return defaultRow;
 }
 
 void TForm2::StopTimer() {
@@ -304,6 +298,8 @@ void TForm2::RunBatch() {
         ShowMessage(this, QStringLiteral("There is no batch named \"%1\" any more: another "
                                          "program renamed or deleted it.")
                               .arg(QString::fromStdString(batch)));
+        // The rows the user sees again, never a countdown again.
+        Guarded(this, [&] { FillList(batch); });
         return;
     }
     launching_ = true;
@@ -402,80 +398,6 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         return ListMouse(event);
     }
     return TPublishedForm::eventFilter(watched, event);
-}
-
-bool TForm2::HeaderMouse(QEvent* event) {
-    auto* mouse = dynamic_cast<QMouseEvent*>(event);
-    if (!mouse) {
-        return false;
-    }
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        if (mouse->button() == Qt::LeftButton && startSystemMove && startSystemMove()) {
-            return true; // the window system moves it from here
-        }
-        press_ = mouse->globalPosition().toPoint();
-        pressWindow_ = pos();
-        moving_ = dragging_ = true;
-        return true;
-    case QEvent::MouseMove:
-        if (dragging_ && moving_) {
-            move(pressWindow_ + (mouse->globalPosition().toPoint() - press_));
-        }
-        return true;
-    case QEvent::MouseButtonRelease:
-        moving_ = dragging_ = false;
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool TForm2::PanelMouse(QEvent* event) {
-    auto* mouse = dynamic_cast<QMouseEvent*>(event);
-    if (!mouse) {
-        return false;
-    }
-    // The panel fills the window, so its coordinates are the window's.
-    const QPoint at = mouse->position().toPoint();
-    switch (event->type()) {
-    case QEvent::MouseMove: {
-        if (dragging_ && !moving_ && zone_ != ResizeZone::None) {
-            int w = width(), h = height();
-            if (zone_ == ResizeZone::Horizontal || zone_ == ResizeZone::Diagonal) {
-                w += at.x() - press_.x();
-            }
-            if (zone_ == ResizeZone::Vertical || zone_ == ResizeZone::Diagonal) {
-                h += at.y() - press_.y();
-            }
-            resize(std::max(w, minimumWidth()), std::max(h, minimumHeight()));
-            press_ = at;
-        }
-        zone_ = ResizeZoneAt(at.x(), at.y(), width(), height());
-        Panel1->setCursor(CursorFor(zone_));
-        return true;
-    }
-    case QEvent::MouseButtonPress:
-        if (zone_ != ResizeZone::None) {
-            press_ = at;
-            dragging_ = true;
-            moving_ = false;
-        }
-        return true;
-    case QEvent::MouseButtonRelease:
-        EndDrag();
-        return true;
-    default:
-        return false;
-    }
-}
-
-void TForm2::EndDrag() {
-    if (dragging_ && !moving_) {
-        dragging_ = false;
-        zone_ = ResizeZone::None;
-        Panel1->setCursor(Qt::ArrowCursor);
-    }
 }
 
 bool TForm2::ListKey(QEvent* event) {

@@ -68,6 +68,10 @@ class TForm2 : public TPublishedForm {
     bool ListKey(QEvent* event);
     bool ListMouse(QEvent* event);
     std::string SelectedBatch() const;
+    // Fills the list from the catalogue and selects keep when it is listed,
+    // else the default batch, else the first row. The default batch's row,
+    // -1 when it is not listed.
+    int FillList(const std::string& keep);
     void EndDrag();
 
     ProgramFiles& files_;

@@ -150,6 +150,67 @@ class LayoutFileTest : public QObject {
         QVERIFY(KeysOf(ini, "Form1").contains("Form1.WindowState"));
     }
 
+    // A layout stored while the window was minimised and hidden by a launch
+    // (by any version) brings it back on screen, as it was before it was
+    // minimised, with every other stored value.
+    void topLevelWindowsComeBackShownAndNotMinimised_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("maximised");
+        QTest::newRow("minimisedAndHidden") << "Form2.WindowState=1\r\nForm2.Visible=0\r\n"
+                                            << false;
+        QTest::newRow("minimised") << "Form2.WindowState=1\r\n" << false;
+        QTest::newRow("maximisedAndHidden") << "Form2.WindowState=2\r\nForm2.Visible=0\r\n" << true;
+    }
+    void topLevelWindowsComeBackShownAndNotMinimised() {
+        QFETCH(QString, state);
+        QFETCH(bool, maximised);
+        TempDir dir;
+        WriteFile(dir / "f.prm", "[Form2]\r\nForm2.Left=40\r\nForm2.Top=60\r\n"
+                                 "Form2.ClientWidth=300\r\nForm2.ClientHeight=250\r\n"
+                                 "Form2.AlphaBlend=1\r\nForm2.AlphaBlendValue=128\r\n" +
+                                     state.toStdString());
+        TPublishedForm form;
+        form.setObjectName("Form2");
+        korvane::LoadLayout(dir / "f.prm", form);
+        form.show(); // as the window modes do after restoring
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.isMinimized());
+        QCOMPARE(form.WindowState(),
+                 maximised ? TPublishedForm::wsMaximized : TPublishedForm::wsNormal);
+        QCOMPARE(form.isMaximized(), maximised);
+        QCOMPARE(form.AlphaBlendValue(), 128);
+        if (!maximised) {
+            QCOMPARE(form.pos(), QPoint(40, 60));
+            QCOMPARE(form.size(), QSize(300, 250));
+        }
+    }
+
+    // What a minimised window stores is the state it returns to, so that
+    // older versions reading the file do not bring it back minimised either.
+    void aMinimisedWindowStoresTheStateItReturnsTo_data() {
+        QTest::addColumn<bool>("maximised");
+        QTest::newRow("fromNormal") << false;
+        QTest::newRow("fromMaximised") << true;
+    }
+    void aMinimisedWindowStoresTheStateItReturnsTo() {
+        QFETCH(bool, maximised);
+        TempDir dir;
+        TPublishedForm form;
+        form.setObjectName("Form2");
+        form.show();
+        if (maximised) {
+            form.showMaximized();
+        }
+        form.showMinimized(); // "Show desktop"
+        QVERIFY(form.isMinimized());
+        form.hide(); // a launch
+        korvane::SaveLayout(dir / "f.prm", form);
+        TIniFile ini(dir / "f.prm");
+        QCOMPARE(ini.ReadText("Form2", "Form2.WindowState", ""),
+                 std::string(maximised ? "2" : "0"));
+        QCOMPARE(ini.ReadText("Form2", "Form2.Visible", ""), std::string("0"));
+    }
+
     void windowsOffEveryScreenComeBack() {
         TempDir dir;
         WriteFile(dir / "f.prm", "[Form2]\r\nForm2.Left=-40000\r\nForm2.Top=90000\r\n");

@@ -46,6 +46,13 @@ struct MenuRig {
     }
     template <class T> T* find(const char* name) { return form->findChild<T*>(name); }
     QListWidget* list() { return find<QListWidget>("ListView1"); }
+    QStringList names() {
+        QStringList names;
+        for (int i = 0; i < list()->count(); ++i) {
+            names << list()->item(i)->text();
+        }
+        return names;
+    }
     void show() {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -89,28 +96,30 @@ class StartupMenuTest : public QObject {
         errors.clear();
     }
 
+    // A countdown for a default batch that is gone (renamed, say) would run
+    // what the user did not choose: none starts, and the first row is
+    // preselected for the user's Enter.
     void listsTheStartupBatchesAndPreselectsTheDefault_data() {
         QTest::addColumn<QString>("defaultBatch");
         QTest::addColumn<int>("row");
-        QTest::newRow("absent") << QString() << 0;
-        QTest::newRow("ignoringCase") << "weekend" << 1;
-        QTest::newRow("nonAscii") << "GRÜSSE" << 0; // ß does not fold to ss
-        QTest::newRow("nonAsciiCase") << "grüße" << 2;
-        QTest::newRow("hiddenFromTheMenu") << "Hidden" << 0;
-        QTest::newRow("deleted") << "Gone" << 0;
+        QTest::addColumn<QString>("countdown");
+        QTest::newRow("absent") << QString() << 0 << "";
+        QTest::newRow("ignoringCase") << "weekend" << 1 << "";
+        QTest::newRow("nonAscii") << "GRÜSSE" << 0 << ""; // ß does not fold to ss
+        QTest::newRow("nonAsciiCase") << "grüße" << 2 << "";
+        QTest::newRow("hiddenFromTheMenu") << "Hidden" << 0 << "";
+        QTest::newRow("deleted") << "Gone" << 0 << "DefaultStart=1\r\nDefaultStartInterval=0:00:01";
     }
     void listsTheStartupBatchesAndPreselectsTheDefault() {
         QFETCH(QString, defaultBatch);
         QFETCH(int, row);
-        MenuRig rig(kCatalogue, defaultBatch.isNull()
-                                    ? ""
-                                    : "[Basic]\r\nDefaultBatch=" + defaultBatch.toStdString());
+        QFETCH(QString, countdown);
+        MenuRig rig(
+            kCatalogue,
+            "[Basic]\r\n" + countdown.toStdString() +
+                (defaultBatch.isNull() ? "" : "\r\nDefaultBatch=" + defaultBatch.toStdString()));
         rig.show();
-        QStringList names;
-        for (int i = 0; i < rig.list()->count(); ++i) {
-            names << rig.list()->item(i)->text();
-        }
-        QCOMPARE(names, QStringList({"Work", "Weekend", "Grüße"}));
+        QCOMPARE(rig.names(), QStringList({"Work", "Weekend", "Grüße"}));
         QCOMPARE(rig.list()->currentRow(), row);
         QVERIFY(!rig.stripShown());
         QVERIFY(!rig.form->CountdownRunning());
@@ -153,19 +162,23 @@ class StartupMenuTest : public QObject {
         QCOMPARE(rig.launched, std::vector<std::string>{"Weekend"});
     }
 
-    // A zero length never draws an endless "busy" bar, and a countdown that
-    // runs out with nothing to launch leaves no strip behind.
-    void aCountdownOverAnEmptyListStopsAndHides() {
+    // A zero length never draws an endless "busy" bar; a countdown that runs
+    // out over an empty list launches nothing and leaves no strip behind, and
+    // Enter there launches nothing either.
+    void anEmptyListLaunchesNothing() {
         MenuRig rig("[Hidden]\r\nID=2\r\nShowInStartup=0\r\n",
                     "[Basic]\r\nDefaultStart=1\r\nDefaultStartInterval=0:00:00\r\n");
         rig.show();
+        QCOMPARE(rig.list()->count(), 0);
         QVERIFY(rig.find<QProgressBar>("ProgressBar1")->maximum() >= 1);
         QVERIFY(rig.stripShown());
         rig.tick(100);
         QVERIFY(!rig.form->CountdownRunning());
         QVERIFY(!rig.stripShown());
+        QTest::keyClick(rig.list(), Qt::Key_Return);
         QVERIFY(rig.launched.empty());
         QVERIFY(rig.form->isVisible());
+        QCOMPARE(rig.form->findChild<QMenu*>("PopupMenu1")->actions().size(), 2);
     }
 
     // Long names are cut with "..." at the right: one column, list width - 25,
@@ -214,17 +227,6 @@ class StartupMenuTest : public QObject {
         QCOMPARE(closed.count(), 1);
         QVERIFY(rig.launched.empty());
         QVERIFY(std::filesystem::exists(rig.dir / "korvane.prm")); // the layout was saved
-    }
-
-    void launchWithNothingSelectedDoesNothing() {
-        MenuRig rig("[Hidden]\r\nShowInStartup=0\r\n", Countdown("0:00:00"));
-        rig.show();
-        QCOMPARE(rig.list()->count(), 0);
-        rig.tick(100);
-        QTest::keyClick(rig.list(), Qt::Key_Return);
-        QVERIFY(rig.launched.empty());
-        QVERIFY(rig.form->isVisible());
-        QCOMPARE(rig.form->findChild<QMenu*>("PopupMenu1")->actions().size(), 2);
     }
 
     void contextMenuListsTheApplicationsOfTheSelectedBatch() {
@@ -324,19 +326,10 @@ class StartupMenuTest : public QObject {
         QCOMPARE(rig.form->pos(), systemMoves ? QPoint(100, 100) : QPoint(130, 120));
     }
 
-    void dragsMoveAndResizeTheWindow() {
+    // A drag at the bottom-right corner resizes, never below 200 x 200.
+    void dragsResizeTheWindow() {
         MenuRig rig(kCatalogue);
-        rig.form->startSystemMove = [] { return false; }; // the drag's own move
         rig.show();
-        rig.form->move(100, 100);
-        auto* header = rig.find<QWidget>("CoolBar1");
-        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(50, 10));
-        QMouseEvent move(QEvent::MouseMove, QPointF(80, 30), header->mapToGlobal(QPointF(80, 30)),
-                         Qt::NoButton, Qt::LeftButton, {});
-        QApplication::sendEvent(header, &move);
-        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(80, 30));
-        QCOMPARE(rig.form->pos(), QPoint(130, 120));
-
         auto* panel = rig.find<QWidget>("Panel1");
         const QSize size = rig.form->size();
         auto sendMove = [&](QPoint at) {
@@ -385,28 +378,44 @@ class StartupMenuTest : public QObject {
         QCOMPARE(rig.list()->currentRow(), 499);
     }
 
-    // The countdown's batch was renamed: nothing runs that the user did not
-    // choose, neither at once nor when a batch renamed under the running
-    // countdown is due.
-    void noCountdownForADefaultBatchThatIsGone() {
-        MenuRig rig(kCatalogue, "[Basic]\r\nDefaultBatch=Gone\r\nDefaultStart=1\r\n"
-                                "DefaultStartInterval=0:00:01\r\n");
-        rig.show();
-        QVERIFY(!rig.form->CountdownRunning());
-        QVERIFY(!rig.stripShown());
-        QCOMPARE(rig.list()->currentRow(), 0); // preselected still, for the user's Enter
-    }
-    void aBatchRenamedUnderTheCountdownIsReportedNotLaunched() {
+    // The batch to launch was renamed or deleted by another program (under
+    // the countdown, before the user's Enter): the menu says so, launches
+    // nothing, starts no countdown and lists the catalogue's batches again,
+    // selecting the same name when it is back by then, else the default
+    // batch, else the first row.
+    void aBatchGoneIsReportedAndTheListRefilled() {
         MenuRig rig(kCatalogue, Countdown("0:00:01"));
         rig.show();
-        QVERIFY(rig.form->CountdownRunning());
-        WriteFile(rig.dir / "batches.lst", korvane::TextToProfileBytes("[Work]\r\nID=1\r\n"
-                                                                       "[Week end]\r\nID=3\r\n"));
+        std::string meanwhile; // the catalogue once the message shows
+        const auto write = [&](const std::string& text) {
+            WriteFile(rig.dir / "batches.lst", korvane::TextToProfileBytes(text));
+        };
+        korvane::SetErrorSink([&](const QString& m) {
+            errors << m;
+            write(meanwhile);
+        });
+        write(meanwhile = "[Work]\r\nID=1\r\n[Week end]\r\nID=3\r\n[Grüße]\r\nID=4\r\n");
         rig.tick(1001);
-        QVERIFY(rig.launched.empty());
-        QCOMPARE(errors.size(), 1);
-        QVERIFY(errors[0].contains("Weekend"));
-        QVERIFY(rig.form->isVisible()); // the menu stays for the user to choose
+        QVERIFY(errors.size() == 1 && errors[0].contains("\"Weekend\""));
+        QVERIFY(rig.form->isVisible());
+        QCOMPARE(rig.names(), QStringList({"Work", "Week end", "Grüße"}));
+        QCOMPARE(rig.list()->currentRow(), 0); // the default is gone
+
+        QTest::keyClick(rig.list(), Qt::Key_End);
+        write("[Work]\r\nID=1\r\n[Weekend]\r\nID=3\r\n");
+        meanwhile = "[Weekend]\r\nID=3\r\n[Grüße]\r\nID=4\r\n[Work]\r\nID=1\r\n";
+        QTest::keyClick(rig.list(), Qt::Key_Return);
+        QCOMPARE(errors.size(), 2);
+        QCOMPARE(rig.names(), QStringList({"Weekend", "Grüße", "Work"}));
+        QCOMPARE(rig.list()->currentRow(), 1); // back meanwhile: kept
+        write(meanwhile = "[Work]\r\nID=1\r\n[Weekend]\r\nID=3\r\n");
+        QTest::keyClick(rig.list(), Qt::Key_Return);
+        QCOMPARE(errors.size(), 3);
+        QCOMPARE(rig.names(), QStringList({"Work", "Weekend"}));
+        QCOMPARE(rig.list()->currentRow(), 1); // gone for good: the default, and no countdown
+        QVERIFY(!rig.form->CountdownRunning() && !rig.stripShown());
+        QTest::keyClick(rig.list(), Qt::Key_Return);
+        QCOMPARE(rig.launched, std::vector<std::string>{"Weekend"});
     }
 
     // A random soak found it: the countdown ran out while the item menu was
