@@ -22,8 +22,10 @@ void Prune(const fs::path& folder, std::size_t keep, const fs::path& own) {
             ++kept;
             continue;
         }
-        std::error_code ec;
-        fs::remove(file, ec); // another process may have removed it first
+        try {
+            RemoveEntry(file); // another process may have removed it first
+        } catch (const FileError&) {
+        }
     }
 }
 
@@ -33,20 +35,21 @@ LaunchJournal::LaunchJournal(const fs::path& folder, std::string_view batch,
                              std::string_view origin, Clock clock, std::size_t keep)
     : clock_(std::move(clock)) {
     const auto began = clock_();
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        GiveUp("cannot make " + utf8::FromPath(folder) + ": " + ec.message());
+    try {
+        MakeFolders(folder);
+    } catch (const FileError& error) {
+        GiveUp(std::string("cannot make the folder for it: ") + error.what());
         return;
     }
     const std::string stem = UtcFileStamp(began) + "-" + std::to_string(OwnProcessId());
     fs::path file = folder / (stem + ".txt");
-    for (int n = 2; fs::exists(file, ec) && n < 100; ++n) {
+    for (int n = 2; KindOf(file) != EntryKind::Missing && n < 100; ++n) {
         file = folder / (stem + "-" + std::to_string(n) + ".txt");
     }
-    out_.open(file, std::ios::binary | std::ios::trunc);
-    if (!out_) {
-        GiveUp("cannot write " + utf8::FromPath(file));
+    try {
+        out_.Create(file);
+    } catch (const FileError& error) {
+        GiveUp(std::string("cannot write it: ") + error.what());
         return;
     }
     file_ = file;
@@ -66,26 +69,31 @@ void LaunchJournal::Item(const ItemRecord& item) {
 
 void LaunchJournal::End(std::string_view end) {
     Append(ReportEndLine(Now(), end));
-    if (out_.is_open()) {
-        out_.close();
-    }
+    out_.Close();
 }
 
 void LaunchJournal::Append(const std::string& line) {
-    if (!out_.is_open()) {
+    if (!out_.IsOpen()) {
         return;
     }
     // Written at once: a run ended from outside keeps what it did.
-    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
-    out_.flush();
-    if (!out_) {
-        GiveUp("cannot write " + utf8::FromPath(file_));
+    try {
+        out_.Append(line);
+        written_ += line.size();
+    } catch (const FileError& error) {
+        GiveUp(std::string("cannot write it: ") + error.what());
     }
 }
 
 void LaunchJournal::GiveUp(const std::string& why) {
-    if (out_.is_open()) {
-        out_.close();
+    out_.Close();
+    if (!file_.empty() && written_ == 0) {
+        // Nothing in it: no empty report is left for anyone to open.
+        try {
+            RemoveEntry(file_);
+        } catch (const FileError&) {
+        }
+        file_.clear();
     }
     std::fprintf(stderr, "korvane: the launch goes on without its report: %s\n", why.c_str());
     std::fflush(stderr);

@@ -2,10 +2,10 @@
 
 #include "app/launch_report.h"
 #include "app/local_time.h"
+#include "store/file_io.h"
 
 #include <cstddef>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -33,7 +33,8 @@ class LaunchJournal {
     void Item(const ItemRecord& item);
     void End(std::string_view end);
 
-    // The report file; empty when there is none.
+    // The report file; empty when there is none (a report that could not
+    // be begun leaves no empty file behind).
     const std::filesystem::path& File() const { return file_; }
 
   private:
@@ -42,7 +43,8 @@ class LaunchJournal {
 
     Clock clock_;
     std::filesystem::path file_;
-    std::ofstream out_;
+    GrowingFile out_;
+    std::size_t written_ = 0;
 };
 
 } // namespace korvane

@@ -1,6 +1,7 @@
 #include "app/launch_report.h"
 
 #include "store/ini_document.h"
+#include "store/file_io.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -258,10 +259,15 @@ bool IsReportFileName(std::string_view name) {
 
 std::vector<fs::path> ListReports(const fs::path& folder) {
     std::vector<fs::path> files;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (IsReportFileName(utf8::FromPath(it->path().filename()))) {
-            files.push_back(it->path());
+    std::vector<FolderEntry> entries;
+    try {
+        entries = ListFolder(folder);
+    } catch (const FileError&) {
+        return files; // a link or no folder where the reports go: none to show
+    }
+    for (const FolderEntry& entry : entries) {
+        if (entry.kind == EntryKind::File && IsReportFileName(utf8::FromPath(entry.name))) {
+            files.push_back(folder / entry.name);
         }
     }
     // By time, then by the number a second report of one millisecond gets.
@@ -282,19 +288,22 @@ std::vector<fs::path> ListReports(const fs::path& folder) {
 std::optional<LaunchReport> LastLaunchOf(const fs::path& folder, std::string_view batch) {
     const std::string_view wanted = IniDocument::TrimName(batch);
     for (const fs::path& file : ListReports(folder)) {
-        // Reports are small; a huge file in the folder is not read whole.
-        constexpr std::size_t kMostBytes = 16u << 20;
-        std::error_code ec;
-        const std::uintmax_t size = fs::file_size(file, ec);
-        if (ec) {
+        // Reports are small: a huge file in the folder is no report to read whole.
+        constexpr std::int64_t kMostBytes = 16 << 20;
+        const auto identity = IdentifyFile(file);
+        if (!identity || identity->size > kMostBytes) {
             continue;
         }
-        std::ifstream in(file, std::ios::binary);
-        std::string text(static_cast<std::size_t>(std::min<std::uintmax_t>(size, kMostBytes)),
-                         '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(in.gcount()));
-        auto report = ParseReport(text);
+        std::optional<FileSnapshot> snapshot;
+        try {
+            snapshot = ReadFileSnapshot(file);
+        } catch (const FileError&) {
+            continue;
+        }
+        if (!snapshot) {
+            continue;
+        }
+        auto report = ParseReport(snapshot->bytes);
         if (report && utf8::EqualFolded(IniDocument::TrimName(report->batch), wanted)) {
             report->file = file;
             return report;

@@ -153,11 +153,15 @@ std::string KeyFile::Serialize() const {
 
 bool KeyFile::Save(const std::filesystem::path& path) const {
     try {
-        ReplaceFileLocked(path, Serialize());
+        Write(path);
         return true;
     } catch (const std::system_error&) {
         return false;
     }
+}
+
+void KeyFile::Write(const std::filesystem::path& path) const {
+    ReplaceFileLocked(path, Serialize());
 }
 
 bool KeyFile::HasGroup(std::string_view group) const {

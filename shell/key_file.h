@@ -23,6 +23,8 @@ class KeyFile {
     std::string Serialize() const;
     // One atomic replacement of the file; false when it could not be written.
     bool Save(const std::filesystem::path& file) const;
+    // The same, throwing FileError with the reason.
+    void Write(const std::filesystem::path& file) const;
 
     bool HasGroup(std::string_view group) const;
     // The value with its escapes resolved; nullopt when the key is absent or

@@ -42,7 +42,8 @@ bool CreateCommandLink(const std::string& name, const std::string& command,
                        const std::filesystem::path& folder);
 
 // Makes folder/<target's file name>.lnk pointing at target, with the target's
-// folder as working directory.
+// folder as working directory. Throws Error, with the system's reason, when
+// it cannot be written.
 void CreateItemLink(const std::filesystem::path& target, const std::filesystem::path& folder);
 
 // Makes a desktop shortcut named name that runs target with arguments, with

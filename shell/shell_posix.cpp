@@ -11,6 +11,8 @@
 #include "shell/shell_words.h"
 #include "shell/version.h"
 #include "shell/version_parts.h"
+#include "store/errors.h"
+#include "store/file_io.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -283,7 +285,9 @@ std::optional<LinkInfo> ReadLinkFile(const fs::path& file) {
     return link;
 }
 
-bool WriteLinkFile(const fs::path& file, const LinkInfo& link) {
+namespace {
+
+KeyFile LinkKeyFile(const LinkInfo& link) {
     KeyFile kf = *KeyFile::Parse("");
     const auto put = [&](const char* key, const std::string& value) {
         if (!value.empty()) {
@@ -298,8 +302,14 @@ bool WriteLinkFile(const fs::path& file, const LinkInfo& link) {
     if (!link.iconFile.empty()) {
         kf.Set(kLinkGroup, "IconIndex", std::to_string(link.iconIndex));
     }
+    return kf;
+}
+
+} // namespace
+
+bool WriteLinkFile(const fs::path& file, const LinkInfo& link) {
     // Saved through a temporary and a rename: never half a link.
-    return kf.Save(file);
+    return LinkKeyFile(link).Save(file);
 }
 
 OpenResult ShellOpen(const fs::path& file, std::string_view parameters, const fs::path& directory) {
@@ -339,12 +349,16 @@ bool CreateCommandLink(const std::string& name, const std::string& command,
 void CreateItemLink(const fs::path& target, const fs::path& folder) {
     const std::string name = target.filename().string();
     if (!ValidFileName(name)) {
-        return;
+        throw Error("\"" + utf8::FromPath(target) + "\" names no file to link to");
     }
     LinkInfo link;
     link.target = target.string();
     link.workingDirectory = FolderPart(link.target);
-    (void)WriteLinkFile(folder / (name + ".lnk"), link);
+    try {
+        LinkKeyFile(link).Write(folder / (name + ".lnk"));
+    } catch (const FileError& error) {
+        throw Error("Cannot make a link to " + utf8::FromPath(target) + ": " + error.what());
+    }
 }
 
 fs::path DesktopLinkPath(const std::string& name) {

@@ -295,17 +295,21 @@ bool CreateCommandLink(const std::string& name, const std::string& command,
 
 void CreateItemLink(const fs::path& target, const fs::path& folder) {
     const std::string name = utf8::FromPath(target.filename());
+    if (!ValidFileName(name)) {
+        throw Error("\"" + utf8::FromPath(target) + "\" names no file to link to");
+    }
     ComScope com;
     ComPtr<IShellLinkW> link = NewShellLink();
-    if (!ValidFileName(name)) {
-        return;
-    }
     const std::wstring path = fs::path(target).make_preferred().wstring();
     link->SetPath(path.c_str());
     link->SetWorkingDirectory(FolderOf(path).c_str());
-    if (ComPtr<IPersistFile> file = PersistOf(link.get())) {
-        const fs::path save = folder / utf8::ToPath(name + ".lnk");
-        file->Save(fs::path(save).make_preferred().c_str(), FALSE);
+    ComPtr<IPersistFile> file = PersistOf(link.get());
+    const fs::path save = folder / utf8::ToPath(name + ".lnk");
+    const HRESULT saved =
+        file ? file->Save(fs::path(save).make_preferred().c_str(), FALSE) : E_NOINTERFACE;
+    if (FAILED(saved)) {
+        throw Error("Cannot make a link to " + utf8::FromPath(target) + ": " +
+                    utf8::FromPath(save) + ": " + SystemMessage(static_cast<DWORD>(saved)));
     }
 }
 

@@ -38,8 +38,11 @@ fs::path MadeStateFolder(const fs::path& exe) {
     fs::path folder = StateFolder(exe);
     std::error_code ec;
     if (IsInstalledBuild() && !fs::exists(folder, ec)) {
-        fs::create_directories(folder, ec);
-        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
+        // Made private at once: nobody else may plant a batch in it meanwhile.
+        fs::create_directories(folder.parent_path(), ec);
+        if (fs::create_directory(folder, ec)) {
+            fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
+        }
     }
     return folder;
 }
@@ -54,7 +57,10 @@ ProgramFiles::ProgramFiles(const fs::path& exe) : ProgramFiles(exe, MadeStateFol
 
 ProgramFiles::ProgramFiles(const fs::path& exe, const fs::path& stateFolder)
     : executable(exe), folder(stateFolder), layoutFile(Beside(stateFolder, exe, ".prm")),
-      catalogue(stateFolder / "batches.lst"), settings(Beside(stateFolder, exe, ".ini")) {}
+      catalogueFile_(stateFolder / "batches.lst"), catalogue(catalogueFile_),
+      settings(Beside(stateFolder, exe, ".ini")) {
+    GuardFolder(stateFolder);
+}
 
 void DecodeItemEntry(std::string_view text, tqAppInfo& record) {
     record.Folder.clear();
@@ -154,12 +160,14 @@ std::optional<fs::path> ItemFolder(const fs::path& batchFolder, std::string_view
     return rel->empty() ? batchFolder : batchFolder / *rel / "";
 }
 
-std::string FindItemFile(const fs::path& itemFolder) {
-    std::error_code ec;
+namespace {
+
+// Of several files, the greatest name compared without regard to case.
+std::string GreatestName(const std::vector<FolderEntry>& entries) {
     std::string best;
     std::string bestFolded;
-    for (fs::directory_iterator it(itemFolder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = utf8::FromPath(it->path().filename());
+    for (const FolderEntry& entry : entries) {
+        std::string name = utf8::FromPath(entry.name);
         std::string folded = utf8::FoldCase(name);
         if (best.empty() || folded > bestFolded || (folded == bestFolded && name > best)) {
             best = std::move(name);
@@ -167,6 +175,54 @@ std::string FindItemFile(const fs::path& itemFolder) {
         }
     }
     return best;
+}
+
+} // namespace
+
+std::string FindItemFile(const fs::path& itemFolder) {
+    try {
+        return GreatestName(ListFolder(itemFolder));
+    } catch (const FileError&) {
+        return "";
+    }
+}
+
+ItemFileLookup LookUpItemFile(const fs::path& batchFolder, std::string_view folderField) {
+    ItemFileLookup found;
+    const auto folder = ItemFolder(batchFolder, folderField);
+    if (!folder) {
+        return found;
+    }
+    found.folder = *folder;
+    std::string name;
+    try {
+        name = GreatestName(ListFolder(*folder));
+    } catch (const FileError& error) {
+        found.state = ItemFileLookup::State::Refused;
+        found.reason = error.what();
+        return found;
+    }
+    if (name.empty()) {
+        return found;
+    }
+    found.file = *folder / utf8::ToPath(name);
+    switch (KindOf(found.file)) {
+    case EntryKind::File:
+    case EntryKind::Folder:
+        found.state = ItemFileLookup::State::Found;
+        break;
+    case EntryKind::Missing:
+        break; // gone a moment ago
+    case EntryKind::Link:
+        found.state = ItemFileLookup::State::Refused;
+        found.reason = utf8::FromPath(found.file) + ": " + kSymlinkInside;
+        break;
+    case EntryKind::Other:
+        found.state = ItemFileLookup::State::Refused;
+        found.reason = utf8::FromPath(found.file) + ": " + kNotRegular;
+        break;
+    }
+    return found;
 }
 
 std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly) {
@@ -179,6 +235,7 @@ std::vector<BatchRow> ListBatchRows(const TIniFile& catalogue, bool startupOnly)
         BatchRow row;
         row.iconFile = catalogue.ReadText(name, "IconFile", "");
         row.iconIndex = catalogue.ReadNumber(name, "IconIndex", 0);
+        row.id = catalogue.ReadText(name, "ID", "");
         row.name = std::move(name);
         rows.push_back(std::move(row));
     }
@@ -206,6 +263,8 @@ int DefaultBatchIndex(const TIniFile& settings, const std::vector<std::string>& 
 void CheckReadable(const TIniFile& file) {
     try {
         file.Preload(); // the reads that follow find it parsed
+    } catch (const FileError& error) {
+        throw Error("Unable to read " + utf8::FromPath(file.FileName()) + ": " + error.Reason());
     } catch (const std::system_error& error) {
         throw Error("Unable to read " + utf8::FromPath(file.FileName()) + ": " +
                     error.code().message());

@@ -21,7 +21,8 @@ std::filesystem::path StateFolder(const std::filesystem::path& executable);
 std::filesystem::path InstalledStateFolder(); // the rule for an installed program
 bool IsInstalledBuild();
 
-// The files every mode works on, all in the state folder.
+// The files every mode works on, all in the state folder, which the file
+// layer guards: no symbolic link below it is followed.
 struct ProgramFiles {
     // The state folder of the executable, made (mode 0700) when an
     // installed program runs for the first time.
@@ -31,8 +32,16 @@ struct ProgramFiles {
     std::filesystem::path executable;
     std::filesystem::path folder;     // the program folder
     std::filesystem::path layoutFile; // <executable name>.prm
-    TIniFile catalogue;               // batches.lst
-    TIniFile settings;                // <executable name>.ini, section "Basic"
+
+  private:
+    TIniFile catalogueFile_;
+    friend TIniFile& CatalogueForEdit(ProgramFiles& files);
+
+  public:
+    // batches.lst, to read: its batches change only through the edits of
+    // store/batch_edit.h, which check that the batch is still there.
+    const TIniFile& catalogue;
+    TIniFile settings; // <executable name>.ini, section "Basic"
 };
 
 inline constexpr std::string_view kSettingsSection = "Basic";
@@ -73,12 +82,29 @@ std::optional<std::filesystem::path> ItemFolder(const std::filesystem::path& bat
                                                 std::string_view folderField);
 
 // The name of the one file in an item folder: of several, the greatest name
-// compared without regard to case; "" for a missing or empty folder.
+// compared without regard to case; "" for a missing or empty folder, and for
+// one that is a link or cannot be read.
 std::string FindItemFile(const std::filesystem::path& itemFolder);
+
+// What an application item's folder holds, as a launch needs to know it.
+struct ItemFileLookup {
+    enum class State {
+        Found,   // file is the item's file
+        Empty,   // the folder is missing or holds no file
+        Refused, // a link, a pipe or the like where the folder or file should be
+    };
+    State state = State::Empty;
+    std::filesystem::path folder; // the item folder, when the entry names one
+    std::filesystem::path file;   // Found: the file
+    std::string reason;           // Refused: why, for people
+};
+ItemFileLookup LookUpItemFile(const std::filesystem::path& batchFolder,
+                              std::string_view folderField);
 
 // One row of a batch list.
 struct BatchRow {
     std::string name;
+    std::string id; // as read with the row: what edits check the batch by
     std::string iconFile;
     int iconIndex = 0;
 };
@@ -100,5 +126,11 @@ void CheckReadable(const TIniFile& file);
 // Whether the catalogue has a batch of this name (ignoring case and blanks
 // at either end).
 bool BatchExists(const TIniFile& catalogue, std::string_view batch);
+
+// Why the state folder must not be used, or nullopt when it may: it, its
+// batches.lst and its Shortcuts/ must be the user's (or root's) and writable
+// by nobody else, as ssh asks of its keys, since whoever can write them
+// decides what runs as the user.
+std::optional<std::string> StateFolderProblem(const ProgramFiles& files);
 
 } // namespace korvane

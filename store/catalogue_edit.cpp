@@ -1,14 +1,16 @@
 #include "store/catalogue_edit.h"
 
+#include "store/catalogue_writer.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/file_io.h"
 #include "store/ini_document.h"
 #include "store/item_wait.h"
 #include "store/utf8.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
-#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -27,64 +29,88 @@ std::string LowerExtension(const fs::path& file) {
 // link file, or the folder's only entry. A file the user added beside it is
 // never taken for it.
 fs::path ProgramLinkFile(const fs::path& folder) {
-    std::error_code ec;
     fs::path link, only;
     int entries = 0;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (const FolderEntry& entry : ListFolder(folder)) {
         ++entries;
-        only = it->path();
-        if (IsLinkFile(it->path()) && it->is_regular_file(ec) &&
-            (link.empty() || utf8::FoldCase(utf8::FromPath(it->path().filename())) >
+        only = entry.kind == EntryKind::File ? folder / entry.name : fs::path();
+        if (entry.kind == EntryKind::File && IsLinkFile(entry.name) &&
+            (link.empty() || utf8::FoldCase(utf8::FromPath(entry.name)) >
                                  utf8::FoldCase(utf8::FromPath(link.filename())))) {
-            link = it->path();
+            link = folder / entry.name;
         }
     }
-    return !link.empty() ? link : entries == 1 && fs::is_regular_file(only, ec) ? only : fs::path();
+    return !link.empty() ? link : entries == 1 ? only : fs::path();
 }
 
 // Removes an item's link file and then its folder, when the folder holds
-// nothing else.
-void RemoveItemFiles(const fs::path& batchFolder, const tqAppInfo& item) {
-    const auto folder = ItemFolder(batchFolder, item.Folder);
-    if (!folder || item.Folder.empty()) {
+// nothing else. A link where the folder should be goes itself: what it
+// names is never entered. Throws FileError when the system refuses.
+void RemoveItemFiles(const fs::path& batchFolder, std::string_view folderField) {
+    const auto folder = ItemFolder(batchFolder, folderField);
+    if (!folder || folderField.empty()) {
         return; // never the batch folder itself
     }
-    std::error_code ec;
+    switch (KindOf(*folder)) {
+    case EntryKind::Link:
+        RemoveEntry(*folder);
+        return;
+    case EntryKind::Folder:
+        break;
+    default:
+        return; // gone, or something that is not the program's
+    }
     if (const fs::path file = ProgramLinkFile(*folder); !file.empty()) {
-        fs::remove(file, ec);
+        RemoveEntry(file);
     }
-    fs::remove(*folder, ec); // only an empty folder goes
+    RemoveEntry(*folder); // only an empty folder goes
 }
 
-// The batch's section must exist, and for its files it needs an ID: an item
-// folder of a batch without one would lie in no batch's folder.
-void RequireBatch(const ProgramFiles& files, const std::string& batch, bool needsId) {
-    if (!BatchExists(files.catalogue, batch)) {
-        throw NoSuchBatch(batch);
+// The item folders a batch's entries name.
+std::vector<std::string> ApplicationFolders(const BatchSection& section) {
+    std::vector<std::string> folders;
+    tqAppInfo item;
+    for (int n = 0, count = section.ItemCount(); n < count; ++n) {
+        try {
+            DecodeItemEntry(section.Item(n), item);
+        } catch (const ConvertError&) {
+            continue; // a broken pause holds no files
+        }
+        if (item.Kind == TItemKind::ikFile) {
+            folders.push_back(item.Folder);
+        }
     }
-    const std::string id = files.catalogue.ReadText(batch, "ID", "");
-    if (needsId && id.empty()) {
-        throw Error("The batch \"" + batch + "\" has no ID in " +
-                    utf8::FromPath(files.catalogue.FileName()) +
-                    ", so its applications have no folder.");
-    }
+    return folders;
 }
 
-// One rewrite of the batch's section, refused when it no longer exists.
-void EditBatch(ProgramFiles& files, const std::string& batch,
-               const std::vector<std::pair<std::string, std::string>>& pairs,
-               const std::vector<std::string>& removed = {}) {
-    if (!files.catalogue.EditSection(batch, pairs, removed)) {
-        throw NoSuchBatch(batch);
+// After the catalogue has let go of them: what could not be removed is said.
+void RemoveBatchFiles(const std::string& batch, const fs::path& batchFolder,
+                      const std::vector<std::string>& folders) {
+    std::optional<std::string> failure;
+    const auto attempt = [&](const std::function<void()>& remove) {
+        try {
+            remove();
+        } catch (const FileError& error) {
+            if (!failure) {
+                failure = error.what();
+            }
+        }
+    };
+    if (KindOf(batchFolder) == EntryKind::Link) {
+        attempt([&] { RemoveEntry(batchFolder); }); // the link alone, never what it names
+    } else {
+        for (const std::string& field : folders) {
+            attempt([&] { RemoveItemFiles(batchFolder, field); });
+        }
+        attempt([&] { RemoveEntry(batchFolder); });
+    }
+    if (failure) {
+        throw Error("The batch \"" + batch + "\" is deleted, but some of its files stay: " +
+                    *failure);
     }
 }
 
 } // namespace
-
-Error NoSuchBatch(const std::string& batch) {
-    return Error("There is no batch named \"" + batch +
-                 "\" any more: another program renamed or deleted it.");
-}
 
 bool IsLinkFile(const fs::path& file) {
     const std::string ext = LowerExtension(file);
@@ -103,51 +129,48 @@ std::string NewBatchName(const std::vector<std::string>& captions) {
     return name;
 }
 
-int CreateBatch(ProgramFiles& files, const std::string& name, std::mt19937& random) {
-    std::set<std::string> ids;
-    for (const auto& section : files.catalogue.AllSections()) {
-        ids.insert(files.catalogue.ReadText(section, "ID", ""));
+BatchRef CreateBatch(ProgramFiles& files, const std::string& wanted, std::mt19937& random) {
+    const FolderLock lock(files.folder);
+    BatchRef made;
+    CatalogueForEdit(files).Update([&](IniDocument& doc) {
+        std::set<std::string> ids;
+        for (const auto& section : doc.Sections()) {
+            ids.insert(std::string(doc.Find(section, "ID").value_or("")));
+        }
+        // Another program may have taken the name since the window listed it.
+        std::string name = wanted;
+        while (doc.HasSection(name)) {
+            name = "Copy " + name;
+        }
+        std::uniform_int_distribution<int> draw(0, 9999);
+        int id = draw(random);
+        // Drawn again until free, so that no two batches share a folder.
+        for (int tries = 0; ids.count(std::to_string(id)) && tries < 100000; ++tries) {
+            id = draw(random);
+        }
+        made = {name, std::to_string(id)};
+        CheckIniEntry(name, "ID", made.id);
+        return doc.Set(name, "ID", made.id);
+    });
+    try {
+        MakeFolders(files.folder / "Shortcuts" / made.id);
+    } catch (const FileError&) {
+        // Adding an item makes it, or says why it cannot.
     }
-    std::uniform_int_distribution<int> draw(0, 9999);
-    int id = draw(random);
-    // Drawn again until free, so that no two batches share a folder.
-    for (int tries = 0; ids.count(std::to_string(id)) && tries < 100000; ++tries) {
-        id = draw(random);
-    }
-    files.catalogue.WriteText(name, "ID", std::to_string(id));
-    std::error_code ec;
-    fs::create_directories(files.folder / "Shortcuts" / std::to_string(id), ec);
-    return id;
+    return made;
 }
 
-std::string RenameBatch(ProgramFiles& files, const std::string& oldName,
-                        const std::string& newName) {
+std::string RenameBatch(ProgramFiles& files, const BatchRef& batch, const std::string& newName) {
     const std::string name(IniDocument::TrimName(newName));
     if (name.empty()) {
         throw Error("A batch needs a name");
     }
-    const auto taken = [&](const std::string& section) {
-        return Error("There is already a batch named \"" + section + "\"");
-    };
-    if (!utf8::EqualFolded(IniDocument::TrimName(oldName), name)) {
-        for (const auto& section : files.catalogue.AllSections()) {
-            if (utf8::EqualFolded(section, name)) {
-                throw taken(section);
-            }
-        }
-    }
-    switch (files.catalogue.RenameSection(oldName, name)) {
-    case TIniFile::RenameResult::NameTaken:
-        throw taken(name); // another process took the name a moment ago
-    case TIniFile::RenameResult::NoSection:
-        throw NoSuchBatch(oldName);
-    default:
-        break;
-    }
+    const FolderLock lock(files.folder);
+    EditBatch(files, batch, [&](BatchSection& section) { section.Rename(name); });
     // What runs at logon follows the batch to its new name.
     const std::string defaultBatch = files.settings.ReadText(kSettingsSection, "DefaultBatch", "");
-    if (!defaultBatch.empty() &&
-        utf8::EqualFolded(IniDocument::TrimName(defaultBatch), IniDocument::TrimName(oldName))) {
+    if (!defaultBatch.empty() && utf8::EqualFolded(IniDocument::TrimName(defaultBatch),
+                                                   IniDocument::TrimName(batch.name))) {
         files.settings.WriteText(kSettingsSection, "DefaultBatch", name);
     }
     return name;
@@ -161,166 +184,188 @@ int ItemCount(const TIniFile& catalogue, const std::string& batch) {
     return n;
 }
 
-void DeleteBatch(ProgramFiles& files, const std::string& name) {
-    const fs::path batchFolder = BatchFolder(files, name);
-    const bool hasId = !files.catalogue.ReadText(name, "ID", "").empty();
-    std::vector<tqAppInfo> applications;
-    tqAppInfo item;
-    const int count = ItemCount(files.catalogue, name);
-    for (int n = 0; n < count; ++n) {
-        try {
-            DecodeItemEntry(files.catalogue.ReadText(name, ItemKey(n), ""), item);
-        } catch (const ConvertError&) {
-            continue; // a broken pause holds no files
-        }
-        if (item.Kind == TItemKind::ikFile) {
-            applications.push_back(item);
-        }
-    }
+void DeleteBatch(ProgramFiles& files, const BatchRef& batch) {
+    // One lock for the entry and the files: nothing is added meanwhile.
+    const FolderLock lock(files.folder);
+    const fs::path batchFolder = BatchFolder(files, batch.name);
+    std::vector<std::string> folders;
     // The catalogue first: when it cannot be written, every file stays.
-    if (!files.catalogue.RemoveSection(name)) {
-        throw NoSuchBatch(name);
+    EditBatch(files, batch, [&](BatchSection& section) {
+        folders = ApplicationFolders(section);
+        section.Delete();
+    });
+    if (!batch.id.empty()) { // without one its "folder" would be the whole tree
+        RemoveBatchFiles(batch.name, batchFolder, folders);
     }
-    files.catalogue.Flush();
-    if (!hasId) {
-        return; // its "folder" would be the whole Shortcuts tree
-    }
-    for (const tqAppInfo& application : applications) {
-        RemoveItemFiles(batchFolder, application);
-    }
-    std::error_code ec;
-    fs::remove(batchFolder, ec);
 }
 
-std::string AddApplicationItem(ProgramFiles& files, const std::string& batch,
-                               const fs::path& source, std::mt19937& random,
-                               const LinkMaker& makeLink) {
-    RequireBatch(files, batch, true);
-    const fs::path batchFolder = BatchFolder(files, batch);
+std::string AddApplicationItem(ProgramFiles& files, const BatchRef& batch, const fs::path& source,
+                               std::mt19937& random, const LinkMaker& makeLink) {
+    // One lock from the first folder made to the entry written: no sweep
+    // takes the new folder for a leftover meanwhile.
+    const FolderLock lock(files.folder);
+    if (!files.catalogue.HasSection(batch.name) ||
+        files.catalogue.ReadText(batch.name, "ID", "") != batch.id) {
+        throw NoSuchBatch(batch.name);
+    }
+    if (batch.id.empty()) {
+        throw Error("The batch \"" + batch.name + "\" has no ID in " +
+                    utf8::FromPath(files.catalogue.FileName()) +
+                    ", so its applications have no folder.");
+    }
+    const fs::path batchFolder = BatchFolder(files, batch.name);
+    try {
+        MakeFolders(batchFolder);
+    } catch (const FileError& error) {
+        throw Error("Cannot make the folder of the batch \"" + batch.name + "\": " + error.what());
+    }
     // Drawn again until the folder is free, so that no two items share one.
     std::uniform_int_distribution<int> draw(0, 999);
     int n = draw(random);
-    std::error_code ec;
-    for (int tries = 0; fs::exists(batchFolder / std::to_string(n), ec) && tries < 10000; ++tries) {
+    for (int tries = 0; KindOf(batchFolder / std::to_string(n)) != EntryKind::Missing &&
+                        tries < 10000;
+         ++tries) {
         n = draw(random);
     }
     const fs::path folder = batchFolder / std::to_string(n);
-    fs::create_directories(folder, ec);
-    if (IsLinkFile(source)) {
-        fs::copy_file(source, folder / source.filename(), fs::copy_options::overwrite_existing, ec);
-        if (ec) {
-            fs::remove(folder, ec);
-            throw Error("Cannot copy " + utf8::FromPath(source) + ": " + ec.message());
-        }
-    } else {
-        try {
-            makeLink(source, folder);
-        } catch (...) {
-            fs::remove_all(folder, ec); // no entry will name it
-            throw;
-        }
-    }
-    const std::string field = std::to_string(n) + "\\";
     try {
-        // A wait left behind by an item that once had this folder is not the new one's.
-        EditBatch(files, batch,
-                  {{ItemKey(ItemCount(files.catalogue, batch)), "File;" + field + ";Active"}},
-                  {WaitKey(field)});
+        MakeFolders(folder);
+    } catch (const FileError& error) {
+        throw Error("Cannot add " + utf8::FromPath(source) + ": " + error.what());
+    }
+    // What was made goes again when anything after fails: no entry names it.
+    const auto undo = [&] {
+        try {
+            for (const FolderEntry& entry : ListFolder(folder)) {
+                RemoveEntry(folder / entry.name);
+            }
+            RemoveEntry(folder);
+        } catch (const FileError&) {
+            // Left for the sweep, which removes such folders when it can.
+        }
+    };
+    try {
+        if (IsLinkFile(source)) {
+            try {
+                CopyNewFile(source, folder / source.filename());
+            } catch (const FileError& error) {
+                throw Error("Cannot copy " + utf8::FromPath(source) + ": " + error.what());
+            }
+        } else {
+            makeLink(source, folder);
+        }
+        const std::string field = std::to_string(n) + "\\";
+        EditBatch(files, batch, [&](BatchSection& section) {
+            section.Write(ItemKey(section.ItemCount()), "File;" + field + ";Active");
+            // A wait left behind by an item that once had this folder is not the new one's.
+            section.Remove(WaitKey(field));
+        });
+        return field;
     } catch (...) {
-        // No entry names the new folder: it goes again.
-        fs::remove_all(folder, ec);
+        undo();
         throw;
     }
-    return field;
 }
 
-void AddPauseItem(ProgramFiles& files, const std::string& batch, double length) {
-    EditBatch(files, batch,
-              {{ItemKey(ItemCount(files.catalogue, batch)),
-                "Interval;" + FormatClockTime(length) + ";Active"}});
+void AddPauseItem(ProgramFiles& files, const BatchRef& batch, double length) {
+    EditBatch(files, batch, [&](BatchSection& section) {
+        section.Write(ItemKey(section.ItemCount()),
+                      "Interval;" + FormatClockTime(length) + ";Active");
+    });
 }
 
-void DeleteItem(ProgramFiles& files, const std::string& batch, int index) {
-    const int count = ItemCount(files.catalogue, batch);
-    if (index < 0 || index >= count) {
-        return;
-    }
+void DeleteItem(ProgramFiles& files, const BatchRef& batch, const ItemRef& ref) {
+    const FolderLock lock(files.folder);
     tqAppInfo item;
-    try {
-        DecodeItemEntry(files.catalogue.ReadText(batch, ItemKey(index), ""), item);
-    } catch (const ConvertError&) {
-        item.Kind = TItemKind::ikUnknown; // a broken pause can still be removed
-    }
-    std::vector<std::pair<std::string, std::string>> shifted;
     bool folderShared = false; // two entries naming one folder: a hand-edited catalogue
-    for (int k = 0; k < count; ++k) {
-        const std::string other = files.catalogue.ReadText(batch, ItemKey(k), "");
-        if (k > index) {
-            shifted.emplace_back(ItemKey(k - 1), other);
+    EditBatch(files, batch, [&](BatchSection& section) {
+        const std::string entry = section.Expect(ref);
+        try {
+            DecodeItemEntry(entry, item);
+        } catch (const ConvertError&) {
+            item.Kind = TItemKind::ikUnknown; // a broken pause can still be removed
         }
-        tqAppInfo decoded;
-        if (k != index && item.Kind == TItemKind::ikFile && other.starts_with("File;")) {
-            DecodeItemEntry(other, decoded);
-            folderShared = folderShared || WaitKey(decoded.Folder) == WaitKey(item.Folder);
+        const int count = section.ItemCount();
+        tqAppInfo other;
+        for (int k = 0; k < count; ++k) {
+            const std::string text = section.Item(k);
+            if (k != ref.index && item.Kind == TItemKind::ikFile && text.starts_with("File;")) {
+                DecodeItemEntry(text, other);
+                folderShared = folderShared || WaitKey(other.Folder) == WaitKey(item.Folder);
+            }
+            if (k > ref.index) {
+                section.Write(ItemKey(k - 1), text);
+            }
+        }
+        section.Remove(ItemKey(count - 1));
+        if (item.Kind == TItemKind::ikFile && !folderShared && !WaitKey(item.Folder).empty()) {
+            section.Remove(WaitKey(item.Folder)); // its wait goes with it
+        }
+    });
+    // The entry went first, in one rewrite; its files only once that is written.
+    if (item.Kind == TItemKind::ikFile && !folderShared && !batch.id.empty()) {
+        try {
+            RemoveItemFiles(BatchFolder(files, batch.name), item.Folder);
+        } catch (const FileError& error) {
+            throw Error("The item is deleted, but its files stay: " + std::string(error.what()));
         }
     }
-    std::vector<std::string> removed{ItemKey(count - 1)};
-    if (item.Kind == TItemKind::ikFile && !folderShared && !WaitKey(item.Folder).empty()) {
-        removed.push_back(WaitKey(item.Folder)); // its wait goes with it
-    }
-    // The entry goes first, in one rewrite; its files only once that is written.
-    EditBatch(files, batch, shifted, removed);
-    if (item.Kind == TItemKind::ikFile && !files.catalogue.ReadText(batch, "ID", "").empty()) {
-        RemoveItemFiles(BatchFolder(files, batch), item);
-    }
 }
 
-bool MoveItem(ProgramFiles& files, const std::string& batch, int index, int delta) {
-    const int other = index + delta;
-    const int count = ItemCount(files.catalogue, batch);
-    if (index < 0 || index >= count || other < 0 || other >= count) {
-        return false;
-    }
-    const std::string a = files.catalogue.ReadText(batch, ItemKey(other), "");
-    const std::string b = files.catalogue.ReadText(batch, ItemKey(index), "");
-    EditBatch(files, batch, {{ItemKey(other), b}, {ItemKey(index), a}});
-    return true;
+bool MoveItemTo(ProgramFiles& files, const BatchRef& batch, const ItemRef& item, int to) {
+    bool moved = false;
+    EditBatch(files, batch, [&](BatchSection& section) {
+        section.Expect(item);
+        if (to < 0 || to >= section.ItemCount()) {
+            return;
+        }
+        // As that many swaps of neighbours would leave them.
+        const int step = to > item.index ? 1 : -1;
+        for (int at = item.index; at != to; at += step) {
+            const std::string a = section.Item(at), b = section.Item(at + step);
+            section.Write(ItemKey(at), b);
+            section.Write(ItemKey(at + step), a);
+        }
+        moved = true;
+    });
+    return moved;
 }
 
-bool MoveItemTo(ProgramFiles& files, const std::string& batch, int from, int to) {
-    const int count = ItemCount(files.catalogue, batch);
-    if (from < 0 || from >= count || to < 0 || to >= count) {
-        return false;
-    }
-    const int step = to > from ? 1 : -1;
-    for (int at = from; at != to; at += step) {
-        MoveItem(files, batch, at, step);
-    }
-    return true;
+bool MoveItem(ProgramFiles& files, const BatchRef& batch, const ItemRef& item, int delta) {
+    return MoveItemTo(files, batch, item, item.index + delta);
 }
 
-void SetItemActive(ProgramFiles& files, const std::string& batch, int index, bool active) {
-    const std::string entry = files.catalogue.ReadText(batch, ItemKey(index), "");
-    if (entry.empty()) {
-        return;
-    }
-    tqAppInfo item;
-    DecodeItemEntry(entry, item);
-    EditBatch(files, batch,
-              {{ItemKey(index),
-                item.Fields[0] + ";" + item.Fields[1] + ";" + (active ? "Active" : "Disabled")}});
+std::string SetItemActive(ProgramFiles& files, const BatchRef& batch, const ItemRef& ref,
+                          bool active) {
+    std::string written;
+    EditBatch(files, batch, [&](BatchSection& section) {
+        tqAppInfo item;
+        DecodeItemEntry(section.Expect(ref), item);
+        written = item.Fields[0] + ";" + item.Fields[1] + ";" + (active ? "Active" : "Disabled");
+        section.Write(ItemKey(ref.index), written);
+    });
+    return written;
 }
 
-void SetPauseLength(ProgramFiles& files, const std::string& batch, int index, double length,
-                    bool active) {
-    if (files.catalogue.ReadText(batch, ItemKey(index), "").empty()) {
-        RequireBatch(files, batch, false);
-        throw Error("The item is no longer in the batch \"" + batch +
-                    "\": another program changed it.");
-    }
-    EditBatch(files, batch,
-              {{ItemKey(index),
-                "Interval;" + FormatClockTime(length) + ";" + (active ? "Active" : "Disabled")}});
+void SetPauseLength(ProgramFiles& files, const BatchRef& batch, const ItemRef& ref,
+                    double length) {
+    EditBatch(files, batch, [&](BatchSection& section) {
+        tqAppInfo item;
+        DecodeItemEntry(section.Expect(ref), item);
+        if (item.Kind != TItemKind::ikInterval) {
+            throw ItemChanged(batch.name);
+        }
+        section.Write(ItemKey(ref.index), "Interval;" + FormatClockTime(length) + ";" +
+                                              (item.Active ? "Active" : "Disabled"));
+    });
+}
+
+void SetBatchLooks(ProgramFiles& files, const BatchRef& batch, const BatchLooks& looks) {
+    EditBatch(files, batch, [&](BatchSection& section) {
+        section.Write("ShowInStartup", looks.showInStartup ? "1" : "0");
+        section.Write("IconFile", looks.iconFile);
+        section.Write("IconIndex", std::to_string(looks.iconIndex));
+    });
 }
 
 } // namespace korvane

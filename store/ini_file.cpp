@@ -8,6 +8,7 @@
 #include "store/utf8.h"
 
 #include <cmath>
+#include <optional>
 #include <cstdio>
 #include <limits>
 #include <system_error>
@@ -42,7 +43,9 @@ void CheckSection(std::string_view section) {
     CheckStorable(section);
 }
 
-void CheckEntry(std::string_view section, std::string_view key, std::string_view value) {
+} // namespace
+
+void CheckIniEntry(std::string_view section, std::string_view key, std::string_view value) {
     CheckName("section", section);
     CheckName("key", key);
     if (IniDocument::TrimName(key).starts_with('[')) {
@@ -58,6 +61,12 @@ void CheckEntry(std::string_view section, std::string_view key, std::string_view
                          "' holds \"=\" and cannot be stored");
     }
     CheckValue(value);
+}
+
+namespace {
+
+void CheckEntry(std::string_view section, std::string_view key, std::string_view value) {
+    CheckIniEntry(section, key, value);
 }
 
 } // namespace
@@ -175,37 +184,54 @@ std::shared_ptr<const IniDocument> TIniFile::Reread(bool throwIfUnreadable) cons
 }
 
 // Runs edit on the file as it is on disk now and writes the result when
-// edit says it changed something; returns that.
+// edit says it changed something; returns that. Only the file's own read and
+// write are this file's failures: what edit throws goes through as it is.
 template <class Edit> bool TIniFile::Modify(Edit&& edit, bool reportFailure) {
-    try {
-        FolderLock lock(fileName_.parent_path());
-        // Under the lock, read what is on disk now: another process may have
-        // written since our last read.
-        auto snap = ReadFileSnapshot(fileName_);
-        IniDocument doc =
-            IniDocument::Parse(snap ? ProfileBytesToText(std::move(snap->bytes)) : std::string());
-        if (!edit(doc)) {
-            return false;
-        }
-        const FileIdentity id =
-            ReplaceFileAtomically(fileName_, TextToProfileBytes(doc.Serialize()));
-        if (cacheEnabled_) {
-            cached_ = std::make_shared<const IniDocument>(std::move(doc));
-            cachedIdentity_ = std::make_unique<FileIdentity>(id);
-        }
-        return true;
-    } catch (const std::system_error&) {
+    FolderLock lock(fileName_.parent_path());
+    const auto failed = [&]() {
         cached_.reset();
         cachedIdentity_.reset();
         if (reportFailure) {
             throw WriteError("Unable to write to " + utf8::FromPath(fileName_));
         }
+        return false;
+    };
+    std::optional<IniDocument> doc;
+    try {
+        // Under the lock, read what is on disk now: another process may have
+        // written since our last read.
+        auto snap = ReadFileSnapshot(fileName_);
+        doc = IniDocument::Parse(snap ? ProfileBytesToText(std::move(snap->bytes))
+                                      : std::string());
+    } catch (const std::system_error&) {
+        return failed();
     } catch (const std::bad_alloc&) {
-        if (reportFailure) {
-            throw WriteError("Unable to write to " + utf8::FromPath(fileName_));
-        }
+        return failed();
     }
-    return false;
+    if (!edit(*doc)) {
+        return false;
+    }
+    try {
+        const FileIdentity id =
+            ReplaceFileAtomically(fileName_, TextToProfileBytes(doc->Serialize()));
+        if (cacheEnabled_) {
+            cached_ = std::make_shared<const IniDocument>(std::move(*doc));
+            cachedIdentity_ = std::make_unique<FileIdentity>(id);
+        }
+        return true;
+    } catch (const std::system_error&) {
+        return failed();
+    } catch (const std::bad_alloc&) {
+        return failed();
+    }
+}
+
+bool TIniFile::Update(const std::function<bool(IniDocument&)>& edit) {
+    return Modify(edit, true);
+}
+
+bool TIniFile::HasSection(std::string_view section) const {
+    return Load()->HasSection(section);
 }
 
 std::string TIniFile::ReadText(std::string_view section, std::string_view key,

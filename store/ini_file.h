@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,6 +53,14 @@ class TIniFile {
     // section to rename.
     RenameResult RenameSection(std::string_view from, std::string_view to);
 
+    // Runs edit on the file as it is on disk now, under its folder's lock,
+    // and writes the result when edit says it changed something; returns
+    // that. Throws WriteError when the file cannot be read or written; what
+    // edit throws goes through, with nothing written.
+    bool Update(const std::function<bool(IniDocument&)>& edit);
+
+    // Whether the file has the section now.
+    bool HasSection(std::string_view section) const;
     std::vector<std::string> ListSections() const;
     // Every section name, without the list limit: for checks that must see
     // every batch, such as whether a name or an ID is taken.
@@ -110,6 +119,10 @@ class TIniFile {
     mutable int held_ = 0;
     mutable bool heldLoaded_ = false; // a read under HeldVersion has looked at the disk
 };
+
+// Throws ValueError for a line WriteText would refuse: a line break, a key
+// that holds "=" or begins with "[", text this system's code page cannot hold.
+void CheckIniEntry(std::string_view section, std::string_view key, std::string_view value);
 
 // The text of a number as ReadNumber takes it: decimal, or hexadecimal after
 // "$", "0x" or "0X", with an optional sign; nullopt unless it is a signed

@@ -127,33 +127,36 @@ ItemWait ReadItemWait(const TIniFile& catalogue, std::string_view batch,
     return key.empty() ? ItemWait{} : DecodeWait(catalogue.ReadText(batch, key, ""));
 }
 
-void SetItemWait(ProgramFiles& files, const std::string& batch, int index, const ItemWait& wait) {
+void SetItemWait(ProgramFiles& files, const BatchRef& batch, std::string_view folderField,
+                 const ItemWait& wait) {
     if (const auto problem = WaitProblem(wait)) {
         throw Error(*problem);
     }
-    tqAppInfo item;
-    const std::string entry = files.catalogue.ReadText(batch, ItemKey(index), "");
-    if (!entry.empty()) {
-        DecodeItemEntry(entry, item);
-    }
-    if (item.Kind != TItemKind::ikFile) {
-        if (!BatchExists(files.catalogue, batch)) {
-            throw NoSuchBatch(batch);
-        }
-        throw Error("The item is no longer in the batch \"" + batch +
-                    "\": another program changed it.");
-    }
-    const std::string key = WaitKey(item.Folder);
+    const std::string key = WaitKey(folderField);
     if (key.empty()) {
-        throw Error("The item's folder \"" + item.Folder +
+        throw Error("The item's folder \"" + std::string(folderField) +
                     "\" is no number, so nothing can be kept for it.");
     }
-    const bool written = wait.kind == WaitKind::None
-                             ? files.catalogue.EditSection(batch, {}, {key})
-                             : files.catalogue.EditSection(batch, {{key, EncodeWait(wait)}});
-    if (!written) {
-        throw NoSuchBatch(batch);
-    }
+    EditBatch(files, batch, [&](BatchSection& section) {
+        // The item is known by its folder, wherever it has moved meanwhile.
+        bool found = false;
+        tqAppInfo item;
+        for (int n = 0, count = section.ItemCount(); n < count && !found; ++n) {
+            const std::string entry = section.Item(n);
+            if (entry.starts_with("File;")) {
+                DecodeItemEntry(entry, item);
+                found = WaitKey(item.Folder) == key;
+            }
+        }
+        if (!found) {
+            throw ItemChanged(batch.name);
+        }
+        if (wait.kind == WaitKind::None) {
+            section.Remove(key);
+        } else {
+            section.Write(key, EncodeWait(wait));
+        }
+    });
 }
 
 int FindApplicationItem(const TIniFile& catalogue, std::string_view batch,

@@ -5,6 +5,7 @@
 // so that it follows the item wherever the Item keys move it, and readers
 // that know only the Item keys pass over it.
 
+#include "store/batch_edit.h"
 #include "store/catalogue.h"
 
 #include <cstdint>
@@ -48,10 +49,12 @@ std::optional<std::string> WaitProblem(const ItemWait& wait);
 ItemWait ReadItemWait(const TIniFile& catalogue, std::string_view batch,
                       std::string_view folderField);
 
-// Sets what item index waits for. Throws Error when the item is no longer
-// an application of the batch (another program changed it), when its
-// folder is no plain number, or for a wait WaitProblem refuses.
-void SetItemWait(ProgramFiles& files, const std::string& batch, int index, const ItemWait& wait);
+// Sets what the application item whose entry names folderField waits for,
+// wherever it has moved. Throws NoSuchBatch or ItemChanged when the batch or
+// the item is gone (another program changed it), Error when the folder is no
+// plain number, or for a wait WaitProblem refuses.
+void SetItemWait(ProgramFiles& files, const BatchRef& batch, std::string_view folderField,
+                 const ItemWait& wait);
 
 // The position of the application item whose entry names the folder
 // (written "417\" or "417/"); -1 when none does.
