@@ -40,6 +40,15 @@ ModeChoice ChooseRunMode(std::span<const std::string> arguments) {
         }
         choice.mode = RunMode::DirectLaunch;
         choice.batchName = arg;
+        for (std::size_t j = i + 1; j < arguments.size(); ++j) {
+            if (!arguments[j].empty()) {
+                // Taken for nothing, it would go unnoticed that it was not launched.
+                choice.mode = RunMode::Usage;
+                choice.usageError = "one batch at a time: \"" + arguments[j] +
+                                    "\" would be a second one after \"" + arg + "\"";
+                return choice;
+            }
+        }
         return choice;
     }
     return choice;
@@ -60,10 +69,11 @@ std::string UsageText(const std::string& program) {
            "  --version      print the version\n"
            "\n"
            "Exit codes of a launch: 0 every item started, 1 an error (said on\n"
-           "stderr), 2 no batch of that name, 3 an item was not found or could\n"
-           "not be started, 4 the launch was asked to end (a signal, Ctrl+C)\n"
-           "while it paused or waited; what had started keeps running. Each\n"
-           "run is reported in the Reports folder of the state folder.\n";
+           "stderr), 2 no batch of that name or a wrong command line, 3 an item\n"
+           "was not found or could not be started, or the batch was renamed or\n"
+           "deleted while it ran, 4 the launch was asked to end (a signal,\n"
+           "Ctrl+C) while it paused or waited; what had started keeps running.\n"
+           "Each run is reported in the Reports folder of the state folder.\n";
 }
 
 } // namespace korvane

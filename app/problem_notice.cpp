@@ -18,6 +18,9 @@ ProblemNotice MakeProblemNotice(std::string_view batch, const RunSummary& run) {
     const int applications = run.started + run.failed + run.notFound;
     notice.summary = std::string(batch) + ": " + std::to_string(run.started) + " of " +
                      std::to_string(applications) + " started";
+    if (run.batchGone) {
+        notice.body = "The batch was renamed or deleted while it ran";
+    }
     for (const ItemRecord& item : run.problems) {
         if (!notice.body.empty()) {
             notice.body += "\n";

@@ -42,6 +42,11 @@ int RunProgram(std::span<const std::string> arguments, const WindowLayer& window
         std::printf("korvane %s\n", shell::VersionText(15).c_str());
         return 0;
     }
+    if (choice.mode == RunMode::Usage) {
+        std::fprintf(stderr, "korvane: %s\n%s", choice.usageError.c_str(),
+                     UsageText("korvane").c_str());
+        return kExitUsage;
+    }
     if (choice.mode == RunMode::Notice) {
         // Not a run: another one's notice, shown apart so that the run could end.
         return ShowProblemNotice(choice.notice[0], choice.notice[1], choice.notice[2]) ? 0 : 1;
@@ -55,6 +60,10 @@ int RunProgram(std::span<const std::string> arguments, const WindowLayer& window
     try {
         // No window and no event loop: this must work from a terminal or a service.
         ProgramFiles files(exe);
+        if (const auto problem = StateFolderProblem(files)) {
+            std::fprintf(stderr, "%s: %s\n", module.c_str(), problem->c_str());
+            return kExitError;
+        }
         // A catalogue that cannot be read is not one without batches.
         CheckReadable(files.catalogue);
         if (!BatchExists(files.catalogue, choice.batchName)) {

@@ -44,6 +44,7 @@ RunSummary SummaryOf(const LaunchReport& report) {
         Count(summary, item);
     }
     summary.end = report.end;
+    summary.batchGone = report.end.find(kBatchGoneWords) != std::string::npos;
     summary.report = report.file;
     return summary;
 }
@@ -104,16 +105,21 @@ RunSummary LaunchReported(const ProgramFiles& files, std::string_view batchName,
         // Reading or decoding the item after the last one reached failed.
         summary.end = "stopped at item " + std::to_string(reached + 2) + ": " + error.what();
         journal.End(summary.end);
+        summary.report = journal.File();
         Echo(options.echo, EndLine(batch, summary));
         throw;
     }
     summary.cancelled = end == RunEnd::Cancelled;
+    summary.batchGone = end == RunEnd::BatchGone;
     summary.end = end == RunEnd::NotFound
                       ? "stopped at item " + std::to_string(summary.problems.back().index + 1) +
                             ", which was not found"
                   : summary.cancelled ? "cancelled after item " + std::to_string(reached + 1)
-                                      : std::string("finished");
+                  : summary.batchGone
+                      ? "stopped before item " + std::to_string(reached + 2) + kBatchGoneWords
+                      : std::string("finished");
     journal.End(summary.end);
+    summary.report = journal.File(); // none, when it could not be written
     Echo(options.echo, EndLine(batch, summary));
     return summary;
 }

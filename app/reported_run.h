@@ -16,6 +16,10 @@ inline constexpr std::string_view kFromStartupMenu = "startup menu";
 inline constexpr std::string_view kFromCountdown = "startup menu countdown";
 inline constexpr std::string_view kFromCommand = "command";
 
+// How a report's end says that the batch went during its run.
+inline constexpr const char* kBatchGoneWords =
+    ": the batch is gone, another program renamed or deleted it";
+
 struct RunSummary {
     int started = 0;
     int skipped = 0;
@@ -23,10 +27,11 @@ struct RunSummary {
     int failed = 0;
     std::vector<ItemRecord> problems; // the items not found or not started, in order
     bool cancelled = false;           // stopped from outside during a pause or a wait
+    bool batchGone = false;           // another program renamed or deleted it meanwhile
     std::string end;                  // how the run ended, in words
     std::filesystem::path report;     // empty when none was written
 
-    bool AllStarted() const { return notFound == 0 && failed == 0; }
+    bool AllStarted() const { return notFound == 0 && failed == 0 && !batchGone; }
 };
 
 struct ReportedRunOptions {

@@ -3,6 +3,7 @@
 #include "app/item_row.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
+#include "store/errors.h"
 #include "store/utf8.h"
 
 #include <cstdio>
@@ -24,21 +25,6 @@ std::int64_t PauseMilliseconds(double time) {
 }
 
 namespace {
-
-// The file of an application item, or nothing when its folder holds none.
-std::optional<fs::path> ItemFile(const fs::path& batchFolder, const tqAppInfo& item,
-                                 fs::path& itemFolder) {
-    const auto folder = ItemFolder(batchFolder, item.Folder);
-    if (!folder) {
-        return std::nullopt;
-    }
-    const std::string name = FindItemFile(*folder);
-    if (name.empty()) {
-        return std::nullopt;
-    }
-    itemFolder = *folder;
-    return *folder / utf8::ToPath(name);
-}
 
 // What an item that has not been found is called: its folder's name.
 std::string UnfoundName(const tqAppInfo& item) {
@@ -121,11 +107,21 @@ RunEnd LaunchBatch(const ProgramFiles& files, std::string_view name, const Runne
     if (batchName.empty()) {
         return RunEnd::Finished;
     }
+    // The batch is the one of this ID: another batch given its name meanwhile is not.
+    const std::string id = files.catalogue.ReadText(batchName, "ID", "");
     const fs::path batchFolder = BatchFolder(files, batchName);
     tqAppInfo item;
     for (int n = 0;; ++n) {
         // Read afresh for every item: the catalogue may change while we run.
-        const std::string entry = files.catalogue.ReadText(batchName, ItemKey(n), "");
+        std::string entry;
+        {
+            const TIniFile::HeldVersion oneVersion(files.catalogue);
+            if (!files.catalogue.HasSection(batchName) ||
+                files.catalogue.ReadText(batchName, "ID", "") != id) {
+                return RunEnd::BatchGone;
+            }
+            entry = files.catalogue.ReadText(batchName, ItemKey(n), "");
+        }
         if (entry.empty()) {
             return RunEnd::Finished;
         }
@@ -134,31 +130,33 @@ RunEnd LaunchBatch(const ProgramFiles& files, std::string_view name, const Runne
         ItemWait wait;
         fs::path itemFile;
         if (item.Kind == TItemKind::ikFile) {
-            fs::path itemFolder;
-            const auto file = ItemFile(batchFolder, item, itemFolder);
-            if (!file) {
-                if (item.Active) {
-                    hooks.item(NotFound(n, batchFolder, item));
-                    return RunEnd::NotFound;
-                }
-                record.name = UnfoundName(item);
-            } else {
-                record.name = ItemCaption(*file);
-                record.detail = utf8::FromPath(*file);
+            const ItemFileLookup found = LookUpItemFile(batchFolder, item.Folder);
+            if (found.state == ItemFileLookup::State::Empty && item.Active) {
+                hooks.item(NotFound(n, batchFolder, item));
+                return RunEnd::NotFound;
             }
-            if (item.Active) {
-                const shell::OpenResult opened = hooks.open(*file, itemFolder);
+            if (found.state == ItemFileLookup::State::Found) {
+                record.name = ItemCaption(found.file);
+                record.detail = utf8::FromPath(found.file);
+            } else {
+                record.name = UnfoundName(item);
+            }
+            if (!item.Active) {
+                record.outcome = ItemOutcome::Skipped;
+                record.detail = "switched off";
+            } else if (found.state == ItemFileLookup::State::Refused) {
+                record.outcome = ItemOutcome::FailedToStart;
+                record.detail = found.reason;
+            } else {
+                const shell::OpenResult opened = hooks.open(found.file, found.folder);
                 record.outcome = opened.started ? ItemOutcome::Started : ItemOutcome::FailedToStart;
                 record.processId = opened.processId;
                 if (!opened.started) {
                     record.detail = opened.failure;
                 } else {
                     wait = ReadItemWait(files.catalogue, batchName, item.Folder);
-                    itemFile = *file;
+                    itemFile = found.file;
                 }
-            } else {
-                record.outcome = ItemOutcome::Skipped;
-                record.detail = "switched off";
             }
         } else if (item.Kind == TItemKind::ikInterval) {
             record.name = "pause";
@@ -205,9 +203,12 @@ void LaunchItem(const ProgramFiles& files, std::string_view batchName, int index
     if (item.Kind != TItemKind::ikFile) {
         return;
     }
-    fs::path itemFolder;
-    if (const auto file = ItemFile(BatchFolder(files, batchName), item, itemFolder)) {
-        (void)hooks.open(*file, itemFolder);
+    const ItemFileLookup found = LookUpItemFile(BatchFolder(files, batchName), item.Folder);
+    if (found.state == ItemFileLookup::State::Refused) {
+        throw Error("Korvane does not start " + found.reason);
+    }
+    if (found.state == ItemFileLookup::State::Found) {
+        (void)hooks.open(found.file, found.folder);
     }
 }
 

@@ -42,17 +42,21 @@ enum class RunEnd {
     Finished,
     NotFound,  // at an active application whose folder holds no file
     Cancelled, // during a pause or a wait
+    BatchGone, // another program renamed, deleted or replaced the batch meanwhile
 };
 
 // Opens every active application item of the batch in order, waits out
 // every active pause and waits for what each started item waits for. Ends
-// early at an active application whose folder holds no file, and when
-// cancelled. Throws ConvertError for a pause with a bad time.
+// early at an active application whose folder holds no file, when cancelled,
+// and when the batch is no longer the one it began with. An item whose folder
+// or file is a link or no regular file is refused, never followed. Throws
+// ConvertError for a pause with a bad time.
 RunEnd LaunchBatch(const ProgramFiles& files, std::string_view batchName,
                    const RunnerHooks& hooks = {});
 
 // Opens the application item at index, active or not; pauses and positions
-// past the end do nothing.
+// past the end do nothing. Throws Error for an item whose folder or file is
+// a link or no regular file: it is not followed.
 void LaunchItem(const ProgramFiles& files, std::string_view batchName, int index,
                 const RunnerHooks& hooks = {});
 

@@ -6,6 +6,7 @@
 #include "gui/icons.h"
 #include "shell/icon_source.h"
 #include "shell/shell.h"
+#include "store/catalogue_edit.h"
 #include "store/ini_document.h"
 
 #include <QCheckBox>
@@ -261,31 +262,30 @@ void TBatchPropertiesForm::SetPreview(const QIcon& icon) {
 }
 
 void TBatchPropertiesForm::FormShow() {
+    batch_ = {};
     if (!link_.hasCurrentRow || !link_.hasCurrentRow()) {
         return;
     }
-    const std::string batch = CurrentBatchName();
-    ShowInStartupCheck->setChecked(files_.catalogue.ReadFlag(batch, "ShowInStartup", true));
-    icon_ = {files_.catalogue.ReadText(batch, "IconFile", ""),
-             files_.catalogue.ReadNumber(batch, "IconIndex", 0), QIcon()};
+    // What Save writes is checked against the batch as it is now: one
+    // renamed or deleted meanwhile is never brought back.
+    batch_ = CurrentBatch();
+    ShowInStartupCheck->setChecked(files_.catalogue.ReadFlag(batch_.name, "ShowInStartup", true));
+    icon_ = {files_.catalogue.ReadText(batch_.name, "IconFile", ""),
+             files_.catalogue.ReadNumber(batch_.name, "IconIndex", 0), QIcon()};
     SetPreview(link_.currentRowIcon ? link_.currentRowIcon() : DefaultBatchIcon());
-    NameEdit->setText(QString::fromStdString(batch));
+    NameEdit->setText(QString::fromStdString(batch_.name));
 }
 
 void TBatchPropertiesForm::Button1Click() {
-    if (!link_.hasCurrentRow || !link_.hasCurrentRow()) {
-        return;
+    if (batch_.name.empty()) {
+        return; // opened on no batch
     }
     const std::string newName = NameEdit->text().toStdString();
     // Blanks at either end are not part of a name: "Work " keeps "Work" where it is.
-    if (IniDocument::TrimName(newName) != CurrentBatchName()) {
-        link_.renameCurrent(newName); // refuses "" and another batch's name
+    if (IniDocument::TrimName(newName) != batch_.name) {
+        batch_.name = link_.rename(batch_, newName); // refuses "" and another batch's name
     }
-    const std::string batch = CurrentBatchName();
-    files_.catalogue.WriteTexts(batch,
-                                {{"ShowInStartup", ShowInStartupCheck->isChecked() ? "1" : "0"},
-                                 {"IconFile", icon_.file},
-                                 {"IconIndex", std::to_string(icon_.index)}});
+    SetBatchLooks(files_, batch_, {ShowInStartupCheck->isChecked(), icon_.file, icon_.index});
     if (icon_.file.empty()) {
         link_.setCurrentRowIcon(QIcon());
     } else if (const QIcon icon = ExtractIcon(QString::fromStdString(icon_.file), icon_.index);

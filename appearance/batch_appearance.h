@@ -33,8 +33,9 @@ struct BatchListLink {
     std::function<bool()> hasCurrentRow;
     // The icon that row shows.
     std::function<QIcon()> currentRowIcon;
-    // Renames the current batch (throws when the name is refused).
-    std::function<void(const std::string& newName)> renameCurrent;
+    // Renames the batch, its row following; returns the name as stored.
+    // Throws when the name is refused or the batch is no longer there.
+    std::function<std::string(const BatchRef& batch, const std::string& newName)> rename;
     // Gives the row its new icon; a null icon means the default one.
     std::function<void(const QIcon& icon)> setCurrentRowIcon;
     // The application rows of the item list: caption, icon, item number.
@@ -106,6 +107,7 @@ class TBatchPropertiesForm : public QDialog {
     ProgramFiles& files_;
     BatchListLink link_;
     TForm5& chooser_;
+    BatchRef batch_; // the batch as the dialog was opened on it; none when there was none
     IconChoice icon_;
     QLineEdit* NameEdit = nullptr;
     QLabel* Image1 = nullptr;

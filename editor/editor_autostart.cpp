@@ -7,6 +7,7 @@
 #include "shell/shell.h"
 #include "store/catalogue_edit.h"
 #include "store/errors.h"
+#include "store/item_wait.h"
 #include "store/utf8.h"
 
 #include <QListWidget>
@@ -25,8 +26,8 @@ fs::path TakenFolder(const ProgramFiles& files) {
 } // namespace
 
 void TForm1::aImportAutostartExecute() {
-    const std::string batch = CurrentBatchName();
-    if (batch.empty()) {
+    const BatchRef batch = CurrentBatch();
+    if (batch.name.empty()) {
         return;
     }
     const std::vector<shell::SessionStart> starts = shell::ListSessionStarts();
@@ -46,7 +47,7 @@ void TForm1::aImportAutostartExecute() {
         QStringLiteral("Check what \"%1\" should start instead of the session, and put it in "
                        "order with Up and Down. The session then no longer starts it by itself; "
                        "\"Give back to autostart\" undoes that.")
-            .arg(QString::fromStdString(batch)),
+            .arg(QString::fromStdString(batch.name)),
         rows, QStringLiteral("&Import"), this);
     if (!Modal([&] { return runPickList(dialog); })) {
         return;
@@ -56,9 +57,10 @@ void TForm1::aImportAutostartExecute() {
             const shell::SessionStart& start = starts[static_cast<std::size_t>(chosen)];
             // The item comes first: should the session keep it after all,
             // the item goes again, and nothing starts twice.
+            std::string field;
             if (start.file.empty()) {
                 // A command line (a Run value): the item gets a link that runs it.
-                AddApplicationItem(
+                field = AddApplicationItem(
                     files_, batch, fs::path("command"), random_,
                     [&](const fs::path&, const fs::path& folder) {
                         if (!shell::CreateCommandLink(start.name, start.command, folder)) {
@@ -66,12 +68,16 @@ void TForm1::aImportAutostartExecute() {
                         }
                     });
             } else {
-                AddApplicationItem(files_, batch, start.file, random_, shell::CreateItemLink);
+                field = AddApplicationItem(files_, batch, start.file, random_,
+                                           shell::CreateItemLink);
             }
             try {
                 shell::TakeFromSession(start, TakenFolder(files_));
             } catch (...) {
-                DeleteItem(files_, batch, ItemCount(files_.catalogue, batch) - 1);
+                // The item just added, wherever another program has moved it meanwhile.
+                const int at = FindApplicationItem(files_.catalogue, batch.name, field);
+                DeleteItem(files_, batch,
+                           {at, files_.catalogue.ReadText(batch.name, ItemKey(at), "")});
                 throw;
             }
         }

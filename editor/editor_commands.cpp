@@ -60,15 +60,14 @@ void TForm1::ShowLinkProperties(const fs::path& file) {
     };
     // What the item waits for is kept by its folder, which follows it
     // wherever it moves while the sheet is open.
-    const std::string batch = CurrentBatchName();
+    const BatchRef batch = CurrentBatch();
     const std::string folderField = utf8::FromPath(file.parent_path().filename()) + "\\";
     if (!WaitKey(folderField).empty()) {
-        sheet->ShowWait(
-            ReadItemWait(files_.catalogue, batch, folderField), shell::WindowWaitLimitation(),
-            [this, batch, folderField](const ItemWait& w) {
-                SetItemWait(files_, batch,
-                            FindApplicationItem(files_.catalogue, batch, folderField), w);
-            });
+        sheet->ShowWait(ReadItemWait(files_.catalogue, batch.name, folderField),
+                        shell::WindowWaitLimitation(),
+                        [this, batch, folderField](const ItemWait& w) {
+                            SetItemWait(files_, batch, folderField, w);
+                        });
     }
     connect(sheet, &TLinkPropertiesForm::applied, this,
             [this] { Guarded(this, [this] { Reload(); }); });
@@ -88,10 +87,10 @@ void TForm1::AddDroppedFiles(const std::vector<fs::path>& paths) {
     if (selected.isEmpty()) {
         return; // no batch to add to: the drop is passed over
     }
-    AddApplications(StdStringFrom(selected.front()->data(kNameRole).toString()), paths);
+    AddApplications(RowBatch(*selected.front()), paths);
 }
 
-void TForm1::AddApplications(const std::string& batch, const std::vector<fs::path>& paths) {
+void TForm1::AddApplications(const BatchRef& batch, const std::vector<fs::path>& paths) {
     try {
         for (const fs::path& path : paths) {
             AddApplicationItem(files_, batch, path, random_, shell::CreateItemLink);
@@ -111,7 +110,7 @@ void TForm1::DropItemRow(const QPoint& pos) {
     if (from < 0 || to < 0 || from == to) {
         return;
     }
-    if (MoveItemTo(files_, CurrentBatchName(), from, to)) {
+    if (MoveItemTo(files_, CurrentBatch(), ShownItem(from), to)) {
         Reload();
         SelectItemRow(to);
     }
@@ -130,21 +129,21 @@ void TForm1::RenameRow(QListWidgetItem* row, const std::string& newName) {
     if (!row) {
         return;
     }
-    const std::string oldName = StdStringFrom(row->data(kNameRole).toString());
+    const BatchRef batch = RowBatch(*row);
     const QSignalBlocker block(BatchList);
     std::string stored;
     try {
-        stored = RenameBatch(files_, oldName, newName);
+        stored = RenameBatch(files_, batch, newName);
     } catch (...) {
-        row->setText(QStringFrom(oldName));
+        row->setText(QStringFrom(batch.name));
         throw;
     }
     row->setText(QStringFrom(stored));
     row->setData(kNameRole, QStringFrom(stored));
-    if (utf8::EqualFolded(CurrentBatchName(), oldName)) {
-        CurrentBatchName() = stored;
+    if (CurrentBatch() == batch) {
+        SetCurrentBatch({stored, batch.id});
     }
-    MoveDesktopShortcut(oldName, stored);
+    MoveDesktopShortcut(batch.name, stored);
 }
 
 void TForm1::MoveDesktopShortcut(const std::string& oldName, const std::string& newName) {
@@ -176,9 +175,8 @@ bool TForm1::MakeDesktopShortcut(const std::string& batch) {
 }
 
 void TForm1::aAddBatchExecute() {
-    const std::string name = NewBatchName(BatchCaptions());
-    CreateBatch(files_, name, random_);
-    auto* row = NewBatchRow(DefaultBatchIcon(), BatchRow{name, "", 0});
+    const BatchRef made = CreateBatch(files_, NewBatchName(BatchCaptions()), random_);
+    auto* row = NewBatchRow(DefaultBatchIcon(), BatchRow{made.name, made.id, "", 0});
     {
         const QSignalBlocker block(BatchList);
         BatchList->addItem(row);
@@ -194,8 +192,8 @@ void TForm1::aDeleteBatchExecute() {
         return;
     }
     QListWidgetItem* row = selected.front();
-    DeleteBatch(files_, StdStringFrom(row->data(kNameRole).toString()));
-    CurrentBatchName().clear();
+    DeleteBatch(files_, RowBatch(*row));
+    SetCurrentBatch({});
     appListReady_ = false;
     AppList->clear();
     shownEntries_.clear();
@@ -296,7 +294,7 @@ void TForm1::aAddApplicationExecute() {
     if (CurrentBatchName().empty()) {
         return;
     }
-    const std::string batch = CurrentBatchName();
+    const BatchRef batch = CurrentBatch();
     const QStringList picked = Modal([this] { return chooseApplications(); });
     std::vector<fs::path> paths;
     for (const QString& path : picked) {
@@ -311,7 +309,7 @@ void TForm1::aAddPauseExecute() {
     if (CurrentBatchName().empty()) {
         return;
     }
-    const std::string batch = CurrentBatchName();
+    const BatchRef batch = CurrentBatch();
     BuildDialogs();
     Form3->SetTime(0.0);
     if (Modal([this] { return runIntervalDialog(*Form3); })) {
@@ -326,24 +324,18 @@ void TForm1::aFilePropertiesExecute() {
     if (!row) {
         return;
     }
-    const int index = AppList->indexOfTopLevelItem(row);
-    const std::string batch = CurrentBatchName();
+    const BatchRef batch = CurrentBatch();
+    const ItemRef item = ShownItem(AppList->indexOfTopLevelItem(row));
     tqAppInfo shown;
-    DecodeItemEntry(files_.catalogue.ReadText(batch, ItemKey(index), ""), shown);
+    DecodeItemEntry(item.entry, shown);
     if (shown.Kind == TItemKind::ikInterval) {
         // Nothing of the row is used once the dialog is open: the list may
-        // be read again meanwhile.
+        // be read again meanwhile; the edit checks the pause is still there.
         BuildDialogs();
         Form3->SetTime(shown.Time);
         row = nullptr;
         if (Modal([this] { return runIntervalDialog(*Form3); })) {
-            tqAppInfo item;
-            DecodeItemEntry(files_.catalogue.ReadText(batch, ItemKey(index), ""), item);
-            if (item.Kind != TItemKind::ikInterval) {
-                throw Error("The pause is no longer in the batch \"" + batch +
-                            "\": another program changed it");
-            }
-            SetPauseLength(files_, batch, index, Form3->Time(), item.Active);
+            SetPauseLength(files_, batch, item, Form3->Time());
             Reload();
         }
         return;
@@ -369,14 +361,19 @@ void TForm1::aDeleteApplicationExecute() {
     if (index < 0) {
         return;
     }
-    DeleteItem(files_, CurrentBatchName(), index);
     AppList->clearSelection();
+    try {
+        DeleteItem(files_, CurrentBatch(), ShownItem(index));
+    } catch (...) {
+        Reload();
+        throw;
+    }
     Reload();
 }
 
 void TForm1::aUpExecute() {
     const int index = SelectedIndex();
-    if (index > 0 && MoveItem(files_, CurrentBatchName(), index, -1)) {
+    if (index > 0 && MoveItem(files_, CurrentBatch(), ShownItem(index), -1)) {
         Reload();
         SelectItemRow(index - 1);
     }
@@ -384,7 +381,7 @@ void TForm1::aUpExecute() {
 
 void TForm1::aDownExecute() {
     const int index = SelectedIndex();
-    if (index >= 0 && MoveItem(files_, CurrentBatchName(), index, +1)) {
+    if (index >= 0 && MoveItem(files_, CurrentBatch(), ShownItem(index), +1)) {
         Reload();
         SelectItemRow(index + 1);
     }

@@ -3,6 +3,7 @@
 // data roles of its rows, and its member templates.
 #include "editor/editor_window.h"
 #include "gui/error_report.h"
+#include "store/file_io.h"
 #include "store/utf8.h"
 
 #include <QListWidgetItem>
@@ -17,6 +18,7 @@ namespace korvane {
 
 constexpr int kNameRole = Qt::UserRole;        // batch rows: the name in the catalogue
 constexpr int kIconRole = Qt::UserRole + 1;    // batch rows: icon file and index as read
+constexpr int kIdRole = Qt::UserRole + 2;      // batch rows: the ID read with the name
 constexpr int kFolderRole = Qt::UserRole;      // item rows: the item folder
 constexpr int kCheckedRole = Qt::UserRole + 1; // item rows: the check state before a change
 constexpr int kStemRole = Qt::UserRole + 2;    // application rows: the link file's name, bytes
@@ -36,15 +38,18 @@ inline QString QStringFromPath(const std::filesystem::path& p) {
     return QString::fromStdString(utf8::FromPath(p));
 }
 
-// The file in folder whose name is name ignoring case, or "" when none is.
+// The file in folder whose name is name ignoring case, or "" when none is
+// (or the folder is a link, which is not followed).
 inline std::filesystem::path FindIgnoringCase(const std::filesystem::path& folder,
                                               const std::string& name) {
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        if (utf8::EqualFolded(utf8::FromPath(it->path().filename()), name)) {
-            return it->path();
+    try {
+        for (const FolderEntry& entry : ListFolder(folder)) {
+            if (entry.kind == EntryKind::File &&
+                utf8::EqualFolded(utf8::FromPath(entry.name), name)) {
+                return folder / entry.name;
+            }
         }
+    } catch (const FileError&) {
     }
     return {};
 }
@@ -56,8 +61,15 @@ inline QString IconKey(const BatchRow& row) {
 inline void SetUpBatchRow(QListWidgetItem& item, const QIcon& icon, const BatchRow& batch) {
     item.setIcon(icon);
     item.setData(kNameRole, QStringFrom(batch.name));
+    item.setData(kIdRole, QStringFrom(batch.id));
     item.setData(kIconRole, IconKey(batch));
     item.setFlags(item.flags() | Qt::ItemIsEditable);
+}
+
+// The batch a row stands for, as edits name it.
+inline BatchRef RowBatch(const QListWidgetItem& row) {
+    return {StdStringFrom(row.data(kNameRole).toString()),
+            StdStringFrom(row.data(kIdRole).toString())};
 }
 
 inline QListWidgetItem* NewBatchRow(const QIcon& icon, const BatchRow& batch) {

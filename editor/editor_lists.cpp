@@ -111,6 +111,7 @@ bool TForm1::CatalogueChanged() {
     for (int i = 0; same && i < BatchList->count(); ++i) {
         const QListWidgetItem* item = BatchList->item(i);
         same = item->data(kNameRole).toString() == QStringFrom(rows[i].name) &&
+               item->data(kIdRole).toString() == QStringFrom(rows[i].id) &&
                item->data(kIconRole).toString() == IconKey(rows[i]);
     }
     if (!same) {
@@ -135,14 +136,14 @@ bool TForm1::CatalogueChanged() {
         if (!keep) {
             // The batch shown is gone (renamed or deleted elsewhere): no row
             // may go on standing for it.
-            CurrentBatchName().clear();
+            SetCurrentBatch({});
             appListReady_ = false;
             AppList->clear();
             shownEntries_.clear();
             StatusText->clear();
             return true;
         }
-        CurrentBatchName() = StdStringFrom(keep->data(kNameRole).toString());
+        SetCurrentBatch(RowBatch(*keep));
     }
     if (!CurrentBatchName().empty() && ItemEntries() != shownEntries_) {
         Reload();
@@ -187,7 +188,7 @@ void TForm1::BatchListSelectItem(QListWidgetItem* row) {
         }
         return;
     }
-    CurrentBatchName() = StdStringFrom(row->data(kNameRole).toString());
+    SetCurrentBatch(RowBatch(*row));
     if (watch_) {
         watch_->Narrow(WatchedBatchFolder());
     }
@@ -293,6 +294,15 @@ void TForm1::AddIntervalRow(double length, bool active) {
     row->setData(0, kCheckedRole, active);
 }
 
+ItemRef TForm1::ShownItem(int index) const {
+    if (index < 0 || index >= static_cast<int>(shownEntries_.size())) {
+        return {};
+    }
+    // Without the wait that ItemEntries adds to an application's entry.
+    const std::string& shown = shownEntries_[static_cast<std::size_t>(index)];
+    return {index, shown.substr(0, shown.find('\n'))};
+}
+
 QTreeWidgetItem* TForm1::SelectedRow() const {
     const auto selected = AppList->selectedItems();
     return selected.isEmpty() ? nullptr : selected.front();
@@ -335,6 +345,17 @@ QListWidgetItem* TForm1::CurrentBatchRow() const {
         if (utf8::EqualFolded(StdStringFrom(BatchList->item(i)->data(kNameRole).toString()),
                               CurrentBatchName())) {
             return BatchList->item(i);
+        }
+    }
+    return nullptr;
+}
+
+QListWidgetItem* TForm1::RowOf(const BatchRef& batch) const {
+    for (int i = 0; i < BatchList->count(); ++i) {
+        QListWidgetItem* row = BatchList->item(i);
+        const BatchRef shown = RowBatch(*row);
+        if (shown.id == batch.id && utf8::EqualFolded(shown.name, batch.name)) {
+            return row;
         }
     }
     return nullptr;

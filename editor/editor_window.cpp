@@ -72,7 +72,7 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     // FormCreate
     std::error_code ec;
     fs::current_path(files_.folder, ec);
-    CurrentBatchName().clear();
+    SetCurrentBatch({});
     Guarded(this, [this] { initList(); });
     UpdateActions();
     // Files dropped from a file manager onto the item list.
@@ -111,7 +111,15 @@ void TForm1::BuildDialogs() {
     }
     Form3 = new TForm3(this);
     OptionsForm = new TOptionsForm(
-        files_, [this] { return BatchCaptions(); }, this);
+        files_,
+        [this] {
+            std::vector<BatchRef> batches;
+            for (int i = 0; i < BatchList->count(); ++i) {
+                batches.push_back(RowBatch(*BatchList->item(i)));
+            }
+            return batches;
+        },
+        this);
     AboutBox = new TAboutBox(this);
     BatchListLink link;
     link.hasCurrentRow = [this] { return CurrentBatchRow() != nullptr; };
@@ -119,7 +127,14 @@ void TForm1::BuildDialogs() {
         QListWidgetItem* row = CurrentBatchRow();
         return row ? row->icon() : DefaultBatchIcon();
     };
-    link.renameCurrent = [this](const std::string& name) { RenameRow(CurrentBatchRow(), name); };
+    link.rename = [this](const BatchRef& batch, const std::string& name) {
+        QListWidgetItem* row = RowOf(batch);
+        if (!row) {
+            throw NoSuchBatch(batch.name);
+        }
+        RenameRow(row, name);
+        return StdStringFrom(row->data(kNameRole).toString());
+    };
     link.setCurrentRowIcon = [this](const QIcon& icon) {
         if (QListWidgetItem* row = CurrentBatchRow()) {
             row->setIcon(icon.isNull() ? DefaultBatchIcon() : icon);
@@ -393,7 +408,12 @@ void TForm1::ConnectLists() {
         row->setData(0, kCheckedRole, now);
         const int index = AppList->indexOfTopLevelItem(row);
         // A refused change: the box shows what the file holds.
-        Command([&] { SetItemActive(files_, CurrentBatchName(), index, now); });
+        Command([&] {
+            const std::string written = SetItemActive(files_, CurrentBatch(), ShownItem(index), now);
+            // What the row stands for now, for the next change of its box.
+            std::string& shown = shownEntries_[static_cast<std::size_t>(index)];
+            shown = written + shown.substr(std::min(shown.find('\n'), shown.size()));
+        });
     });
 }
 

@@ -67,7 +67,7 @@ class TForm1 : public TPublishedForm {
     void ProcessDroppedFiles(const QStringList& paths);
     void AddDroppedFiles(const std::vector<std::filesystem::path>& paths);
     // Adds files as application items of batch, in order.
-    void AddApplications(const std::string& batch, const std::vector<std::filesystem::path>& paths);
+    void AddApplications(const BatchRef& batch, const std::vector<std::filesystem::path>& paths);
     // A change in the Shortcuts tree: the shown batch is read again.
     void DirChangeChange();
     void BatchListSelectItem(QListWidgetItem* row);
@@ -107,6 +107,8 @@ class TForm1 : public TPublishedForm {
     void BuildMenus();
     void AddAppRow(const std::string& folderField, bool active);
     void AddIntervalRow(double length, bool active);
+    // The item at index as the list shows it, for edits that check it is still there.
+    ItemRef ShownItem(int index) const;
     QTreeWidgetItem* SelectedRow() const;
     int SelectedIndex() const;
     void SelectItemRow(int index);
@@ -120,6 +122,8 @@ class TForm1 : public TPublishedForm {
     void MoveDesktopShortcut(const std::string& oldName, const std::string& newName);
     bool MakeDesktopShortcut(const std::string& batch);
     QListWidgetItem* CurrentBatchRow() const;
+    // The row of the batch, as long as the list shows that batch (name and ID).
+    QListWidgetItem* RowOf(const BatchRef& batch) const;
     // Runs a modal dialog (or anything with an event loop of its own); a
     // reload asked for meanwhile waits until it is over, so that no row or
     // item the command still refers to goes away under it.

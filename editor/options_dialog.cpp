@@ -43,9 +43,9 @@ bool SameAutostartCommand(const std::string& found, const std::string& expected)
 
 } // namespace
 
-TOptionsForm::TOptionsForm(ProgramFiles& files,
-                           std::function<std::vector<std::string>()> batchCaptions, QWidget* parent)
-    : QDialog(parent), files_(files), batchCaptions_(std::move(batchCaptions)) {
+TOptionsForm::TOptionsForm(ProgramFiles& files, std::function<std::vector<BatchRef>()> batches,
+                           QWidget* parent)
+    : QDialog(parent), files_(files), batches_(std::move(batches)) {
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(QStringLiteral("Options"));
     auto* outer = new QVBoxLayout(this);
@@ -120,6 +120,9 @@ TOptionsForm::TOptionsForm(ProgramFiles& files,
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(DefaultStartCheck, &QCheckBox::clicked, this, [this] { DefaultStartCheckClick(); });
+    // Only a default the user picks is written: one shown as none because it
+    // is gone stays as it is, never replaced by a batch nobody chose.
+    connect(BatchCombo, qOverload<int>(&QComboBox::activated), this, [this] { chosen_ = true; });
     connect(TransCheck, &QCheckBox::clicked, this, [this] { TransCheckClick(); });
 }
 
@@ -137,10 +140,12 @@ void TOptionsForm::FormShow() {
     StartupCheck->setChecked(SameAutostartCommand(shell::ReadAutostartCommand(),
                                                   shell::AutostartCommandFor(files_.executable)));
     BatchCombo->clear();
-    const std::vector<std::string> captions =
-        batchCaptions_ ? batchCaptions_() : std::vector<std::string>{};
-    for (const std::string& caption : captions) {
-        BatchCombo->addItem(QString::fromStdString(caption));
+    chosen_ = false;
+    shown_ = batches_ ? batches_() : std::vector<BatchRef>{};
+    std::vector<std::string> captions;
+    for (const BatchRef& batch : shown_) {
+        captions.push_back(batch.name);
+        BatchCombo->addItem(QString::fromStdString(batch.name));
     }
     // A default batch that is no longer there is shown as none, so it is
     // never saved as another batch the user did not choose.
@@ -171,11 +176,11 @@ void TOptionsForm::Button1Click() {
         } else {
             shell::RemoveAutostart();
         }
-        // With no batch to choose from, no default batch is stored.
-        files_.settings.WriteText(kSettingsSection, "DefaultBatch",
-                                  BatchCombo->currentIndex() < 0
-                                      ? std::string()
-                                      : BatchCombo->currentText().toStdString());
+        if (const int chosen = BatchCombo->currentIndex();
+            chosen_ && chosen >= 0 && chosen < static_cast<int>(shown_.size())) {
+            // Refused when the batch went while the dialog was open.
+            SetDefaultBatch(files_, shown_[static_cast<std::size_t>(chosen)]);
+        }
         files_.settings.WriteFlag(kSettingsSection, "DefaultStart", DefaultStartCheck->isChecked());
         files_.settings.WriteClockTime(
             kSettingsSection, "DefaultStartInterval",

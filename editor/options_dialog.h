@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/batch_edit.h"
 #include "store/catalogue.h"
 
 #include <QDialog>
@@ -24,8 +25,8 @@ class TOptionsForm : public QDialog {
     Q_OBJECT
 
   public:
-    // batchCaptions gives the rows of the editor's batch list, in its order.
-    TOptionsForm(ProgramFiles& files, std::function<std::vector<std::string>()> batchCaptions,
+    // batches gives the rows of the editor's batch list, in its order.
+    TOptionsForm(ProgramFiles& files, std::function<std::vector<BatchRef>()> batches,
                  QWidget* parent = nullptr);
 
     void FormShow();
@@ -38,7 +39,9 @@ class TOptionsForm : public QDialog {
 
   private:
     ProgramFiles& files_;
-    std::function<std::vector<std::string>()> batchCaptions_;
+    std::function<std::vector<BatchRef>()> batches_;
+    std::vector<BatchRef> shown_; // what the combo lists, as it was read
+    bool chosen_ = false;         // the user picked a default batch in this showing
     QCheckBox* StartupCheck = nullptr;
     QLabel* Label2 = nullptr;
     QComboBox* BatchCombo = nullptr;

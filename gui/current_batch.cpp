@@ -7,4 +7,9 @@ std::string& CurrentBatchName() {
     return name;
 }
 
+std::string& CurrentBatchId() {
+    static std::string id;
+    return id;
+}
+
 } // namespace korvane

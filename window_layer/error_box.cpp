@@ -8,7 +8,7 @@
 
 namespace korvane {
 
-void ShowErrorBoxWindow(const std::string& text) {
+void ShowErrorBoxWindow(const std::string& text, const std::string& caption) {
     // Only on a display somebody sees: an unreachable one would end the
     // process inside Qt, an invisible one would wait for a click forever.
     if (ProbeDisplay() != DisplayKind::Visible) {
@@ -21,8 +21,7 @@ void ShowErrorBoxWindow(const std::string& text) {
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QApplication>(argc, argv);
     }
-    QMessageBox::critical(nullptr, QStringLiteral("Application Error"),
-                          QString::fromStdString(text));
+    QMessageBox::critical(nullptr, QString::fromStdString(caption), QString::fromStdString(text));
 }
 
 } // namespace korvane

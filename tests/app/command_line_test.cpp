@@ -35,11 +35,15 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"startupThenBatch", {"-startup", "Work"}, RunMode::StartupMenu, ""},
         ModeCase{"capitalisedIsABatch", {"-Startup"}, RunMode::DirectLaunch, "-Startup"},
         ModeCase{"slashIsABatch", {"/startup"}, RunMode::DirectLaunch, "/startup"},
-        ModeCase{
-            "batchWithBlanks", {"Monday morning", "x"}, RunMode::DirectLaunch, "Monday morning"},
+        ModeCase{"batchWithBlanks", {"Monday morning", ""}, RunMode::DirectLaunch,
+                 "Monday morning"},
+        // One run launches one batch: a second name would go unnoticed.
+        ModeCase{"secondBatchIsAMistake", {"Monday morning", "x"}, RunMode::Usage,
+                 "Monday morning"},
+        ModeCase{"secondAfterDashes", {"--", "A", "B"}, RunMode::Usage, "A"},
         ModeCase{"verboseBatch", {"--verbose", "Work"}, RunMode::DirectLaunch, "Work", true},
         ModeCase{"verboseAlone", {"--verbose"}, RunMode::Editor, "", true},
-        ModeCase{"verboseAfterIsIgnored", {"Work", "--verbose"}, RunMode::DirectLaunch, "Work"},
+        ModeCase{"verboseAfterIsAMistake", {"Work", "--verbose"}, RunMode::Usage, "Work"},
         ModeCase{"dashesThenStartup", {"--", "-startup"}, RunMode::DirectLaunch, "-startup"},
         ModeCase{"dashesThenVerbose",
                  {"--verbose", "--", "--verbose"},

@@ -4,6 +4,7 @@
 #include "app/launch_report.h"
 #include "app/problem_notice.h"
 #include "app/reported_run.h"
+#include "by_hand.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
 #include "test_support.h"
@@ -128,9 +129,10 @@ class ReportedRunTest : public ::testing::Test {
 
     korvane::RunSummary Launch(const std::vector<std::string>& items,
                                const std::vector<bool>& opens = {}) {
-        files_.catalogue.WriteText("B", "ID", "5");
+        korvane::test::ByHand(files_).WriteText("B", "ID", "5");
         for (std::size_t i = 0; i < items.size(); ++i) {
-            files_.catalogue.WriteText("B", korvane::ItemKey(static_cast<int>(i)), items[i]);
+            korvane::test::ByHand(files_).WriteText("B", korvane::ItemKey(static_cast<int>(i)),
+                                                    items[i]);
         }
         korvane::RunnerHooks hooks;
         std::size_t opened = 0;

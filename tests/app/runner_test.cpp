@@ -1,5 +1,6 @@
 #include "app/reported_run.h"
 #include "app/runner.h"
+#include "by_hand.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
 #include "test_support.h"
@@ -34,7 +35,7 @@ class RunnerTest : public ::testing::Test {
     // holds N.lnk, "app-:N" the same switched off, "empty:N" an active item
     // whose folder is empty; anything else is written as the entry itself.
     void MakeBatch(const std::string& name, const std::vector<std::string>& items) {
-        files_.catalogue.WriteText(name, "ID", "5");
+        korvane::test::ByHand(files_).WriteText(name, "ID", "5");
         for (std::size_t i = 0; i < items.size(); ++i) {
             std::string entry = items[i];
             const auto colon = entry.find(':');
@@ -47,7 +48,8 @@ class RunnerTest : public ::testing::Test {
                 fs::create_directories(dir_ / "Shortcuts" / "5" / n);
                 entry = "File;" + n + "\\;Active";
             }
-            files_.catalogue.WriteText(name, korvane::ItemKey(static_cast<int>(i)), entry);
+            korvane::test::ByHand(files_).WriteText(name, korvane::ItemKey(static_cast<int>(i)),
+                                                    entry);
         }
     }
 
@@ -99,8 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RunnerTest, GapInTheNumberingEndsTheBatch) {
     MakeBatch("B", {"app:1", "app:2"});
-    files_.catalogue.WriteText("B", "Item3", "File;1\\;Active");
-    files_.catalogue.RemoveKey("B", "Item1");
+    korvane::test::ByHand(files_).WriteText("B", "Item3", "File;1\\;Active");
+    korvane::test::ByHand(files_).RemoveKey("B", "Item1");
     korvane::LaunchBatch(files_, "B", hooks_);
     EXPECT_EQ(log_, (std::vector<std::string>{"open 1/1.lnk in Shortcuts/5/1", "pump"}));
 }
@@ -185,10 +187,12 @@ class WaitingRunTest : public RunnerTest {
 
 TEST_F(WaitingRunTest, AStartedItemWaitsBeforeTheNextAndSaysHowItWent) {
     MakeBatch("B", {"app:1", "app:2", "app-:3", "app:4"});
-    files_.catalogue.WriteText("B", "Wait1", "Window;60");
-    files_.catalogue.WriteText("B", "Wait3", "Ended;5"); // switched off: never waited for
-    files_.catalogue.WriteText("B", "Wait4", "Path;90;/run/user/ready");
-    files_.catalogue.WriteText("B", "Wait2", "Teleport;5"); // a later kind: goes on at once
+    korvane::test::ByHand(files_).WriteText("B", "Wait1", "Window;60");
+    korvane::test::ByHand(files_).WriteText("B", "Wait3",
+                                            "Ended;5"); // switched off: never waited for
+    korvane::test::ByHand(files_).WriteText("B", "Wait4", "Path;90;/run/user/ready");
+    korvane::test::ByHand(files_).WriteText("B", "Wait2",
+                                            "Teleport;5"); // a later kind: goes on at once
     EXPECT_EQ(korvane::LaunchBatch(files_, "B", hooks_), korvane::RunEnd::Finished);
     EXPECT_EQ(log_,
               (std::vector<std::string>{"open 1.lnk", "wait Window;60 pid 101", "open 2.lnk",
@@ -208,8 +212,8 @@ TEST_F(WaitingRunTest, AnEntrysWindowClassGoesWithItsWindowWait) {
               "[Desktop Entry]\nType=Application\nName=Mail\nExec=mail\nStartupWMClass=Thunder\n");
     WriteFile(dir_ / "Shortcuts" / "5" / "10" / "org.example.Notes.desktop",
               "[Desktop Entry]\nType=Application\nName=Notes\nExec=notes\n");
-    files_.catalogue.WriteText("B", "Wait9", "Window;60");
-    files_.catalogue.WriteText("B", "Wait10", "Window;60");
+    korvane::test::ByHand(files_).WriteText("B", "Wait9", "Window;60");
+    korvane::test::ByHand(files_).WriteText("B", "Wait10", "Window;60");
     korvane::LaunchBatch(files_, "B", hooks_);
     if (korvane::test::kFreedesktop) {
         EXPECT_EQ(log_, (std::vector<std::string>{
@@ -221,7 +225,7 @@ TEST_F(WaitingRunTest, AnEntrysWindowClassGoesWithItsWindowWait) {
 
 TEST_F(WaitingRunTest, AnItemThatDidNotStartIsNotWaitedFor) {
     MakeBatch("B", {"app:1", "app:2"});
-    files_.catalogue.WriteText("B", "Wait1", "Ended;60");
+    korvane::test::ByHand(files_).WriteText("B", "Wait1", "Ended;60");
     hooks_.open = [this](const fs::path& file, const fs::path&) {
         log_.push_back("open " + file.filename().string());
         return korvane::shell::OpenResult{.started = false, .failure = "no such program"};
@@ -264,7 +268,7 @@ TEST_F(WaitingRunTest, WaitDetailsSayHowEachWaitEnded) {
 
 TEST_F(WaitingRunTest, CancellingDuringAWaitOrAPauseStopsTheRun) {
     MakeBatch("B", {"app:1", "app:2"});
-    files_.catalogue.WriteText("B", "Wait1", "Window;60");
+    korvane::test::ByHand(files_).WriteText("B", "Wait1", "Window;60");
     cancelOnWait_ = true;
     reply_ = {korvane::shell::ReadyState::Cancelled, "cancelled", std::chrono::milliseconds(10)};
     EXPECT_EQ(korvane::LaunchBatch(files_, "B", hooks_), korvane::RunEnd::Cancelled);

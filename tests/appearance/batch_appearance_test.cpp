@@ -1,6 +1,7 @@
 #include "appearance/batch_appearance.h"
 #include "gui/error_report.h"
 #include "gui/icons.h"
+#include "store/catalogue_edit.h"
 #include "store/errors.h"
 #include "test_support.h"
 
@@ -28,13 +29,14 @@ struct AppearanceRig {
     explicit AppearanceRig(const std::string& catalogue, const std::string& batch)
         : files(dir / "korvane") {
         WriteFile(dir / "batches.lst", catalogue);
-        korvane::CurrentBatchName() = batch;
+        korvane::SetCurrentBatch(korvane::RefOf(files.catalogue, batch));
         BatchListLink link;
         link.hasCurrentRow = [] { return !korvane::CurrentBatchName().empty(); };
         link.currentRowIcon = [] { return korvane::DefaultBatchIcon(); };
-        link.renameCurrent = [this](const std::string& name) {
+        link.rename = [this](const korvane::BatchRef& batch, const std::string& name) {
             renamed.push_back(name);
             korvane::CurrentBatchName() = name;
+            return korvane::RenameBatch(files, batch, name);
         };
         link.setCurrentRowIcon = [this](const QIcon& icon) { rowIcons.push_back(icon.isNull()); };
         link.applicationItems = [this] { return items; };
@@ -173,7 +175,7 @@ class BatchAppearanceTest : public QObject {
         // The editor's rename refuses such a name; this stand-in throws as it does.
         BatchListLink link;
         link.hasCurrentRow = [] { return true; };
-        link.renameCurrent = [](const std::string&) {
+        link.rename = [](const korvane::BatchRef&, const std::string&) -> std::string {
             throw korvane::Error("A batch needs a name");
         };
         link.setCurrentRowIcon = [](const QIcon&) {};

@@ -187,7 +187,7 @@ class EditorOutsideChangesTest : public QObject {
         QVERIFY(rig.batches()->item(0)->flags() & Qt::ItemIsEditable);
         QCOMPARE(rig.batches()->currentItem()->text(), QString("B"));
         // The other editor renames the batch this one shows: it is gone here.
-        korvane::RenameBatch(otherFiles, "B", "Bee");
+        korvane::RenameBatch(otherFiles, korvane::RefOf(otherFiles.catalogue, "B"), "Bee");
         QTRY_COMPARE(rig.form->BatchCaptions(),
                      (std::vector<std::string>{"A", "New batch", "Bee"}));
         QCOMPARE(rig.items()->topLevelItemCount(), 0);

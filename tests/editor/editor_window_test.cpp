@@ -267,7 +267,8 @@ class EditorWindowTest : public QObject {
         QTest::keyClicks(limit, "90");
         // Another program moves the item down meanwhile.
         korvane::ProgramFiles other(rig.dir / "korvane");
-        QVERIFY(korvane::MoveItem(other, "W", 0, 1));
+        QVERIFY(korvane::MoveItem(other, korvane::RefOf(other.catalogue, "W"),
+                                  {0, other.catalogue.ReadText("W", korvane::ItemKey(0), "")}, 1));
         QTest::mouseClick(sheet->findChild<QPushButton*>("OKButton"), Qt::LeftButton);
         QVERIFY(messages.isEmpty());
         QCOMPARE(rig.files.catalogue.ReadText("W", "Wait3", ""), std::string("Ended;90"));
@@ -936,7 +937,8 @@ class EditorWindowTest : public QObject {
             korvane::ProgramFiles files(other / "korvane");
             WriteFile(other / "batches.lst", before);
             for (int i = 0; i < 3; ++i) {
-                korvane::MoveItem(files, "A", i, +1);
+                korvane::MoveItem(files, korvane::RefOf(files.catalogue, "A"),
+                                  {i, files.catalogue.ReadText("A", korvane::ItemKey(i), "")}, +1);
             }
             rig.selectItem(0);
             QTreeWidget* items = rig.items();

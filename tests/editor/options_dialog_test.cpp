@@ -1,5 +1,6 @@
 #include "gui/error_report.h"
 #include "editor/options_dialog.h"
+#include "store/batch_edit.h"
 #include "shell/shell.h"
 #include "store/clock_time.h"
 #include "store/utf8.h"
@@ -27,7 +28,13 @@ struct OptionsRig {
                 QByteArray::fromStdString(korvane::utf8::FromPath(dir / "config")));
         korvane::shell::RemoveAutostart();
         std::filesystem::create_directories(dir / "prog dir");
-        dialog = std::make_unique<TOptionsForm>(files, [this] { return captions; });
+        dialog = std::make_unique<TOptionsForm>(files, [this] {
+            std::vector<korvane::BatchRef> batches;
+            for (const std::string& caption : captions) {
+                batches.push_back(korvane::RefOf(files.catalogue, caption));
+            }
+            return batches;
+        });
     }
     template <class T> T* find(const char* name) { return dialog->findChild<T*>(name); }
     void show() {
@@ -44,6 +51,10 @@ struct OptionsRig {
     TempDir dir;
     korvane::ProgramFiles files;
     std::vector<std::string> captions{"Work", "Hidden", "Weekend"};
+    void WriteBatches() {
+        WriteFile(dir / "prog dir" / "batches.lst",
+                  "[Work]\r\nID=1\r\n[Hidden]\r\nID=2\r\n[Weekend]\r\nID=3\r\n");
+    }
     std::unique_ptr<TOptionsForm> dialog;
 };
 
@@ -87,9 +98,16 @@ class OptionsDialogTest : public QObject {
 
     void savesEverySettingWhereTheMenuReadsIt() {
         OptionsRig rig;
+        rig.WriteBatches();
         WriteFile(rig.files.settings.FileName(), "[Basic]\r\nDefaultBatch=weekend\r\n");
         rig.show();
-        QCOMPARE(rig.find<QComboBox>("BatchCombo")->currentText(), QString("Weekend"));
+        auto* combo = rig.find<QComboBox>("BatchCombo");
+        QCOMPARE(combo->currentText(), QString("Weekend"));
+        // Picked by the user, with the keys: Work, then back to Weekend.
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Home);
+        QTest::keyClick(combo, Qt::Key_End);
+        QCOMPARE(combo->currentText(), QString("Weekend"));
         rig.find<QCheckBox>("StartupCheck")->setChecked(true);
         rig.find<QCheckBox>("DefaultStartCheck")->click();
         QVERIFY(rig.find<QTimeEdit>("DefaultStartInterval")->isEnabled());
@@ -149,14 +167,56 @@ class OptionsDialogTest : public QObject {
         QVERIFY(!std::filesystem::exists(rig.files.settings.FileName()));
     }
 
-    void noBatchesSavesNoDefault() {
+    // Only a default batch the user picks is written: one shown as none
+    // because it is gone (renamed by another program, say) stays as it is, and
+    // one that goes while the dialog is open is refused, not written.
+    void onlyADefaultBatchTheUserPicksIsWritten_data() {
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("pick");
+        QTest::addColumn<bool>("goneMeanwhile");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("errorCount");
+        QTest::newRow("noBatches") << QStringList{} << "Gone" << false << false << "Gone" << 0;
+        QTest::newRow("goneUntouched")
+            << QStringList{"Work", "Hidden", "Weekend"} << "Morning" << false << false << "Morning"
+            << 0;
+        QTest::newRow("shownUntouched")
+            << QStringList{"Work", "Hidden", "Weekend"} << "hidden" << false << false << "hidden"
+            << 0;
+        QTest::newRow("picked") << QStringList{"Work", "Hidden", "Weekend"} << "Morning" << true
+                                << false << "Weekend" << 0;
+        QTest::newRow("pickedButGone") << QStringList{"Work", "Hidden", "Weekend"} << "Morning"
+                                       << true << true << "Morning" << 1;
+    }
+    void onlyADefaultBatchTheUserPicksIsWritten() {
+        QFETCH(QStringList, captions);
+        QFETCH(QString, stored);
+        QFETCH(bool, pick);
+        QFETCH(bool, goneMeanwhile);
+        QFETCH(QString, after);
+        QFETCH(int, errorCount);
         OptionsRig rig;
+        rig.WriteBatches();
         rig.captions.clear();
-        WriteFile(rig.files.settings.FileName(), "[Basic]\r\nDefaultBatch=Gone\r\n");
+        for (const QString& caption : captions) {
+            rig.captions.push_back(caption.toStdString());
+        }
+        WriteFile(rig.files.settings.FileName(),
+                  "[Basic]\r\nDefaultBatch=" + stored.toStdString() + "\r\nDefaultStart=1\r\n");
         rig.show();
-        QCOMPARE(rig.find<QComboBox>("BatchCombo")->currentIndex(), -1);
+        auto* combo = rig.find<QComboBox>("BatchCombo");
+        if (pick) {
+            combo->setFocus();
+            QTest::keyClick(combo, Qt::Key_End);
+        }
+        if (goneMeanwhile) {
+            WriteFile(rig.dir / "prog dir" / "batches.lst", "[Work]\r\nID=1\r\n");
+        }
         rig.save();
-        QCOMPARE(rig.files.settings.ReadText("Basic", "DefaultBatch", "-"), std::string());
+        QCOMPARE(QString::fromStdString(rig.files.settings.ReadText("Basic", "DefaultBatch", "-")),
+                 after);
+        QCOMPARE(errors.size(), errorCount);
     }
 
     void aFailedWriteIsReportedAndTheDialogStays() {

@@ -272,23 +272,25 @@ void Driver::OutsideChange() {
             const std::string name =
                 Chance(50) ? HostileText() : "Renamed " + std::to_string(done_);
             Log(at + "renames " + batch + " to " + name);
-            RenameBatch(*other_, batch, name);
+            RenameBatch(*other_, RefOf(other_->catalogue, batch), name);
         } else if (r == 2) {
             Log(at + "deletes " + batch);
-            DeleteBatch(*other_, batch);
+            DeleteBatch(*other_, RefOf(other_->catalogue, batch));
         } else if (r == 3) {
             Log(at + "adds a pause to " + batch);
-            AddPauseItem(*other_, batch, 1.0 / 86400);
+            AddPauseItem(*other_, RefOf(other_->catalogue, batch), 1.0 / 86400);
         } else if (r == 4 && ItemCount(other_->catalogue, batch) > 0) {
             const int n = Pick(ItemCount(other_->catalogue, batch));
             Log(at + "toggles item " + std::to_string(n) + " of " + batch);
+            const ItemRef at{n, other_->catalogue.ReadText(batch, ItemKey(n), "")};
             tqAppInfo item;
-            DecodeItemEntry(other_->catalogue.ReadText(batch, ItemKey(n), ""), item);
-            SetItemActive(*other_, batch, n, !item.Active);
+            DecodeItemEntry(at.entry, item);
+            SetItemActive(*other_, RefOf(other_->catalogue, batch), at, !item.Active);
         } else if (r == 5 && ItemCount(other_->catalogue, batch) > 0) {
             const int n = Pick(ItemCount(other_->catalogue, batch));
             Log(at + "deletes item " + std::to_string(n) + " of " + batch);
-            DeleteItem(*other_, batch, n);
+            DeleteItem(*other_, RefOf(other_->catalogue, batch),
+                       {n, other_->catalogue.ReadText(batch, ItemKey(n), "")});
         } else {
             // A sync tool's file in an item folder, made by a process of its own.
             const fs::path folder = BatchFolder(*other_, batch) / std::to_string(1 + Pick(3));

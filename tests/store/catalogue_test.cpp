@@ -1,3 +1,4 @@
+#include "by_hand.h"
 #include "store/catalogue.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
@@ -117,10 +118,10 @@ TEST(CatalogueTest, FoldersHangOnTheBatchId) {
     EXPECT_EQ(files.settings.FileName(), dir / "korvane.ini");
     EXPECT_EQ(files.layoutFile, dir / "korvane.prm");
     EXPECT_EQ(files.catalogue.FileName(), dir / "batches.lst");
-    files.catalogue.WriteText("Monday", "ID", "417");
+    korvane::test::ByHand(files).WriteText("Monday", "ID", "417");
     EXPECT_EQ(korvane::BatchFolder(files, "MONDAY"), dir / "Shortcuts" / "417" / "");
     EXPECT_EQ(korvane::BatchFolder(files, "Nobody"), dir / "Shortcuts" / "");
-    files.catalogue.WriteText("Sneaky", "ID", "../..");
+    korvane::test::ByHand(files).WriteText("Sneaky", "ID", "../..");
     EXPECT_EQ(korvane::BatchFolder(files, "Sneaky").parent_path().parent_path(), dir / "Shortcuts");
 }
 
@@ -204,5 +205,6 @@ TEST(CatalogueTest, FileNamesForPeople) {
     EXPECT_EQ(korvane::utf8::DisplayFileName("Mail \xc3\xbc"), "Mail \xc3\xbc");
     // Stray bytes of an older system's name are its Latin-1 letters.
     EXPECT_EQ(korvane::utf8::DisplayFileName("caf\xe9"), "caf\xc3\xa9 (invalid encoding)");
-    EXPECT_EQ(korvane::utf8::DisplayFileName("\xff\xc3\xbc"), "\xc3\xbf\xc3\xbc (invalid encoding)");
+    EXPECT_EQ(korvane::utf8::DisplayFileName("\xff\xc3\xbc"),
+              "\xc3\xbf\xc3\xbc (invalid encoding)");
 }

@@ -1,5 +1,6 @@
 // The profile file under faults: writers killed mid-write, a full disk, and
 // inputs far larger than any catalogue a person writes.
+#include "by_hand.h"
 #include "store/catalogue_edit.h"
 #include "store/errors.h"
 #include "store/ini_file.h"
@@ -116,9 +117,9 @@ TEST(IniFileFaultsTest, HugeInputsStayUsable) {
     for (int n = 0; n < 100000; ++n) {
         items.emplace_back(korvane::ItemKey(n), "Interval;0:00:01;Active");
     }
-    files.catalogue.WriteTexts("Long batch", items);
+    korvane::test::ByHand(files).WriteTexts("Long batch", items);
     EXPECT_EQ(korvane::ItemCount(files.catalogue, "Long batch"), 100000);
-    files.catalogue.WriteText(name, "ID", "7");
+    korvane::test::ByHand(files).WriteText(name, "ID", "7");
     EXPECT_EQ(files.catalogue.ReadText(name, "ID", ""), "7");
     EXPECT_EQ(files.catalogue.ListSections(), (std::vector<std::string>{"Long batch", name}));
 }

@@ -75,7 +75,7 @@ TEST(IniFilePermissionsTest, AFileThatCannotBeWrittenStaysAsItWas) {
     };
     const auto rename = [](const fs::path& file) {
         korvane::ProgramFiles files(file.parent_path() / "korvane");
-        korvane::RenameBatch(files, "Work", "Night ");
+        korvane::RenameBatch(files, korvane::RefOf(files.catalogue, "Work"), "Night ");
     };
     constexpr auto rw = fs::perms::owner_read | fs::perms::owner_write;
     constexpr auto folder = fs::perms::owner_all;

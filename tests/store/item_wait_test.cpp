@@ -1,3 +1,4 @@
+#include "by_hand.h"
 #include "store/catalogue_edit.h"
 #include "store/errors.h"
 #include "store/item_wait.h"
@@ -60,41 +61,47 @@ TEST(ItemWait, KeysAreNamedByPlainFolderNumbersOnly) {
 TEST(ItemWait, SettingAWaitRefusesWhatCannotBeKept) {
     TempDir dir;
     korvane::ProgramFiles files(dir / "korvane");
-    files.catalogue.WriteText("B", "ID", "5");
-    files.catalogue.WriteText("B", "Item0", "File;17\\;Active");
-    files.catalogue.WriteText("B", "Item1", "Interval;0:00:05;Active");
-    files.catalogue.WriteText("B", "Item2", "File;odd\\;Active");
+    korvane::test::ByHand(files).WriteText("B", "ID", "5");
+    korvane::test::ByHand(files).WriteText("B", "Item0", "File;17\\;Active");
+    korvane::test::ByHand(files).WriteText("B", "Item1", "Interval;0:00:05;Active");
+    korvane::test::ByHand(files).WriteText("B", "Item2", "File;odd\\;Active");
     const ItemWait window{WaitKind::Window, 30, ""};
 
-    korvane::SetItemWait(files, "B", 0, window);
+    const korvane::BatchRef b{"B", "5"};
+    korvane::SetItemWait(files, b, "17\\", window);
     EXPECT_EQ(korvane::ReadItemWait(files.catalogue, "B", "17\\"), window);
     EXPECT_EQ(files.catalogue.ReadText("B", "Wait17", ""), "Window;30");
-    korvane::SetItemWait(files, "B", 0, {});
+    korvane::SetItemWait(files, b, "17/", {});
     EXPECT_EQ(files.catalogue.ReadText("B", "Wait17", "absent"), "absent");
 
-    const auto refused = [&](int index, const ItemWait& wait, const std::string& batch = "B") {
+    const auto refused = [&](const std::string& folder, const ItemWait& wait,
+                             const korvane::BatchRef& batch = {"B", "5"}) {
         const std::string before = korvane::test::ReadFile(dir / "batches.lst");
         try {
-            korvane::SetItemWait(files, batch, index, wait);
+            korvane::SetItemWait(files, batch, folder, wait);
         } catch (const korvane::Error& error) {
             EXPECT_EQ(korvane::test::ReadFile(dir / "batches.lst"), before);
             return std::string(error.what());
         }
         return std::string("accepted");
     };
-    EXPECT_EQ(refused(1, window), "The item is no longer in the batch \"B\": another program "
-                                  "changed it.");
-    EXPECT_EQ(refused(3, window), "The item is no longer in the batch \"B\": another program "
-                                  "changed it.");
-    EXPECT_EQ(refused(2, window),
+    const std::string changed =
+        "The item is no longer where it was in the batch \"B\": another program changed the "
+        "batch.";
+    EXPECT_EQ(refused("99\\", window), changed);
+    EXPECT_EQ(refused("odd\\", window),
               "The item's folder \"odd\\\" is no number, so nothing can be kept for it.");
-    EXPECT_EQ(refused(0, window, "Gone"), "There is no batch named \"Gone\" any more: another "
-                                          "program renamed or deleted it.");
-    EXPECT_EQ(refused(0, {WaitKind::Port, 60, "99999"}),
+    const std::string gone =
+        "There is no batch named \"B\" any more: another program renamed or deleted it.";
+    EXPECT_EQ(refused("17\\", window, {"Gone", "5"}),
+              "There is no batch named \"Gone\" any more: another program renamed or deleted it.");
+    EXPECT_EQ(refused("17\\", window, {"B", "6"}), gone); // another batch under its name now
+    EXPECT_EQ(refused("17\\", {WaitKind::Port, 60, "99999"}),
               "The port must be a number from 1 to 65535.");
-    EXPECT_EQ(refused(0, {WaitKind::Path, 60, "/mnt/x "}), "The path cannot end in a blank.");
-    EXPECT_EQ(refused(0, {WaitKind::Path, 60, "/mnt/\nx"}), "The path cannot hold a line break.");
-    EXPECT_EQ(refused(0, {WaitKind::Window, 0, ""}),
+    EXPECT_EQ(refused("17\\", {WaitKind::Path, 60, "/mnt/x "}), "The path cannot end in a blank.");
+    EXPECT_EQ(refused("17\\", {WaitKind::Path, 60, "/mnt/\nx"}),
+              "The path cannot hold a line break.");
+    EXPECT_EQ(refused("17\\", {WaitKind::Window, 0, ""}),
               "The time limit must lie between 1 second and 24 hours.");
 }
 
@@ -102,12 +109,12 @@ TEST(ItemWait, AWaitLeftBehindIsNotTakenOverByANewItem) {
     TempDir dir;
     korvane::ProgramFiles files(dir / "korvane");
     std::mt19937 random(1);
-    korvane::CreateBatch(files, "B", random);
+    const korvane::BatchRef b = korvane::CreateBatch(files, "B", random);
     std::mt19937 draw(5); // the folder the next item will draw
     const int n = std::uniform_int_distribution<int>(0, 999)(draw);
-    files.catalogue.WriteText("B", "Wait" + std::to_string(n), "Ended;60");
+    korvane::test::ByHand(files).WriteText("B", "Wait" + std::to_string(n), "Ended;60");
     const std::string field = korvane::AddApplicationItem(
-        files, "B", "/bin/true", random = std::mt19937(5),
+        files, b, "/bin/true", random = std::mt19937(5),
         [](const fs::path& target, const fs::path& folder) {
             korvane::test::WriteFile(folder / (target.filename().string() + ".lnk"), "link");
         });

@@ -444,6 +444,14 @@ void Show(const EditOp& op, std::ostream& os) {
        << (op.flag ? "true" : "false") << ", " << rc::toString(op.name) << ")";
 }
 
+korvane::BatchRef Ref(const ModelBatch& b) {
+    return {b.name, b.id};
+}
+
+korvane::ItemRef ItemOf(const ModelBatch& b, int item) {
+    return {item, b.items[static_cast<std::size_t>(item)]};
+}
+
 std::string WithState(const std::string& entry, bool active) {
     const std::size_t second = entry.find(';', entry.find(';') + 1);
     return entry.substr(0, second) + (active ? ";Active" : ";Disabled");
@@ -485,8 +493,9 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
         switch (op.kind) {
         case 0: {
             const std::string name = korvane::NewBatchName(files.catalogue.AllSections());
-            const int id = korvane::CreateBatch(files, name, random);
-            model.push_back({name, std::to_string(id), {}});
+            const korvane::BatchRef made = korvane::CreateBatch(files, name, random);
+            RC_ASSERT(made.name == name);
+            model.push_back({name, made.id, {}});
             break;
         }
         case 1: {
@@ -499,10 +508,10 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
             });
             if (wanted.empty() || taken || HasLineBreak(wanted)) {
                 const std::string before = ReadFile(dir / "batches.lst");
-                RC_ASSERT_THROWS_AS(korvane::RenameBatch(files, b->name, op.name), korvane::Error);
+                RC_ASSERT_THROWS_AS(korvane::RenameBatch(files, Ref(*b), op.name), korvane::Error);
                 RC_ASSERT(ReadFile(dir / "batches.lst") == before);
             } else {
-                RC_ASSERT(korvane::RenameBatch(files, b->name, op.name) == wanted);
+                RC_ASSERT(korvane::RenameBatch(files, Ref(*b), op.name) == wanted);
                 ModelBatch moved = *b;
                 moved.name = wanted;
                 model.erase(model.begin() + (b - model.data()));
@@ -512,7 +521,7 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
         }
         case 2:
             if (b) {
-                korvane::DeleteBatch(files, b->name);
+                korvane::DeleteBatch(files, Ref(*b));
                 RC_ASSERT(!fs::exists(dir / "Shortcuts" / b->id));
                 model.erase(model.begin() + (b - model.data()));
             }
@@ -522,7 +531,7 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
                 const fs::path source =
                     op.flag ? dir / "source" / "Tool.lnk" : fs::path("/bin/true");
                 const std::string field =
-                    korvane::AddApplicationItem(files, b->name, source, random, linker);
+                    korvane::AddApplicationItem(files, Ref(*b), source, random, linker);
                 b->items.push_back("File;" + field + ";Active");
                 b->waits.emplace_back();
             }
@@ -530,7 +539,7 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
         case 4:
             if (b) {
                 const double length = (op.item + 1) * 7 / 86400.0;
-                korvane::AddPauseItem(files, b->name, length);
+                korvane::AddPauseItem(files, Ref(*b), length);
                 b->items.push_back("Interval;" + korvane::FormatClockTime(length) + ";Active");
                 b->waits.emplace_back();
             }
@@ -540,7 +549,14 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
                 const int delta = op.flag ? 1 : -1;
                 const int other = op.item + delta;
                 const bool can = hasItem && other >= 0 && other < static_cast<int>(b->items.size());
-                RC_ASSERT(korvane::MoveItem(files, b->name, op.item, delta) == can);
+                if (!hasItem) {
+                    // An item the window does not know is refused, not taken for another.
+                    RC_ASSERT_THROWS_AS(
+                        korvane::MoveItem(files, Ref(*b), {op.item, "File;x"}, delta),
+                        korvane::Error);
+                } else {
+                    RC_ASSERT(korvane::MoveItem(files, Ref(*b), ItemOf(*b, op.item), delta) == can);
+                }
                 if (can) {
                     std::swap(b->items[op.item], b->items[other]);
                     std::swap(b->waits[op.item], b->waits[other]);
@@ -549,29 +565,35 @@ RC_GTEST_PROP(CatalogueModel, EditsNeverLoseABatchOrAnItem, (const std::vector<E
             break;
         case 6:
             if (hasItem) {
-                korvane::SetItemActive(files, b->name, op.item, op.flag);
+                korvane::SetItemActive(files, Ref(*b), ItemOf(*b, op.item), op.flag);
                 b->items[op.item] = WithState(b->items[op.item], op.flag);
             }
             break;
         case 7:
-            if (b) {
-                korvane::DeleteItem(files, b->name, op.item);
-                if (hasItem) {
-                    b->items.erase(b->items.begin() + op.item);
-                    b->waits.erase(b->waits.begin() + op.item);
-                }
+            if (hasItem) {
+                korvane::DeleteItem(files, Ref(*b), ItemOf(*b, op.item));
+                b->items.erase(b->items.begin() + op.item);
+                b->waits.erase(b->waits.begin() + op.item);
+            } else if (b) {
+                const std::string before = ReadFile(dir / "batches.lst");
+                RC_ASSERT_THROWS_AS(korvane::DeleteItem(files, Ref(*b), {op.item, "File;x"}),
+                                    korvane::Error);
+                RC_ASSERT(ReadFile(dir / "batches.lst") == before);
             }
             break;
         default:
             if (b) {
                 const korvane::ItemWait wait = WaitOf(op);
-                if (hasItem && b->items[op.item].starts_with("File;") &&
-                    !korvane::WaitProblem(wait)) {
-                    korvane::SetItemWait(files, b->name, op.item, wait);
+                const bool application = hasItem && b->items[op.item].starts_with("File;");
+                korvane::tqAppInfo decoded;
+                korvane::DecodeItemEntry(application ? b->items[op.item] : "File;1000\\;Active",
+                                         decoded);
+                if (application && !korvane::WaitProblem(wait)) {
+                    korvane::SetItemWait(files, Ref(*b), decoded.Folder, wait);
                     b->waits[op.item] = wait;
                 } else {
                     const std::string before = ReadFile(dir / "batches.lst");
-                    RC_ASSERT_THROWS_AS(korvane::SetItemWait(files, b->name, op.item, wait),
+                    RC_ASSERT_THROWS_AS(korvane::SetItemWait(files, Ref(*b), decoded.Folder, wait),
                                         korvane::Error);
                     RC_ASSERT(ReadFile(dir / "batches.lst") == before);
                 }
