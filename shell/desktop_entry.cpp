@@ -1,6 +1,7 @@
 #include "shell/desktop_entry.h"
 
 #include "shell/key_file.h"
+#include "shell/link_file.h"
 
 #include <cstdlib>
 
@@ -28,6 +29,18 @@ std::string ExecLine(std::string_view program, const std::vector<std::string>& a
         line += QuoteExecArgument(arg);
     }
     return line;
+}
+
+KeyFile NewApplicationEntry(const std::string& name, const std::string& comment,
+                            const std::string& exec) {
+    KeyFile kf = *KeyFile::Parse("");
+    kf.Set(kDesktopGroup, "Type", "Application");
+    kf.Set(kDesktopGroup, "Version", "1.0");
+    kf.Set(kDesktopGroup, "Name", name);
+    kf.Set(kDesktopGroup, "Comment", comment);
+    kf.Set(kDesktopGroup, "Exec", exec);
+    kf.Set(kDesktopGroup, "Terminal", "false");
+    return kf;
 }
 
 namespace {

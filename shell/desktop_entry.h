@@ -18,6 +18,10 @@ std::string ExecLine(std::string_view program, const std::vector<std::string>& a
 
 class KeyFile;
 
+// A desktop entry of type Application, shown as name, that runs exec.
+KeyFile NewApplicationEntry(const std::string& name, const std::string& comment,
+                            const std::string& exec);
+
 // The user's home folder, which the XDG folders default to: $HOME, else the
 // password database's entry.
 std::filesystem::path HomeFolder();

@@ -46,20 +46,6 @@ bool CreateCommandLink(const std::string& name, const std::string& command,
 // it cannot be written.
 void CreateItemLink(const std::filesystem::path& target, const std::filesystem::path& folder);
 
-// Makes a desktop shortcut named name that runs target with arguments, with
-// the icon iconFile (index iconIndex) when iconFile is not ""; false when
-// name is no file name or the file could not be written.
-bool CreateDesktopLink(const std::string& name, const std::filesystem::path& target,
-                       const std::vector<std::string>& arguments, int iconIndex,
-                       const std::string& iconFile);
-
-// A file name for the shortcut of a batch: the characters a file name on this
-// system cannot hold become "-".
-std::string DesktopLinkName(const std::string& batch);
-
-// Where CreateDesktopLink puts the shortcut for a batch name.
-std::filesystem::path DesktopLinkPath(const std::string& name);
-
 // What a link file points at and where its icon comes from; "" for a file
 // that is missing or not a link.
 std::string ReadLinkTarget(const std::filesystem::path& linkFile);

@@ -98,4 +98,38 @@ template <class Get> std::string LinkField(IShellLinkW* link, Get get) {
     return win32::Narrow(buf.c_str());
 }
 
+// The target's folder: up to and including its last "\" or ":".
+inline std::wstring FolderOf(const std::wstring& target) {
+    const std::size_t cut = target.find_last_of(L"\\:/");
+    return cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
+}
+
+// One argument quoted so that CommandLineToArgvW and the C runtime read it
+// back; always in quotes, as people read and write them ("Morning").
+inline std::wstring QuoteArgument(const std::wstring& arg) {
+    std::wstring out = L"\"";
+    std::size_t slashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        if (c == L'"') {
+            out.append(slashes * 2 + 1, L'\\');
+        } else {
+            out.append(slashes, L'\\');
+        }
+        slashes = 0;
+        out += c;
+    }
+    out.append(slashes * 2, L'\\');
+    out += L'"';
+    return out;
+}
+
+// The system's words for an error code, in the user's language.
+inline std::string SystemMessage(DWORD code) {
+    return win32::SystemMessage(code);
+}
+
 } // namespace korvane::shell::win32link

@@ -44,34 +44,6 @@ bool ValidFileName(const std::string& name) {
            name.find_first_of(std::string("\\/:*?\"<>|\0", 10)) == std::string::npos;
 }
 
-// The target's folder: up to and including its last "\" or ":".
-std::wstring FolderOf(const std::wstring& target) {
-    const std::size_t cut = target.find_last_of(L"\\:/");
-    return cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
-}
-
-// One argument quoted so that CommandLineToArgvW and the C runtime read it
-// back; always in quotes, as people read and write them ("Morning").
-std::wstring QuoteArgument(const std::wstring& arg) {
-    std::wstring out = L"\"";
-    std::size_t slashes = 0;
-    for (const wchar_t c : arg) {
-        if (c == L'\\') {
-            ++slashes;
-            continue;
-        }
-        if (c == L'"') {
-            out.append(slashes * 2 + 1, L'\\');
-        } else {
-            out.append(slashes, L'\\');
-        }
-        slashes = 0;
-        out += c;
-    }
-    out.append(slashes * 2, L'\\');
-    out += L'"';
-    return out;
-}
 
 class RegKey {
   public:
@@ -144,20 +116,6 @@ class DirectoryScope {
   private:
     std::wstring old_;
 };
-
-// The system's own words for an error code, in the user's language.
-std::string SystemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message(text ? text : L"", length);
-    LocalFree(text);
-    while (!message.empty() && std::iswspace(message.back())) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : Narrow(message);
-}
 
 } // namespace
 
@@ -311,107 +269,6 @@ void CreateItemLink(const fs::path& target, const fs::path& folder) {
         throw Error("Cannot make a link to " + utf8::FromPath(target) + ": " +
                     utf8::FromPath(save) + ": " + SystemMessage(static_cast<DWORD>(saved)));
     }
-}
-
-fs::path DesktopLinkPath(const std::string& name) {
-    return DesktopFolder() / utf8::ToPath(name + ".lnk");
-}
-
-std::string DesktopLinkName(const std::string& batch) {
-    std::string name = batch;
-    for (char& c : name) {
-        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos || c == '\0') {
-            c = '-';
-        }
-    }
-    return name.empty() || name == "." || name == ".." ? "-" + name : name;
-}
-
-bool CreateDesktopLink(const std::string& name, const fs::path& target,
-                       const std::vector<std::string>& arguments, int iconIndex,
-                       const std::string& iconFile) {
-    ComScope com;
-    ComPtr<IShellLinkW> link = NewShellLink();
-    if (!ValidFileName(name) || !link) {
-        return false;
-    }
-    const std::wstring path = fs::path(target).make_preferred().wstring();
-    std::wstring args;
-    for (const std::string& a : arguments) {
-        args += (args.empty() ? L"" : L" ") + QuoteArgument(Widen(a));
-    }
-    link->SetDescription(Widen(name).c_str());
-    link->SetPath(path.c_str());
-    link->SetArguments(args.c_str());
-    link->SetWorkingDirectory(FolderOf(path).c_str());
-    if (!iconFile.empty()) {
-        link->SetIconLocation(Widen(iconFile).c_str(), iconIndex);
-    }
-    ComPtr<IPersistFile> file = PersistOf(link.get());
-    return file && SUCCEEDED(file->Save(DesktopLinkPath(name).make_preferred().c_str(), TRUE));
-}
-
-namespace {
-
-// One text field of a link; "" for a file that is missing or no link.
-template <class Get> std::string ReadLinkField(const fs::path& linkFile, Get get) {
-    ComScope com;
-    ComPtr<IShellLinkW> link = LoadShellLink(linkFile);
-    return link ? LinkField(link.get(), get) : std::string();
-}
-
-} // namespace
-
-std::string ReadLinkTarget(const fs::path& linkFile) {
-    return ReadLinkField(linkFile, [](IShellLinkW* link, wchar_t* buf, int size) {
-        return link->GetPath(buf, size, nullptr, 0);
-    });
-}
-
-std::string ReadLinkIconLocation(const fs::path& linkFile, int* index) {
-    int found = 0;
-    std::string file = ReadLinkField(linkFile, [&found](IShellLinkW* link, wchar_t* buf, int size) {
-        return link->GetIconLocation(buf, size, &found);
-    });
-    if (index) {
-        *index = found;
-    }
-    return file;
-}
-
-LinkSummary ReadLinkSummary(const fs::path& linkFile) {
-    LinkSummary summary; // the shell knows a link by its file name: no display name
-    ComScope com;
-    ComPtr<IShellLinkW> link = LoadShellLink(linkFile);
-    if (!link) {
-        return summary;
-    }
-    summary.target = LinkField(link.get(), [](IShellLinkW* l, wchar_t* buf, int size) {
-        return l->GetPath(buf, size, nullptr, 0);
-    });
-    summary.comment = LinkField(link.get(), [](IShellLinkW* l, wchar_t* buf, int size) {
-        return l->GetDescription(buf, size);
-    });
-    int index = 0;
-    summary.iconFile = LinkField(link.get(), [&index](IShellLinkW* l, wchar_t* buf, int size) {
-        return l->GetIconLocation(buf, size, &index);
-    });
-    summary.iconIndex = index;
-    return summary;
-}
-
-std::string ReadWindowClass(const fs::path&) {
-    return ""; // windows are known by their process here
-}
-
-std::string ReadLinkDisplayName(const fs::path&) {
-    return ""; // the shell knows a link by its file name
-}
-
-std::string ReadLinkComment(const fs::path& linkFile) {
-    return ReadLinkField(linkFile, [](IShellLinkW* link, wchar_t* buf, int size) {
-        return link->GetDescription(buf, size);
-    });
 }
 
 bool IsProgramFile(const fs::path& file) {

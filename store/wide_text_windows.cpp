@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cwctype>
+#include <string>
+
 namespace korvane::win32 {
 
 std::wstring ToWide(std::string_view text, unsigned codePage) {
@@ -33,6 +36,19 @@ std::wstring Widen(std::string_view utf8) {
 
 std::string Narrow(std::wstring_view wide) {
     return FromWide(wide, CP_UTF8);
+}
+
+std::string SystemMessage(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text ? text : L"", length);
+    LocalFree(text);
+    while (!message.empty() && std::iswspace(message.back())) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(code) : Narrow(message);
 }
 
 } // namespace korvane::win32

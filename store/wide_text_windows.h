@@ -15,4 +15,8 @@ std::string FromWide(std::wstring_view wide, unsigned codePage);
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
 
+// The system's words for an error code ("Access is denied."), in the
+// user's language.
+std::string SystemMessage(unsigned long code);
+
 } // namespace korvane::win32

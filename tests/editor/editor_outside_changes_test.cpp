@@ -304,7 +304,7 @@ class EditorOutsideChangesTest : public QObject {
         EditorRig rig("[Work/Play]\r\nID=1\r\n");
         EditorHands{rig}.clickTool(rig.form->aMakeShortcut);
         QVERIFY(messages.isEmpty());
-        const fs::path link = korvane::shell::DesktopLinkPath("Work-Play");
+        const fs::path link = korvane::test::DesktopFile("Work-Play");
         QVERIFY(fs::exists(link));
         QVERIFY(ReadFile(link).find("Work/Play") != std::string::npos);
     }
@@ -318,12 +318,12 @@ class EditorOutsideChangesTest : public QObject {
         rig.files.settings.WriteText("Basic", "DefaultBatch", "work");
         EditorHands hands{rig};
         hands.clickTool(rig.form->aMakeShortcut);
-        QVERIFY(fs::exists(korvane::shell::DesktopLinkPath("Work")));
+        QVERIFY(fs::exists(korvane::test::DesktopFile("Work")));
         hands.typeBatchName("Play", true);
         QCOMPARE(rig.form->BatchCaptions(), std::vector<std::string>{"Play"});
         QCOMPARE(rig.files.settings.ReadText("Basic", "DefaultBatch", ""), std::string("Play"));
-        QVERIFY(!fs::exists(korvane::shell::DesktopLinkPath("Work")));
-        const std::string entry = ReadFile(korvane::shell::DesktopLinkPath("Play"));
+        QVERIFY(!fs::exists(korvane::test::DesktopFile("Work")));
+        const std::string entry = ReadFile(korvane::test::DesktopFile("Play"));
         QVERIFY(entry.find("Play") != std::string::npos);
     }
 

@@ -3,6 +3,9 @@
 #include "editor/editor_window.h"
 #include "editor/interval_dialog.h"
 #include "layout/published_controls.h"
+#include "shell/desktop_link.h"
+#include "shell/shell.h"
+#include "store/utf8.h"
 #include "test_support.h"
 
 #include <QAction>
@@ -23,6 +26,11 @@
 namespace korvane::test {
 
 namespace fs = std::filesystem;
+
+// Where "Make shortcut" puts the shortcut of a batch of that name.
+inline fs::path DesktopFile(const std::string& name) {
+    return shell::DesktopFolder() / utf8::ToPath(name + shell::kDesktopLinkExtension);
+}
 
 // A program folder and an editor on it whose dialogs and launches are
 // answered by the test.

@@ -552,7 +552,7 @@ class EditorWindowTest : public QObject {
             QSKIP("shell links are Windows's own");
         }
         EditorRig rig("[Work tools]\r\nID=3\r\n" + iconKeys.toStdString());
-        const fs::path link = korvane::shell::DesktopLinkPath("Work tools");
+        const fs::path link = korvane::test::DesktopFile("Work tools");
         rig.run(rig.form->aMakeShortcut);
         const auto sheet = korvane::shell::ReadLinkSheet(link);
         fs::remove(link);
@@ -565,7 +565,7 @@ class EditorWindowTest : public QObject {
             return folded(korvane::utf8::ToPath(a)) == folded(std::move(b));
         };
         QVERIFY2(same(sheet->target, rig.files.executable), sheet->target.c_str());
-        QCOMPARE(sheet->arguments, std::string("\"Work tools\""));
+        QCOMPARE(sheet->arguments, std::string("\"--\" \"Work tools\""));
         const fs::path folder = korvane::shell::ExecutablePath().parent_path();
         QVERIFY2(same(sheet->iconFile, folder / icon.toStdString()), sheet->iconFile.c_str());
         QCOMPARE(sheet->iconIndex, index);

@@ -1,4 +1,5 @@
 #include "shell/desktop_entry.h"
+#include "shell/desktop_link.h"
 #include "shell/icon_source.h"
 #include "shell/link_file.h"
 #include "shell/shell.h"
@@ -144,13 +145,19 @@ TEST_F(HomeFixture, DesktopFolderFollowsUserDirs) {
 
 TEST_F(HomeFixture, DesktopShortcutsRunTheBatchWhole) {
     const std::string names[] = {"Monday morning", "Say \"hi\" to $HOME", "100% `back\\slash`",
-                                 "Grüße 日本"};
+                                 "Grüße 日本", "-startup"};
     for (const std::string& name : names) {
-        CreateDesktopLink(name, "/opt/Kor vane/korvane", {name}, 2, "/icons/b.ico");
-        CreateDesktopLink(name, "/opt/Kor vane/korvane", {name}, 2, "/icons/b.ico");
         const fs::path file = home_ / "Desktop" / (name + ".desktop");
+        const std::vector<std::string> args{"--", name};
+        WriteDesktopLink(file, name, "/opt/Kor vane/korvane", args, 2, "/icons/b.ico");
+        WriteDesktopLink(file, name, "/opt/Kor vane/korvane", args, 2, "/icons/b.ico");
         ASSERT_TRUE(fs::exists(file)) << name;
-        EXPECT_EQ(ParseExec(file), (std::vector<std::string>{"/opt/Kor vane/korvane", name}));
+        // As GLib reads it, and as it is read back here.
+        EXPECT_EQ(ParseExec(file), (std::vector<std::string>{"/opt/Kor vane/korvane", "--", name}));
+        const auto command = ReadDesktopLink(file);
+        ASSERT_TRUE(command) << name;
+        EXPECT_EQ(command->program, fs::path("/opt/Kor vane/korvane"));
+        EXPECT_EQ(command->arguments, args);
         EXPECT_NE(fs::status(file).permissions() & fs::perms::owner_exec, fs::perms::none);
         GKeyFile* kf = g_key_file_new();
         ASSERT_TRUE(g_key_file_load_from_file(kf, file.c_str(), G_KEY_FILE_NONE, nullptr));
@@ -165,15 +172,10 @@ TEST_F(HomeFixture, DesktopShortcutsRunTheBatchWhole) {
         g_free(icon);
         g_key_file_free(kf);
     }
-    std::size_t count = 0;
-    for (const auto& e : fs::directory_iterator(home_ / "Desktop")) {
-        (void)e;
-        ++count;
-    }
-    EXPECT_EQ(count, std::size(names)); // made twice, one shortcut each
-
-    CreateDesktopLink("a/b", "/opt/korvane", {"a/b"}, 0, ""); // not a file name: nothing
-    EXPECT_FALSE(fs::exists(home_ / "Desktop" / "a"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(home_ / "Desktop"), fs::directory_iterator()),
+              static_cast<std::ptrdiff_t>(std::size(names))); // written twice, one file each
+    WriteFile(home_ / "Desktop" / "notes.desktop", "[Desktop Entry]\nType=Link\nURL=x\n");
+    EXPECT_FALSE(ReadDesktopLink(home_ / "Desktop" / "notes.desktop"));
 }
 
 TEST_F(HomeFixture, AutostartEntryNamesItsProgramAndIcon) {

@@ -2,6 +2,7 @@
 // object, the Run value, the version resource.
 #include "shell/address.h"
 #include "shell/session_autostart.h"
+#include "shell/desktop_link.h"
 #include "shell/shell.h"
 #include "store/utf8.h"
 #include "store/wide_text_windows.h"
@@ -195,9 +196,9 @@ TEST_F(DesktopLinkTest, ShortcutLaunchesTheBatchWithItsIcon) {
     const fs::path exe = Target("korvane.exe");
     const std::string name = "Monday \"early\" Grüße";
     EXPECT_EQ(shell::DesktopFolder(), (dir_ / "Desktop").make_preferred());
-    shell::CreateDesktopLink("Monday Grüße", exe, {name, "a\\b\\\"c", ""}, 3, "C:\\icons\\a b.ico");
     const fs::path link = dir_ / "Desktop" / ToPath("Monday Grüße.lnk");
-    EXPECT_EQ(shell::DesktopLinkPath("Monday Grüße"), fs::path(link).make_preferred());
+    const std::vector<std::string> args{"--", name, "a\\b\\\"c", ""};
+    shell::WriteDesktopLink(link, "Monday Grüße", exe, args, 3, "C:\\icons\\a b.ico");
     ASSERT_TRUE(fs::exists(link));
     EXPECT_EQ(shell::ReadLinkTarget(link), FromPath(fs::path(exe).make_preferred()));
     EXPECT_EQ(shell::ReadLinkIconLocation(link), "C:\\icons\\a b.ico");
@@ -205,31 +206,34 @@ TEST_F(DesktopLinkTest, ShortcutLaunchesTheBatchWithItsIcon) {
     ASSERT_TRUE(fields);
     EXPECT_EQ(fields->iconIndex, 3);
     EXPECT_EQ(fields->description, "Monday Grüße");
-    EXPECT_EQ(SplitCommandLine(fields->arguments),
-              (std::vector<std::string>{name, "a\\b\\\"c", ""}));
+    EXPECT_EQ(SplitCommandLine(fields->arguments), args);
+    const auto command = shell::ReadDesktopLink(link);
+    ASSERT_TRUE(command);
+    EXPECT_EQ(command->arguments, args);
 }
 
 TEST_F(DesktopLinkTest, TheLaterShortcutReplacesTheEarlier) {
-    shell::CreateDesktopLink("Work", Target("old.exe"), {"Work"}, 0, "");
-    shell::CreateDesktopLink("Work", Target("new.exe"), {"Work"}, 0, "");
+    const fs::path link = dir_ / "Desktop" / "Work.lnk";
+    shell::WriteDesktopLink(link, "Work", Target("old.exe"), {"--", "Work"}, 0, "");
+    shell::WriteDesktopLink(link, "Work", Target("new.exe"), {"--", "Work"}, 0, "");
     int count = 0;
     for (const auto& entry : fs::directory_iterator(dir_ / "Desktop")) {
         (void)entry;
         ++count;
     }
     EXPECT_EQ(count, 1);
-    EXPECT_EQ(shell::ReadLinkTarget(dir_ / "Desktop" / "Work.lnk"),
-              FromPath((dir_ / "bin" / "new.exe").make_preferred()));
-    EXPECT_EQ(shell::ReadLinkIconLocation(dir_ / "Desktop" / "Work.lnk"), "");
+    EXPECT_EQ(shell::ReadLinkTarget(link), FromPath((dir_ / "bin" / "new.exe").make_preferred()));
+    EXPECT_EQ(shell::ReadLinkIconLocation(link), "");
     // The batch's name is quoted even where it needs no quotes.
-    EXPECT_EQ(ReadFields(dir_ / "Desktop" / "Work.lnk")->arguments, "\"Work\"");
+    EXPECT_EQ(ReadFields(link)->arguments, "\"--\" \"Work\"");
 }
 
-TEST_F(DesktopLinkTest, NamesThatAreNoFileNamesMakeNoShortcut) {
-    for (const char* name : {"a\\b", "a/b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", ""}) {
-        shell::CreateDesktopLink(name, Target("k.exe"), {name}, 0, "");
+TEST_F(DesktopLinkTest, NamesThatAreNoFileNamesGetFilesThatAre) {
+    for (const char* name : {"a\\b", "a/b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b"}) {
+        EXPECT_EQ(shell::DesktopLinkName(name), "a-b") << name;
     }
-    EXPECT_TRUE(fs::is_empty(dir_ / "Desktop"));
+    EXPECT_EQ(shell::DesktopLinkName(""), "-");
+    EXPECT_EQ(shell::DesktopLinkName(".."), "-..");
 }
 
 TEST_F(ShellWindowsTest, RunValueIsWrittenFoundAgainAndRemoved) {
