@@ -11,9 +11,11 @@
 #include "editor/last_launch_dialog.h"
 #include "editor/link_properties.h"
 #include "editor/options_dialog.h"
+#include "gui/dialog_frame.h"
 #include "gui/icons.h"
 #include "layout/layout_file.h"
 #include "layout/published_controls.h"
+#include "shell/batch_shortcut.h"
 #include "shell/icon_source.h"
 #include "shell/readiness.h"
 #include "shell/shell.h"
@@ -38,6 +40,61 @@
 namespace fs = std::filesystem;
 
 namespace korvane {
+
+// Built when first needed: the window shows sooner without them.
+void TForm1::BuildDialogs() {
+    if (Form3) {
+        return;
+    }
+    Form3 = new TForm3(this);
+    OptionsForm = new TOptionsForm(
+        files_,
+        [this] {
+            std::vector<BatchRef> batches;
+            for (int i = 0; i < BatchList->count(); ++i) {
+                batches.push_back(RowBatch(*BatchList->item(i)));
+            }
+            return batches;
+        },
+        this);
+    AboutBox = new TAboutBox(this);
+    BatchListLink link;
+    link.hasCurrentRow = [this] { return CurrentBatchRow() != nullptr; };
+    link.currentRowIcon = [this] {
+        QListWidgetItem* row = CurrentBatchRow();
+        return row ? row->icon() : DefaultBatchIcon();
+    };
+    link.rename = [this](const BatchRef& batch, const std::string& name) {
+        QListWidgetItem* row = RowOf(batch);
+        if (!row) {
+            throw NoSuchBatch(batch.name);
+        }
+        RenameRow(row, name);
+        return StdStringFrom(row->data(kNameRole).toString());
+    };
+    link.setCurrentRowIcon = [this](const QIcon& icon) {
+        if (QListWidgetItem* row = CurrentBatchRow()) {
+            row->setIcon(icon.isNull() ? DefaultBatchIcon() : icon);
+        }
+    };
+    link.applicationItems = [this] {
+        std::vector<BatchListLink::Item> items;
+        for (int i = 0; i < AppList->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = AppList->topLevelItem(i);
+            if (!row->data(0, kFolderRole).toString().isEmpty()) {
+                items.push_back({row->text(0), row->icon(0), i});
+            }
+        }
+        return items;
+    };
+    Form5 = new TForm5(files_, link, this);
+    BatchPropertiesForm = new TBatchPropertiesForm(files_, link, *Form5, this);
+    for (QDialog* dialog :
+         {static_cast<QDialog*>(Form3), static_cast<QDialog*>(OptionsForm),
+          static_cast<QDialog*>(Form5), static_cast<QDialog*>(BatchPropertiesForm)}) {
+        CentreOnEveryShow(dialog);
+    }
+}
 
 void TForm1::ShowLinkProperties(const fs::path& file) {
     const std::string ext = utf8::FoldCase(utf8::FromPath(file.extension()));
@@ -146,32 +203,19 @@ void TForm1::RenameRow(QListWidgetItem* row, const std::string& newName) {
     MoveDesktopShortcut(batch.name, stored);
 }
 
-void TForm1::MoveDesktopShortcut(const std::string& oldName, const std::string& newName) {
-    // Only this program's own shortcut of the batch: one that runs it.
-    const fs::path old = shell::DesktopLinkPath(shell::DesktopLinkName(oldName));
-    std::error_code ec;
-    if (oldName == newName || !fs::exists(old, ec)) {
-        return;
-    }
-    const fs::path target = utf8::ToPath(shell::ReadLinkTarget(old));
-    if (target.lexically_normal() != files_.executable.lexically_normal() &&
-        !fs::equivalent(target, files_.executable, ec)) {
-        return;
-    }
-    if (MakeDesktopShortcut(newName) &&
-        old != shell::DesktopLinkPath(shell::DesktopLinkName(newName))) {
-        fs::remove(old, ec);
-    }
-}
-
-bool TForm1::MakeDesktopShortcut(const std::string& batch) {
+shell::ShortcutIcon TForm1::ShortcutIconOf(const std::string& batch) const {
     // A batch without an icon of its own shows the program's.
     const std::string iconFile = files_.catalogue.ReadText(batch, "IconFile", "");
-    return shell::CreateDesktopLink(
-        shell::DesktopLinkName(batch), files_.executable, {batch},
-        iconFile.empty() ? 0 : files_.catalogue.ReadNumber(batch, "IconIndex", 0),
-        iconFile.empty() ? utf8::FromPath(shell::ProgramIconFile())
-                         : shell::ResolveIconSource(iconFile));
+    if (iconFile.empty()) {
+        return {utf8::FromPath(shell::ProgramIconFile()), 0};
+    }
+    return {shell::ResolveIconSource(iconFile), files_.catalogue.ReadNumber(batch, "IconIndex", 0)};
+}
+
+void TForm1::MoveDesktopShortcut(const std::string& oldName, const std::string& newName) {
+    // Only this program's own shortcut of the batch: one that runs it.
+    shell::MoveBatchShortcut(shell::DesktopFolder(), files_.executable, oldName, newName,
+                             ShortcutIconOf(newName));
 }
 
 void TForm1::aAddBatchExecute() {
@@ -283,11 +327,8 @@ void TForm1::aMakeShortcutExecute() {
     if (batch.empty()) {
         return;
     }
-    if (!MakeDesktopShortcut(batch)) {
-        throw Error("The shortcut " +
-                    utf8::FromPath(shell::DesktopLinkPath(shell::DesktopLinkName(batch))) +
-                    " could not be written");
-    }
+    shell::MakeBatchShortcut(shell::DesktopFolder(), files_.executable, batch,
+                             ShortcutIconOf(batch));
 }
 
 void TForm1::aAddApplicationExecute() {

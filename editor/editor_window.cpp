@@ -26,6 +26,7 @@
 #include "store/catalogue_edit.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/file_io.h"
 #include "store/utf8.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -82,6 +84,7 @@ TForm1::TForm1(ProgramFiles& files, QWidget* parent)
     AppList->setDragDropMode(QAbstractItemView::DragDrop);
     AppList->viewport()->installEventFilter(this);
     StartWatches();
+    SayWhenWaitingForOthers();
 }
 
 // What the window does to the world, unless a test says otherwise.
@@ -104,112 +107,8 @@ void TForm1::SetDefaultHooks() {
     runPickList = [](TPickListForm& dialog) { return dialog.exec() == QDialog::Accepted; };
 }
 
-// Built when first needed: the window shows sooner without them.
-void TForm1::BuildDialogs() {
-    if (Form3) {
-        return;
-    }
-    Form3 = new TForm3(this);
-    OptionsForm = new TOptionsForm(
-        files_,
-        [this] {
-            std::vector<BatchRef> batches;
-            for (int i = 0; i < BatchList->count(); ++i) {
-                batches.push_back(RowBatch(*BatchList->item(i)));
-            }
-            return batches;
-        },
-        this);
-    AboutBox = new TAboutBox(this);
-    BatchListLink link;
-    link.hasCurrentRow = [this] { return CurrentBatchRow() != nullptr; };
-    link.currentRowIcon = [this] {
-        QListWidgetItem* row = CurrentBatchRow();
-        return row ? row->icon() : DefaultBatchIcon();
-    };
-    link.rename = [this](const BatchRef& batch, const std::string& name) {
-        QListWidgetItem* row = RowOf(batch);
-        if (!row) {
-            throw NoSuchBatch(batch.name);
-        }
-        RenameRow(row, name);
-        return StdStringFrom(row->data(kNameRole).toString());
-    };
-    link.setCurrentRowIcon = [this](const QIcon& icon) {
-        if (QListWidgetItem* row = CurrentBatchRow()) {
-            row->setIcon(icon.isNull() ? DefaultBatchIcon() : icon);
-        }
-    };
-    link.applicationItems = [this] {
-        std::vector<BatchListLink::Item> items;
-        for (int i = 0; i < AppList->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* row = AppList->topLevelItem(i);
-            if (!row->data(0, kFolderRole).toString().isEmpty()) {
-                items.push_back({row->text(0), row->icon(0), i});
-            }
-        }
-        return items;
-    };
-    Form5 = new TForm5(files_, link, this);
-    BatchPropertiesForm = new TBatchPropertiesForm(files_, link, *Form5, this);
-    for (QDialog* dialog :
-         {static_cast<QDialog*>(Form3), static_cast<QDialog*>(OptionsForm),
-          static_cast<QDialog*>(Form5), static_cast<QDialog*>(BatchPropertiesForm)}) {
-        CentreOnEveryShow(dialog);
-    }
-}
-
-// The folder of the batch shown; none while no batch is.
-fs::path TForm1::WatchedBatchFolder() const {
-    return CurrentBatchName().empty() ? fs::path() : BatchFolder(files_, CurrentBatchName());
-}
-
-// The watches of Shortcuts/ and of the catalogue, and the idle update.
-void TForm1::StartWatches() {
-    // The watch works on its own thread and hands each (folded) change to
-    // this thread; one reload is queued at a time.
-    // Only the shown batch's folders matter to the rows: another batch's are
-    // read when it is shown.
-    watch_ = std::make_unique<FolderWatch>(
-        files_.folder / "Shortcuts", WatchedBatchFolder(),
-        [this] {
-            if (!reloadPending_.exchange(true)) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this] {
-                        reloadPending_ = false;
-                        RequestReload(false);
-                    },
-                    Qt::QueuedConnection);
-            }
-        },
-        [this](const std::string& message) {
-            QMetaObject::invokeMethod(
-                this, [this, message] { StatusBar1->showMessage(QStringFrom(message)); },
-                Qt::QueuedConnection);
-        });
-    // batches.lst is replaced whole by every writer, this process or
-    // another: its folder tells of each new version. A burst of changes is
-    // taken as one.
-    auto* catalogueWatch = new QFileSystemWatcher(this);
-    catalogueWatch->setObjectName(QStringLiteral("CatalogueWatch"));
-    catalogueWatch->addPath(QStringFromPath(files_.folder));
-    auto* settle = new QTimer(this);
-    settle->setSingleShot(true);
-    settle->setInterval(50);
-    connect(catalogueWatch, &QFileSystemWatcher::directoryChanged, settle,
-            qOverload<>(&QTimer::start));
-    connect(settle, &QTimer::timeout, this, [this] { RequestReload(true); });
-    auto* idle = new QTimer(this);
-    idle->setInterval(150);
-    connect(idle, &QTimer::timeout, this, [this] {
-        UpdateActions();
-        RunDeferredReloads();
-    });
-    idle->start();
-}
-
 TForm1::~TForm1() {
+    FolderLock::SetWaitNotice({});
     watch_.reset();
     // Hiding the children as the window goes commits an open in-place edit
     // and moves the selection: nothing of that may reach a half-destroyed form.
@@ -409,7 +308,8 @@ void TForm1::ConnectLists() {
         const int index = AppList->indexOfTopLevelItem(row);
         // A refused change: the box shows what the file holds.
         Command([&] {
-            const std::string written = SetItemActive(files_, CurrentBatch(), ShownItem(index), now);
+            const std::string written =
+                SetItemActive(files_, CurrentBatch(), ShownItem(index), now);
             // What the row stands for now, for the next change of its box.
             std::string& shown = shownEntries_[static_cast<std::size_t>(index)];
             shown = written + shown.substr(std::min(shown.find('\n'), shown.size()));

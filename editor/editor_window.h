@@ -3,6 +3,7 @@
 #include "gui/current_batch.h"
 #include "gui/icons.h"
 #include "layout/published_form.h"
+#include "shell/batch_shortcut.h"
 #include "store/catalogue.h"
 
 #include <QIcon>
@@ -100,6 +101,8 @@ class TForm1 : public TPublishedForm {
     void SetDefaultHooks();
     void BuildActions();
     void StartWatches();
+    // A command waiting for another process's write says so in the status line.
+    void SayWhenWaitingForOthers();
     std::filesystem::path WatchedBatchFolder() const;
     void BuildWindow();
     void BuildLists(QVBoxLayout* layout);
@@ -120,7 +123,7 @@ class TForm1 : public TPublishedForm {
     void RenameRow(QListWidgetItem* row, const std::string& newName);
     // This program's desktop shortcut of a renamed batch follows the name.
     void MoveDesktopShortcut(const std::string& oldName, const std::string& newName);
-    bool MakeDesktopShortcut(const std::string& batch);
+    shell::ShortcutIcon ShortcutIconOf(const std::string& batch) const;
     QListWidgetItem* CurrentBatchRow() const;
     // The row of the batch, as long as the list shows that batch (name and ID).
     QListWidgetItem* RowOf(const BatchRef& batch) const;

@@ -1,4 +1,4 @@
-#include "store/fd_posix.h"
+#include "store/file_io_posix.h"
 #include "store/file_io.h"
 #include "store/file_io_detail.h"
 
@@ -19,6 +19,7 @@ using detail::Fd;
 using detail::OpenParent;
 using detail::Parent;
 using detail::ThrowFileError;
+using detail::WriteAll;
 
 namespace detail {
 
@@ -34,11 +35,7 @@ void ThrowFileError(int error, const fs::path& path, const std::string& reason) 
     throw FileError(std::error_code(error, std::generic_category()), path, reason);
 }
 
-namespace {
-
-// Why a folder on the way that exists could not be opened as one.
-[[noreturn]] void ThrowNotFolder(int folder, const fs::path& step, const fs::path& shown,
-                                 int error) {
+void ThrowNotFolder(int folder, const fs::path& step, const fs::path& shown, int error) {
     struct stat st {};
     if (::fstatat(folder, step.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
         ThrowFileError(ELOOP, shown, kSymlinkInside);
@@ -49,9 +46,6 @@ namespace {
     ThrowFileError(error, shown);
 }
 
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-
-// One step further down, never through a link.
 Fd OpenStep(int folder, const fs::path& step, const fs::path& shown) {
     Fd next(::openat(folder, step.c_str(), kFolderFlags | O_NOFOLLOW));
     if (!next.Valid()) {
@@ -63,8 +57,6 @@ Fd OpenStep(int folder, const fs::path& step, const fs::path& shown) {
     }
     return next;
 }
-
-} // namespace
 
 Parent OpenParent(const fs::path& path) {
     const GuardedPath where = LocateGuarded(path);
@@ -97,19 +89,6 @@ Parent OpenParent(const fs::path& path) {
     return p;
 }
 
-} // namespace detail
-
-namespace {
-
-constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-
-FileIdentity IdentityOf(const struct stat& st) {
-    return FileIdentity{
-        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-        static_cast<std::int64_t>(st.st_size),
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
 EntryKind KindOfMode(mode_t mode) {
     return S_ISREG(mode)   ? EntryKind::File
            : S_ISDIR(mode) ? EntryKind::Folder
@@ -117,14 +96,13 @@ EntryKind KindOfMode(mode_t mode) {
                            : EntryKind::Other;
 }
 
-bool Missing(const FileError& error) {
+bool IsMissing(const FileError& error) {
     return error.code().value() == ENOENT;
 }
 
-// The regular file at path, opened for reading without ever blocking; none
-// when there is no file there.
 std::optional<Fd> OpenRegularFile(const fs::path& path, struct stat& st) {
-    const detail::GuardedPath where = detail::LocateGuarded(path);
+    constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    const GuardedPath where = LocateGuarded(path);
     Fd fd;
     if (!where.Guarded() || where.TopLevel()) {
         fd = Fd(::open(path.c_str(), kReadFlags));
@@ -133,7 +111,7 @@ std::optional<Fd> OpenRegularFile(const fs::path& path, struct stat& st) {
         try {
             p = OpenParent(path);
         } catch (const FileError& error) {
-            if (Missing(error)) {
+            if (IsMissing(error)) {
                 return std::nullopt;
             }
             throw;
@@ -159,6 +137,35 @@ std::optional<Fd> OpenRegularFile(const fs::path& path, struct stat& st) {
     return fd;
 }
 
+bool WriteAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace detail
+
+namespace {
+
+FileIdentity IdentityOf(const struct stat& st) {
+    return FileIdentity{
+        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+        static_cast<std::int64_t>(st.st_size),
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 std::string TempPrefix(const fs::path& leaf) {
     return "." + leaf.string() + ".tmp-";
 }
@@ -181,25 +188,6 @@ void RemoveStaleTemporaries(const Parent& p) {
         }
     }
     ::closedir(dir);
-}
-
-// Writes all of bytes; false with errno set when it cannot.
-bool WriteAll(int fd, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = ENOSPC;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -227,7 +215,7 @@ std::optional<FileIdentity> IdentifyFile(const fs::path& path) {
 
 std::optional<FileSnapshot> ReadFileSnapshot(const fs::path& path) {
     struct stat st {};
-    const auto fd = OpenRegularFile(path, st);
+    const auto fd = detail::OpenRegularFile(path, st);
     if (!fd) {
         return std::nullopt;
     }
@@ -326,224 +314,6 @@ FileIdentity ReplaceFileAtomically(const fs::path& requested, std::string_view c
     }
     (void)::fsync(p.folder.Get()); // makes the rename itself durable
     return IdentityOf(fresh);
-}
-
-EntryKind KindOf(const fs::path& path) {
-    struct stat st {};
-    const detail::GuardedPath where = detail::LocateGuarded(path);
-    if (!where.Guarded()) {
-        return ::lstat(path.c_str(), &st) == 0 ? KindOfMode(st.st_mode) : EntryKind::Missing;
-    }
-    try {
-        const Parent p = OpenParent(path);
-        return ::fstatat(p.folder.Get(), p.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0
-                   ? KindOfMode(st.st_mode)
-                   : EntryKind::Missing;
-    } catch (const FileError& error) {
-        // A link on the way: what lies behind it is not the tree's.
-        return error.code().value() == ELOOP ? EntryKind::Link : EntryKind::Missing;
-    }
-}
-
-std::vector<FolderEntry> ListFolder(const fs::path& folder) {
-    Fd fd;
-    const detail::GuardedPath where = detail::LocateGuarded(folder);
-    if (!where.Guarded()) {
-        fd = Fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!fd.Valid()) {
-            const int error = errno;
-            if (error == ENOENT) {
-                return {};
-            }
-            ThrowFileError(error, folder,
-                           error == ENOTDIR ? "it is not a folder" : detail::ErrnoText(error));
-        }
-    } else {
-        Parent p;
-        try {
-            p = OpenParent(folder);
-        } catch (const FileError& error) {
-            if (Missing(error)) {
-                return {};
-            }
-            throw;
-        }
-        fd = Fd(::openat(p.folder.Get(), p.leaf.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC |
-                                                             O_NOFOLLOW));
-        if (!fd.Valid()) {
-            const int error = errno;
-            if (error == ENOENT) {
-                return {};
-            }
-            if (error == ENOTDIR || error == ELOOP) {
-                detail::ThrowNotFolder(p.folder.Get(), p.leaf, folder, error);
-            }
-            ThrowFileError(error, folder);
-        }
-    }
-    DIR* dir = ::fdopendir(fd.Get());
-    if (!dir) {
-        ThrowFileError(errno, folder);
-    }
-    fd.Release(); // the listing owns it now
-    std::vector<FolderEntry> entries;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        FolderEntry found{fs::path(std::string(name)), EntryKind::Other};
-        switch (entry->d_type) {
-        case DT_REG:
-            found.kind = EntryKind::File;
-            break;
-        case DT_DIR:
-            found.kind = EntryKind::Folder;
-            break;
-        case DT_LNK:
-            found.kind = EntryKind::Link;
-            break;
-        case DT_UNKNOWN: {
-            struct stat st {};
-            if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                found.kind = KindOfMode(st.st_mode);
-            }
-            break;
-        }
-        default:
-            break;
-        }
-        entries.push_back(std::move(found));
-    }
-    ::closedir(dir);
-    return entries;
-}
-
-void MakeFolders(const fs::path& folder) {
-    const detail::GuardedPath where = detail::LocateGuarded(folder);
-    if (!where.Guarded()) {
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec) {
-            throw FileError(ec, folder, ec.message());
-        }
-        return;
-    }
-    Fd fd(::open(where.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.Valid()) {
-        ThrowFileError(errno, where.root);
-    }
-    fs::path shown = where.root;
-    for (const fs::path& step : where.steps) {
-        shown /= step;
-        if (::mkdirat(fd.Get(), step.c_str(), 0777) != 0 && errno != EEXIST) {
-            ThrowFileError(errno, shown);
-        }
-        fd = detail::OpenStep(fd.Get(), step, shown);
-    }
-}
-
-bool RemoveEntry(const fs::path& path) {
-    Parent p;
-    try {
-        p = OpenParent(path);
-    } catch (const FileError& error) {
-        if (Missing(error)) {
-            return false;
-        }
-        throw;
-    }
-    struct stat st {};
-    if (::fstatat(p.folder.Get(), p.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno == ENOENT) {
-            return false;
-        }
-        ThrowFileError(errno, path);
-    }
-    const bool folder = S_ISDIR(st.st_mode);
-    if (::unlinkat(p.folder.Get(), p.leaf.c_str(), folder ? AT_REMOVEDIR : 0) == 0) {
-        return true;
-    }
-    const int error = errno;
-    if (error == ENOENT || (folder && (error == ENOTEMPTY || error == EEXIST))) {
-        return false;
-    }
-    ThrowFileError(error, path);
-}
-
-void CopyNewFile(const fs::path& source, const fs::path& dest) {
-    struct stat st {};
-    const auto in = OpenRegularFile(source, st);
-    if (!in) {
-        ThrowFileError(ENOENT, source);
-    }
-    const Parent p = OpenParent(dest);
-    Fd out(::openat(p.folder.Get(), p.leaf.c_str(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!out.Valid()) {
-        ThrowFileError(errno, dest);
-    }
-    // Nothing half-copied stays behind.
-    auto fail = [&](int error, const fs::path& which) {
-        out.Reset();
-        (void)::unlinkat(p.folder.Get(), p.leaf.c_str(), 0);
-        ThrowFileError(error, which);
-    };
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(in->Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            fail(errno, source);
-        }
-        if (n == 0) {
-            break;
-        }
-        if (!WriteAll(out.Get(), std::string_view(buffer, static_cast<std::size_t>(n)))) {
-            fail(errno, dest);
-        }
-    }
-    (void)::fchmod(out.Get(), st.st_mode & 0777);
-    if (::fsync(out.Get()) != 0) {
-        fail(errno, dest);
-    }
-    if (::close(out.Release()) != 0) {
-        fail(errno, dest);
-    }
-}
-
-GrowingFile::~GrowingFile() {
-    Close();
-}
-
-void GrowingFile::Create(const fs::path& path) {
-    Close();
-    const Parent p = OpenParent(path);
-    const int fd = ::openat(p.folder.Get(), p.leaf.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_APPEND, 0666);
-    if (fd < 0) {
-        ThrowFileError(errno, path);
-    }
-    handle_ = fd;
-    path_ = path;
-}
-
-void GrowingFile::Append(std::string_view bytes) {
-    if (handle_ == -1) {
-        ThrowFileError(EBADF, path_);
-    }
-    if (!WriteAll(static_cast<int>(handle_), bytes)) {
-        ThrowFileError(errno, path_);
-    }
-}
-
-void GrowingFile::Close() {
-    if (handle_ != -1) {
-        ::close(static_cast<int>(handle_));
-        handle_ = -1;
-    }
 }
 
 } // namespace korvane

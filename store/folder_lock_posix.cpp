@@ -1,4 +1,4 @@
-#include "store/fd_posix.h"
+#include "store/file_io_posix.h"
 #include "store/file_io.h"
 #include "store/file_io_detail.h"
 

@@ -8,6 +8,7 @@
 #include "layout/published_controls.h"
 #include "menu/startup_menu.h"
 #include "shell/version.h"
+#include "store/sweep.h"
 #include "window_layer/display_probe.h"
 #include "window_layer/font_warmup.h"
 #include "window_layer/freed_memory.h"
@@ -65,16 +66,22 @@ class TrimAfterFirstFrame : public QObject {
 
 // The font configuration read, and the catalogue checked, read and parsed,
 // on a second thread while Qt connects to the display and loads its plugins;
-// joined before the window is built.
+// joined before the window is built. The editor's start also sweeps away
+// what edits killed half-way left behind.
 class StartupPreload {
   public:
-    explicit StartupPreload(const ProgramFiles& files)
-        : thread_([this, &files] {
+    enum class Sweep { No, Yes };
+    StartupPreload(const ProgramFiles& files, Sweep sweep)
+        : thread_([this, &files, sweep] {
               WarmUpFontConfiguration();
               try {
                   CheckReadable(files.catalogue); // reads and parses it too
               } catch (...) {
                   failure_ = std::current_exception();
+                  return;
+              }
+              if (sweep == Sweep::Yes) {
+                  (void)SweepLeftovers(files);
               }
           }) {}
     void Wait() {
@@ -112,7 +119,7 @@ int RunStartupMenu(ProgramFiles& files, int& argc, char** argv) {
     if (!DisplayUsable()) {
         return 1;
     }
-    StartupPreload preload(files);
+    StartupPreload preload(files, StartupPreload::Sweep::No);
     QApplication app(argc, argv);
     if (choseX) {
         ForgetPlatformChoice(); // not for the programs the menu starts
@@ -138,7 +145,7 @@ int RunEditor(ProgramFiles& files, int& argc, char** argv) {
     if (!DisplayUsable()) {
         return 1;
     }
-    StartupPreload preload(files);
+    StartupPreload preload(files, StartupPreload::Sweep::Yes);
     QApplication app(argc, argv);
     SetUpApplication(app);
     preload.Wait();

@@ -1,13 +1,18 @@
 #pragma once
 
-// A file descriptor closed when it goes, and the walk to a path's folder
-// that never follows a link below a guarded folder.
+// What the file layer's POSIX files share: a descriptor closed when it
+// goes, and the walk to a path's folder that never follows a link below a
+// guarded folder.
 
 #include "store/file_io.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvane::detail {
@@ -62,5 +67,24 @@ struct Parent {
     bool topLevel = false; // directly in the guarded folder
 };
 Parent OpenParent(const std::filesystem::path& path);
+
+inline constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+// Why a folder on the way that exists could not be opened as one: a link
+// (kSymlinkInside), no folder, or the system's reason.
+[[noreturn]] void ThrowNotFolder(int folder, const std::filesystem::path& step,
+                                 const std::filesystem::path& shown, int error);
+// One step further down from folder, never through a link.
+Fd OpenStep(int folder, const std::filesystem::path& step, const std::filesystem::path& shown);
+
+EntryKind KindOfMode(mode_t mode);
+bool IsMissing(const FileError& error);
+
+// The regular file at path, opened for reading without ever blocking; none
+// when there is no file there. Throws FileError for anything else.
+std::optional<Fd> OpenRegularFile(const std::filesystem::path& path, struct stat& st);
+
+// Writes all of bytes; false with errno set when it cannot.
+bool WriteAll(int fd, std::string_view bytes);
 
 } // namespace korvane::detail
