@@ -91,9 +91,9 @@ TForm2::TForm2(ProgramFiles& files, QWidget* parent)
         ReportedRunOptions options;
         options.origin = fromCountdown_ ? kFromCountdown : kFromStartupMenu;
         const RunSummary run = LaunchReported(files_, batch, options, hooks);
-        if (fromCountdown_) {
-            NoticeProblems(files_, batch, run); // nobody chose it: maybe nobody saw it
-        }
+        // The menu is gone once the run is over: what did not start is told
+        // by a notice, whether the countdown or the user chose the batch.
+        NoticeProblems(files_, batch, run);
     };
     launchItem = [this](const std::string& batch, int index) { LaunchItem(files_, batch, index); };
     startSystemMove = [this] { return windowHandle() && windowHandle()->startSystemMove(); };

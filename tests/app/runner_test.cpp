@@ -3,9 +3,13 @@
 #include "by_hand.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/file_io.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using korvane::test::TempDir;
@@ -281,4 +285,64 @@ TEST_F(WaitingRunTest, CancellingDuringAWaitOrAPauseStopsTheRun) {
     hooks_.sleep = [this](std::chrono::milliseconds) { cancelled_ = true; };
     EXPECT_EQ(korvane::LaunchBatch(files_, "P", hooks_), korvane::RunEnd::Cancelled);
     EXPECT_TRUE(log_.empty());
+}
+
+// Another program renames, deletes or replaces the batch while it runs: the
+// run stops and says so, rather than finishing as if the rest were done.
+TEST_F(WaitingRunTest, ARunStopsWhenItsBatchGoes) {
+    const struct {
+        const char* name;
+        std::function<void(korvane::TIniFile&)> change;
+        korvane::RunEnd end;
+    } rows[] = {
+        {"renamed", [](korvane::TIniFile& c) { c.RenameSection("B", "Bee"); },
+         korvane::RunEnd::BatchGone},
+        {"deleted", [](korvane::TIniFile& c) { c.RemoveSection("B"); }, korvane::RunEnd::BatchGone},
+        {"another under its name", [](korvane::TIniFile& c) { c.WriteText("B", "ID", "6"); },
+         korvane::RunEnd::BatchGone},
+        {"an item added", [](korvane::TIniFile& c) { c.WriteText("B", "Item3", ""); },
+         korvane::RunEnd::Finished},
+    };
+    for (const auto& row : rows) {
+        MakeBatch("B", {"app:1", "app:2", "app:3"});
+        log_.clear();
+        hooks_.processMessages = [&, done = false]() mutable {
+            if (!done) { // after the first item, as another program would
+                done = true;
+                korvane::TIniFile other(dir_ / "batches.lst");
+                row.change(other);
+            }
+        };
+        EXPECT_EQ(korvane::LaunchBatch(files_, "B", hooks_), row.end) << row.name;
+        EXPECT_EQ(log_.size(), row.end == korvane::RunEnd::Finished ? 3u : 1u) << row.name;
+        korvane::test::ByHand(files_).RemoveSection("Bee");
+        korvane::test::ByHand(files_).RemoveSection("B");
+    }
+}
+
+// A link or a pipe where an item's folder or file should be is refused with
+// the reason, never followed or opened; the run goes on with the next item.
+TEST_F(WaitingRunTest, ALinkOrAPipeInTheShortcutsTreeIsRefused) {
+    TempDir elsewhere;
+    WriteFile(elsewhere / "1" / "thesis.lnk", "[Shell Link]\nTarget=/bin/true\n");
+    MakeBatch("B", {"app:1", "app:2", "app:3", "app:4"});
+    const fs::path batch = dir_ / "Shortcuts" / "5";
+    fs::remove_all(batch / "1");
+    fs::create_directory_symlink(elsewhere / "1", batch / "1");
+    fs::remove(batch / "2" / "2.lnk");
+    fs::create_symlink(elsewhere / "1" / "thesis.lnk", batch / "2" / "2.lnk");
+    fs::remove(batch / "3" / "3.lnk");
+    ASSERT_EQ(::mkfifo((batch / "3" / "3.lnk").c_str(), 0600), 0);
+    EXPECT_EQ(korvane::LaunchBatch(files_, "B", hooks_), korvane::RunEnd::Finished);
+    EXPECT_EQ(log_, std::vector<std::string>{"open 4.lnk"});
+    ASSERT_EQ(records_.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(records_[i].outcome, korvane::ItemOutcome::FailedToStart) << i;
+    }
+    EXPECT_NE(records_[0].detail.find(korvane::kSymlinkInside), std::string::npos);
+    EXPECT_NE(records_[1].detail.find(korvane::kSymlinkInside), std::string::npos);
+    EXPECT_NE(records_[2].detail.find(korvane::kNotRegular), std::string::npos);
+    // One item on its own is refused too, with the reason.
+    EXPECT_THROW(korvane::LaunchItem(files_, "B", 0, hooks_), korvane::Error);
+    EXPECT_EQ(log_.size(), 1u);
 }

@@ -11,9 +11,11 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 extern char** environ;
@@ -690,6 +692,67 @@ TEST_F(DirectLaunchTest, StartupMenuCountdownLaunchesTheDefaultBatch) {
     const auto report = korvane::LastLaunchOf(dir_ / "Reports", "Work");
     ASSERT_TRUE(report);
     EXPECT_EQ(report->origin, "startup menu countdown");
+}
+
+} // namespace
+
+namespace {
+
+// What a script or a desktop shortcut gets back when the command cannot be
+// carried out: an exit code and one line that says why, at once.
+TEST_F(DirectLaunchTest, ACommandThatCannotBeCarriedOutSaysWhy) {
+    const struct {
+        const char* name;
+        std::function<void(const fs::path& dir)> arrange;
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* says;
+    } rows[] = {
+        {"a second batch", [](const fs::path&) {}, {"Work", "Play"}, 2, "one batch at a time"},
+        {"a batch named like an option runs as a batch",
+         [](const fs::path&) {},
+         {"--", "-startup"},
+         0,
+         ""},
+        {"a state folder others can write",
+         [](const fs::path& dir) {
+             fs::permissions(dir, fs::perms::others_write, fs::perm_options::add);
+         },
+         {"-startup"},
+         1,
+         "chmod go-w"},
+        {"a catalogue others can write",
+         [](const fs::path& dir) {
+             fs::permissions(dir / "batches.lst", fs::perms::others_write, fs::perm_options::add);
+         },
+         {"Work"},
+         1,
+         "chmod go-w"},
+        {"a pipe for the catalogue",
+         [](const fs::path& dir) {
+             fs::remove(dir / "batches.lst");
+             ASSERT_EQ(::mkfifo((dir / "batches.lst").c_str(), 0600), 0);
+         },
+         {"Work"},
+         1,
+         "it is not a regular file"},
+    };
+    for (const auto& row : rows) {
+        std::string text =
+            "[-startup]\r\nID=7\r\nItem0=" + App(1, "startup") + "\r\n[Work]\r\nID=8\r\n";
+        fs::remove(dir_ / "batches.lst");
+        WriteFile(dir_ / "batches.lst", text);
+        row.arrange(dir_.path());
+        std::vector<std::string> command{"timeout", "20", (dir_ / "korvane").string()};
+        command.insert(command.end(), row.arguments.begin(), row.arguments.end());
+        const RunResult r = Run(command);
+        fs::permissions(dir_.path(), fs::perms::others_write, fs::perm_options::remove);
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.name << ": " << r.stderrText;
+        EXPECT_NE(r.stderrText.find(row.says), std::string::npos)
+            << row.name << ": " << r.stderrText;
+    }
+    // The batch named like the startup menu's option was launched, not the menu.
+    EXPECT_EQ(Marks(1).size(), 1u);
 }
 
 } // namespace

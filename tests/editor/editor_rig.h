@@ -100,41 +100,46 @@ struct EditorRig {
 // A person's view of the editor: clicks on rows, check boxes and tool-bar
 // buttons, keys to the in-place editor.
 struct EditorHands {
-    EditorRig& rig;
+    EditorHands(EditorRig& rig) : form(*rig.form) {}
+    explicit EditorHands(TForm1& editor) : form(editor) {}
+    QListWidget* batches() { return form.findChild<QListWidget*>("BatchList"); }
+    QTreeWidget* items() { return form.findChild<QTreeWidget*>("AppList"); }
+
+    TForm1& form;
 
     void clickBatch(QListWidgetItem* row) {
-        rig.batches()->scrollToItem(row);
-        QTest::mouseClick(rig.batches()->viewport(), Qt::LeftButton, {},
-                          rig.batches()->visualItemRect(row).center());
+        batches()->scrollToItem(row);
+        QTest::mouseClick(batches()->viewport(), Qt::LeftButton, {},
+                          batches()->visualItemRect(row).center());
     }
     void clickItem(int index) {
-        QTreeWidgetItem* row = rig.items()->topLevelItem(index);
-        rig.items()->scrollToItem(row);
-        const QRect r = rig.items()->visualItemRect(row);
-        QTest::mouseClick(rig.items()->viewport(), Qt::LeftButton, {},
+        QTreeWidgetItem* row = items()->topLevelItem(index);
+        items()->scrollToItem(row);
+        const QRect r = items()->visualItemRect(row);
+        QTest::mouseClick(items()->viewport(), Qt::LeftButton, {},
                           QPoint(r.left() + 120, r.center().y()));
     }
     void clickCheckBox(int index) {
-        QTreeWidgetItem* row = rig.items()->topLevelItem(index);
-        rig.items()->scrollToItem(row);
+        QTreeWidgetItem* row = items()->topLevelItem(index);
+        items()->scrollToItem(row);
         QStyleOptionViewItem opt;
-        opt.initFrom(rig.items());
-        opt.rect = rig.items()->visualItemRect(row);
-        opt.rect.setWidth(rig.items()->columnWidth(0));
+        opt.initFrom(items());
+        opt.rect = items()->visualItemRect(row);
+        opt.rect.setWidth(items()->columnWidth(0));
         opt.features |= QStyleOptionViewItem::HasCheckIndicator;
-        const QRect box = rig.items()->style()->subElementRect(
-            QStyle::SE_ItemViewItemCheckIndicator, &opt, rig.items());
-        QTest::mouseClick(rig.items()->viewport(), Qt::LeftButton, {}, box.center());
+        const QRect box = items()->style()->subElementRect(
+            QStyle::SE_ItemViewItemCheckIndicator, &opt, items());
+        QTest::mouseClick(items()->viewport(), Qt::LeftButton, {}, box.center());
     }
     // A tool-bar button, as the idle update leaves it enabled or not.
     void clickTool(QAction* action) {
-        rig.form->UpdateActions();
-        auto* button = rig.form->toolBar()->widgetForAction(action);
+        form.UpdateActions();
+        auto* button = form.toolBar()->widgetForAction(action);
         QTest::mouseClick(button, Qt::LeftButton);
     }
     // F2 on the selected batch, the name typed, then Return or Escape.
     void typeBatchName(const QString& name, bool commit) {
-        QListWidget* list = rig.batches();
+        QListWidget* list = batches();
         if (!list->viewport()->findChild<QLineEdit*>()) {
             QTest::keyClick(list, Qt::Key_F2);
         }

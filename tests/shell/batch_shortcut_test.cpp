@@ -37,9 +37,7 @@ class BatchShortcutTest : public ::testing::Test {
         }
         return shown;
     }
-    static std::string File(const std::string& stem) {
-        return stem + shell::kDesktopLinkExtension;
-    }
+    static std::string File(const std::string& stem) { return stem + shell::kDesktopLinkExtension; }
 
     TempDir dir_;
     fs::path desktop_;
@@ -94,8 +92,8 @@ TEST_F(BatchShortcutTest, AShortcutOfAnEarlierVersionIsFoundAndMadeAnew) {
     shell::WriteDesktopLink(desktop_ / File("Night"), "Night", exe_, {"Night"}, 0, "");
     EXPECT_EQ(shell::FindBatchShortcut(desktop_, exe_, "night"), desktop_ / File("Night"));
     EXPECT_EQ(Make("Night"), desktop_ / File("Night"));
-    EXPECT_EQ(Desktop(), (std::map<std::string, std::vector<std::string>>{
-                             {File("Night"), {"--", "Night"}}}));
+    EXPECT_EQ(Desktop(),
+              (std::map<std::string, std::vector<std::string>>{{File("Night"), {"--", "Night"}}}));
 }
 
 TEST_F(BatchShortcutTest, ANameThatWouldBeHiddenShows) {
@@ -104,8 +102,7 @@ TEST_F(BatchShortcutTest, ANameThatWouldBeHiddenShows) {
     }
     const fs::path made = Make(".hidden");
     EXPECT_FALSE(korvane::utf8::FromPath(made.filename()).starts_with("."));
-    EXPECT_EQ(shell::ReadDesktopLink(made)->arguments,
-              (std::vector<std::string>{"--", ".hidden"}));
+    EXPECT_EQ(shell::ReadDesktopLink(made)->arguments, (std::vector<std::string>{"--", ".hidden"}));
     // Shown by the batch's own name, not the file's.
     EXPECT_NE(ReadFile(Make("a/b")).find("Name=a/b"), std::string::npos);
 }
