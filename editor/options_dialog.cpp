@@ -8,6 +8,7 @@
 #include "shell/shell.h"
 #include "store/clock_time.h"
 #include "store/errors.h"
+#include "store/utf8.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -173,8 +174,9 @@ void TOptionsForm::Button1Click() {
                 // Stops here: the settings below stay as they were.
                 throw Error("Failed to set data for 'Korvane'");
             }
-        } else {
-            shell::RemoveAutostart();
+        } else if (!shell::RemoveAutostart()) {
+            // Said, and stopped here, as a failed write is.
+            throw Error("Unable to remove " + utf8::FromPath(shell::AutostartFile()));
         }
         if (const int chosen = BatchCombo->currentIndex();
             chosen_ && chosen >= 0 && chosen < static_cast<int>(shown_.size())) {

@@ -58,7 +58,8 @@ QIcon ThemeIcon(const QString& name) {
         return {};
     }
     if (QFileInfo(name).isAbsolute()) {
-        return QFileInfo::exists(name) ? QIcon(name) : QIcon();
+        // Only a regular file is read: a named pipe would never answer.
+        return QFileInfo(name).isFile() ? QIcon(name) : QIcon();
     }
     return QIcon::fromTheme(name);
 }
@@ -230,6 +231,9 @@ QIcon ExtractIcon(const QString& stored, int index) {
     }
     if (!QFileInfo::exists(file)) {
         return index == 0 && IsThemeName(file) ? Icon32(QIcon::fromTheme(file)) : QIcon();
+    }
+    if (!QFileInfo(file).isFile()) {
+        return {}; // a folder, a named pipe, a device: no icon is read from one
     }
     const QString lower = file.toLower();
     const bool link =

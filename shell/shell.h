@@ -106,7 +106,8 @@ std::filesystem::path AutostartFile();
 std::string ReadAutostartCommand();
 // False when the entry could not be written.
 bool WriteAutostartCommand(const std::string& command);
-void RemoveAutostart();
+// False when an entry is there and could not be removed (none is no failure).
+bool RemoveAutostart();
 // The command that starts exe's startup menu: the quoted path and "-startup".
 std::string AutostartCommandFor(const std::filesystem::path& exe);
 

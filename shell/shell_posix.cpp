@@ -414,9 +414,13 @@ bool WriteAutostartCommand(const std::string& command) {
     return kf.Save(file);
 }
 
-void RemoveAutostart() {
-    std::error_code ec;
-    fs::remove(AutostartFile(), ec);
+bool RemoveAutostart() {
+    try {
+        RemoveEntry(AutostartFile());
+        return true;
+    } catch (const FileError&) {
+        return false;
+    }
 }
 
 std::string AutostartCommandFor(const fs::path& exe) {

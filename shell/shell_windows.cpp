@@ -363,11 +363,13 @@ bool WriteAutostartCommand(const std::string& command) {
                           static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-void RemoveAutostart() {
+bool RemoveAutostart() {
     RegKey key(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE | KEY_SET_VALUE, true);
-    if (key) {
-        RegDeleteValueW(key.get(), kRunValue); // a missing value is no error
+    if (!key) {
+        return true; // no Run key to open: nothing starts at logon from it
     }
+    const LSTATUS removed = RegDeleteValueW(key.get(), kRunValue);
+    return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND; // none is no failure
 }
 
 std::string AutostartCommandFor(const fs::path& exe) {
