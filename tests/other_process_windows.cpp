@@ -10,6 +10,10 @@ bool CreateFileInAnotherProcess(const std::filesystem::path& file) {
     return _wsystem(command.c_str()) == 0;
 }
 
+bool MakeNamedPipe(const std::filesystem::path&) {
+    return false; // named pipes live apart from the files (\\.\pipe\)
+}
+
 bool RunningUnderWine() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
