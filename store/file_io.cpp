@@ -40,6 +40,9 @@ FileError::FileError(std::error_code code, const fs::path& path, const std::stri
       text_(utf8::FromPath(path) + ": " + reason) {}
 
 void GuardFolder(const fs::path& folder) {
+    if (folder.empty()) {
+        return; // no folder named: nothing (least of all the current one) is guarded
+    }
     const fs::path plain = Plain(folder);
     const std::lock_guard lock(GuardMutex());
     auto& folders = GuardedFolders();
