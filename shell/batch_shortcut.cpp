@@ -6,6 +6,7 @@
 #include "store/ini_document.h"
 #include "store/utf8.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -55,17 +56,18 @@ std::vector<std::string> BatchShortcutArguments(const std::string& batch) {
 }
 
 fs::path FindBatchShortcut(const fs::path& folder, const fs::path& exe, const std::string& batch) {
-    // The file its name suggests first: usually the one.
-    const fs::path named = folder / utf8::ToPath(DesktopLinkName(batch) + kDesktopLinkExtension);
-    if (RunsBatch(named, exe, batch)) {
-        return named;
-    }
     std::vector<FolderEntry> entries;
     try {
         entries = ListFolder(folder);
     } catch (const FileError&) {
         return {};
     }
+    // The file its name suggests first: usually the one. Names as the folder
+    // lists them, whatever the letter case they were asked by.
+    const std::string suggested = DesktopLinkName(batch) + kDesktopLinkExtension;
+    std::stable_partition(entries.begin(), entries.end(), [&](const FolderEntry& entry) {
+        return utf8::EqualFolded(utf8::FromPath(entry.name), suggested);
+    });
     for (const FolderEntry& entry : entries) {
         const fs::path file = folder / entry.name;
         if (entry.kind == EntryKind::File &&
